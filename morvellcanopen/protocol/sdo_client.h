@@ -12,6 +12,7 @@
 // Codes 1 and 11 carry an empty text.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -95,8 +96,84 @@ public:
     std::optional<Completion> takeCompletion();   // once per transfer
 
 private:
-    // Members are the engine's own; the public interface above is the contract.
+    // What the engine waits for next; each has one handler in sdo_client.cpp.
+    enum class State {
+        Idle,
+        UploadInitiate,         // sent initiate upload, awaiting its response
+        UploadSegment,          // sent upload segment request, awaiting the segment
+        BlockUploadInitiate,    // sent block upload initiate, awaiting its response
+        BlockUploadSubBlock,    // sent start or ack, receiving block segments
+        BlockUploadEnd,         // acknowledged the last block, awaiting the end
+        DownloadInitiate,       // sent initiate download, awaiting its response
+        DownloadSegment,        // sent a download segment, awaiting its response
+        BlockDownloadInitiate,  // sent block download initiate, awaiting its response
+        BlockDownloadSubBlock,  // sent a block, awaiting the block acknowledgement
+        BlockDownloadEnd,       // sent block download end, awaiting its response
+    };
+
+    // The running transfer; replaced as a whole by each start.
+    struct Transfer {
+        std::uint8_t node = 0;
+        std::uint16_t index = 0;
+        std::uint8_t subindex = 0;
+        std::span<std::uint8_t> destination;  // upload
+        std::vector<std::uint8_t> source;     // download
+        std::optional<std::uint32_t> size;    // total bytes, when known
+        std::uint32_t transferred = 0;        // received / acknowledged bytes
+        bool toggle = false;                  // segmented: toggle of the next segment
+        bool expedited = false;               // download initiate was expedited
+        std::uint32_t segment_bytes = 0;      // segmented download: bytes in the last segment
+        bool crc = false;                     // block: both sides support CRC
+        std::uint8_t block_size = 0;          // block: segments in the current block
+        std::uint8_t sequence = 0;            // block: last good / last sent sequence number
+        bool sequence_error = false;          // block upload: a segment was lost in this block
+        bool last_segment = false;            // block: the segment with c = 1 was received / sent
+        std::vector<std::uint8_t> pending;    // block upload: last segment, not yet stored
+        float reported_percent = 0;
+    };
+
+    using Bytes = std::array<std::uint8_t, 8>;
+
+    State onUploadInitiateResponse(const CanFrame& f);
+    State onUploadSegment(const CanFrame& f);
+    State onBlockUploadInitiateResponse(const CanFrame& f);
+    State onBlockUploadSegment(const CanFrame& f);
+    State onBlockUploadEnd(const CanFrame& f);
+    State onDownloadInitiateResponse(const CanFrame& f);
+    State onDownloadSegmentResponse(const CanFrame& f);
+    State onBlockDownloadInitiateResponse(const CanFrame& f);
+    State onBlockDownloadAck(const CanFrame& f);
+    State onBlockDownloadEnd(const CanFrame& f);
+    State onServerAbort(std::uint32_t abort_code);
+    State dispatch(const CanFrame& f);
+
+    State sendInitiateUpload();
+    State sendBlockUploadInitiate();
+    State sendInitiateDownload();
+    State sendBlockDownloadInitiate();
+    State sendDownloadSegment();
+    State sendBlock();
+
+    // Stores upload bytes; on a fault sends the abort and returns it.
+    std::optional<State> store(std::span<const std::uint8_t> bytes);
+    std::optional<State> checkCapacity();
+    bool multiplexerMatches(const CanFrame& f) const;
+    void send(const Bytes& bytes);
+    Bytes withMultiplexer(std::uint8_t command) const;
+    void sendAbort(std::uint32_t abort_code);
+    State complete(std::int32_t code, std::string text);
+    State abortTransfer(std::uint32_t abort_code, std::string explanation = {});
+    void updateProgress();
+
     ClientConfig config_;
+    State state_ = State::Idle;
+    Transfer transfer_;
+    TimePoint deadline_{};
+    std::array<bool, 128> block_upload_refused_{};    // by node
+    std::array<bool, 128> block_download_refused_{};  // by node
+    std::vector<CanFrame> frames_;
+    std::optional<float> progress_;
+    std::optional<Completion> completion_;
 };
 
 }  // namespace morvell::sdo

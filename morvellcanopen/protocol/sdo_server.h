@@ -3,6 +3,7 @@
 // client engine's tests. Not thread-safe; time is passed in.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -70,9 +71,65 @@ public:
     std::vector<CanFrame> takeFrames();
 
 private:
-    // Members are the engine's own; the public interface above is the contract.
+    // What the server waits for next.
+    enum class State {
+        Idle,
+        DownloadSegment,        // segmented download: next download segment request
+        UploadSegment,          // segmented upload: next upload segment request
+        BlockDownloadSubBlock,  // block download: segments of the current block
+        BlockDownloadEnd,       // block download: the end request
+        BlockUploadStart,       // block upload: the start request
+        BlockUploadSubBlock,    // block upload: block sent, the client's ack
+        BlockUploadEnd,         // block upload: end sent, the client's end response
+    };
+    using Request = std::array<std::uint8_t, 8>;
+    using Response = std::array<std::uint8_t, 8>;
+
+    State handleRequest(const Request& r);
+    bool isInitiate(const Request& r) const;
+    State initiate(const Request& r);
+    State initiateDownload(const Request& r);
+    State initiateUpload();
+    State initiateBlockDownload(const Request& r);
+    State initiateBlockUpload(const Request& r);
+    State respondInitiateUpload();
+    State onIdle(const Request& r);
+    State onDownloadSegment(const Request& r);
+    State onUploadSegment(const Request& r);
+    State onBlockDownloadSegment(const Request& r);
+    State onBlockDownloadEnd(const Request& r);
+    State onBlockUploadStart(const Request& r);
+    State onBlockUploadAck(const Request& r);
+    State onBlockUploadEnd(const Request& r);
+    State sendSubBlock();
+    State sendBlockUploadEnd();
+
+    State abort(std::uint32_t abort_code);
+    Response responseWithMultiplexer(std::uint8_t command) const;
+    std::uint8_t responseToggle(bool toggle) const;
+    std::size_t uploadSegmentCount() const;
+    void send(const Response& bytes);
+
     ServerConfig config_;
     ObjectAccess& objects_;
+    ServerFault fault_ = ServerFault::None;
+    std::uint32_t fault_abort_code_ = 0;
+
+    State state_ = State::Idle;
+    std::optional<TimePoint> deadline_;  // set while state_ != Idle
+    std::uint16_t index_ = 0;
+    std::uint8_t subindex_ = 0;
+    // Upload: the whole value. Download: the bytes received so far (block
+    // download: with the last segment's padding until the end request).
+    std::vector<std::uint8_t> value_;
+    std::optional<std::size_t> indicated_size_;  // download: size the client announced
+    bool toggle_ = false;                        // segmented: toggle the next request carries
+    std::size_t segments_done_ = 0;    // segmented / block upload: segments sent / acknowledged
+    bool client_crc_ = false;          // block: the client supports CRC
+    std::uint8_t block_size_ = 0;      // block: segments per block, 1-127
+    std::uint8_t sequence_ = 0;        // block: last segment sent / received in order
+    bool last_segment_received_ = false;  // block download
+    std::vector<CanFrame> out_;
 };
 
 }  // namespace morvell::sdo

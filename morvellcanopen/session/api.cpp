@@ -92,7 +92,7 @@ MORVELL_API void Hardware_Initialize(int32_t interfaceCode, const void* params,
     Hardware_Close();
 
     const auto file = morvell::transport::readConfigFile(morvell::transport::defaultConfigPath());
-    const auto settings = morvell::session::loadLibrarySettings(interfaceCode, device, file, std::getenv);
+    const auto settings = morvell::session::loadLibrarySettings(interfaceCode, device, file, [](const char* name) -> const char* { return std::getenv(name); });
     if (!settings.problem.empty()) return setResult(result, kHardwareInit, settings.problem);
 
     std::string error;

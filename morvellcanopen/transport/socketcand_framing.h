@@ -1,7 +1,8 @@
 // socketcand protocol framing (raw mode), shared by the socketcand client
 // transport and the quorbus hub. Messages are "< ... >" with ASCII words;
-// the hub writes a newline after each message, readers accept any
-// whitespace (or none) between messages.
+// readers accept any whitespace (or none) between messages. The format
+// functions below end every message with a newline (python-can's reader
+// needs one after each frame). Identifiers and bytes are hex, any case.
 //
 //   < hi >                            server greeting
 //   < open vbus0 >                    client: join a bus      -> < ok >
@@ -10,7 +11,8 @@
 //   < send 123 3 11 22 33 >           client: send a frame (hex id, dlc, bytes)
 //   < send 12345678 0 >               extended id: more than 3 hex digits
 //   < frame 123 1699999999.000123 112233 >   server: a frame (id, time, data)
-//   < frame 12345678 23.000001 >      extended id: 8 hex digits, no data
+//   < frame 12345678 23.000001  >     extended id: 8 hex digits, no data (two
+//                                     spaces, as socketcand writes it)
 //   < error unknown command >         server: refusal
 //
 // Extension of quorbus, used only by clients that ask for it with
@@ -18,14 +20,15 @@
 // see these messages:
 //   < sendrtr 123 8 >                 client: remote frame, id and dlc
 //   < rtr 123 23.000001 8 >           server: remote frame, id, time, dlc
-//   < senderr 20000004 0 8 0 0 0 0 0 >  client: error frame (SocketCAN error
-//                                     class as id, then 8 data bytes, hex)
+//   < senderr 20000004 00 08 00 00 00 00 00 00 >  client: error frame
+//                                     (SocketCAN error class as id, 8 bytes)
 //   < errframe 20000004 23.000001 0008000000000000 >  server: error frame
 // An identifier is extended when it is written with more than 3 hex digits
-// or its value exceeds 0x7FF.
+// or its value exceeds 0x7FF. An error frame's id is any 32-bit value.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,22 +39,38 @@
 namespace morvell::socketcand {
 
 // Splits a byte stream into messages. Robust to messages split at any byte
-// and to several messages per read; bytes outside "< ... >" are skipped.
+// and to several messages per read; bytes outside "< ... >" are skipped, a
+// '<' inside a message starts a new one. Memory: one partial message of at
+// most kMaxMessage bytes plus the complete messages not yet taken by next()
+// (drain next() after each feed). One thread.
 class MessageReader {
 public:
     // Appends bytes just read.
     void feed(std::string_view bytes);
-    // Next complete message without the angle brackets, words trimmed:
-    // "frame 123 23.000001 1122". Empty when none is complete yet.
+    // Next complete message without the angle brackets, words trimmed and
+    // separated by one space: "frame 123 23.000001 1122". Empty when none
+    // is complete yet. Empty messages ("< >") are skipped.
     std::optional<std::string> next();
-    // A message longer than this is discarded (garbage protection).
+    // A message longer than this (in bytes, brackets included) is discarded.
     static constexpr std::size_t kMaxMessage = 256;
-    // Count of bytes or messages thrown away as garbage.
+    // Bytes thrown away: non-blank bytes outside "< ... >" and every byte of
+    // an over-long, interrupted or empty message.
     std::uint64_t discarded() const { return discarded_; }
+    // Over-long messages thrown away.
+    std::uint64_t overlong() const { return overlong_; }
 
 private:
-    std::string buffer_;
+    enum class State { Between, Inside, SkippingOverlong };
+    void startMessage();
+    void finishMessage();
+
+    State state_ = State::Between;
+    std::string partial_;          // normalised text of the message being read
+    std::size_t partial_raw_ = 0;  // its raw bytes so far, '<' included
+    bool blank_pending_ = false;   // whitespace seen since the last word
+    std::deque<std::string> ready_;
     std::uint64_t discarded_ = 0;
+    std::uint64_t overlong_ = 0;
 };
 
 // A message split into words: {"send", "123", "3", "11", "22", "33"}.
@@ -64,6 +83,8 @@ struct TimedFrame {
     std::uint32_t microseconds = 0;
 };
 
+// Formatting takes a valid frame (isValidFrame); ids are "%03X" (standard)
+// or "%08X" (extended), bytes "%02X", time SEC.USEC with 6 digits.
 // "< send ID DLC B0 B1 ... >\n", or "< sendrtr ID DLC >\n" for a remote frame.
 std::string formatSend(const CanFrame& frame);
 // "< senderr ID B0 .. B7 >\n": an error frame (id = SocketCAN error class).
@@ -80,7 +101,9 @@ std::optional<CanFrame> parseSend(const std::vector<std::string_view>& words);
 std::optional<CanFrame> parseSendRtr(const std::vector<std::string_view>& words);
 std::optional<TimedFrame> parseFrame(const std::vector<std::string_view>& words);
 std::optional<TimedFrame> parseRtr(const std::vector<std::string_view>& words);
-// senderr (client) or errframe (server): the SocketCAN error class id and 8 bytes.
+// senderr (client) or errframe (server): the SocketCAN error class as id,
+// length 8, flags 0. Frame data in frame/errframe may also be split into
+// several words ("11 22 33").
 std::optional<CanFrame> parseSendErr(const std::vector<std::string_view>& words);
 std::optional<TimedFrame> parseErrFrame(const std::vector<std::string_view>& words);
 
