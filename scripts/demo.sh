@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds, and runs the main job on the simulated
+# network: quorsim plays nodes 5 and 6 on the virtual bus (quorbus starts on
+# its own), and the library demonstration reads, writes and commands them.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+scripts/build.sh
+BIN=${BUILD_DIR:-build}/bin
+PORT=${QUORVANE_DEMO_PORT:-29536}
+export MORVELLCANOPEN_CHANNEL="virtual:demo@$PORT"
+SIM_OUT=$(mktemp)
+coproc SIM { exec "$BIN/quorsim" --node 5 --node 6 --heartbeat 1000 2>&1; }
+trap 'echo quit >&"${SIM[1]}" 2>/dev/null || true; wait 2>/dev/null || true; rm -f "$SIM_OUT"' EXIT
+# Wait for the simulator to report that its nodes are on the bus.
+while IFS= read -r -t 20 line <&"${SIM[0]}"; do
+  echo "[quorsim] $line"
+  case "$line" in *"quorsim ready"*) break ;; esac
+done
+"$BIN/morvell_demo" 5 6

@@ -1,0 +1,318 @@
+// The session's threading contract: callbacks on the I/O thread, calls from
+// inside callbacks, exactly one completion per started transfer, refusals
+// without completion, shutdown and broken transports.
+#include "session/session.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "fake_transport.h"
+#include "protocol/can_frame.h"
+#include "protocol/sdo_server.h"
+#include "support/child_process.h"
+
+namespace {
+
+using morvell::makeFrame;
+using morvell::session::Callbacks;
+using morvell::session::Session;
+using morvell::session::SessionConfig;
+using sessiontest::FakeTransport;
+using testsupport::waitUntil;
+
+constexpr std::uint8_t kNode = 5;
+
+// A tiny object dictionary: 0x2000/0 holds 4 bytes, 0x2100/0 a large domain.
+class Objects : public morvell::sdo::ObjectAccess {
+public:
+    std::map<std::pair<std::uint16_t, std::uint8_t>, std::vector<std::uint8_t>> values{
+        {{0x2000, 0}, {0x78, 0x56, 0x34, 0x12}},
+        {{0x2100, 0}, std::vector<std::uint8_t>(5000, 0xA5)},
+    };
+    std::uint32_t read(std::uint16_t i, std::uint8_t s, std::vector<std::uint8_t>& v) override {
+        auto it = values.find({i, s});
+        if (it == values.end()) return 0x06020000;
+        v = it->second;
+        return 0;
+    }
+    std::uint32_t checkWrite(std::uint16_t i, std::uint8_t s, std::optional<std::size_t>) override {
+        return values.count({i, s}) ? 0 : 0x06020000;
+    }
+    std::uint32_t write(std::uint16_t i, std::uint8_t s, std::span<const std::uint8_t> v) override {
+        values[{i, s}].assign(v.begin(), v.end());
+        return 0;
+    }
+};
+
+// What the callbacks saw. The callbacks are plain functions, so the record
+// is process-wide and reset by each test.
+struct Record {
+    std::mutex mutex;
+    std::vector<CanFrame> received, transmitted;
+    std::vector<std::int32_t> statuses, errors, completions;
+    std::vector<std::thread::id> callback_threads;
+    std::atomic<int> completion_count{0};
+    std::function<void(const CanFrame&)> on_receive;
+    std::function<void(const LibraryResult&)> on_completion;
+};
+Record* record = nullptr;
+
+void onReceive(const CanFrame* f, std::int32_t status) {
+    {
+        std::lock_guard lock(record->mutex);
+        record->received.push_back(*f);
+        record->statuses.push_back(status);
+        record->callback_threads.push_back(std::this_thread::get_id());
+    }
+    if (record->on_receive) record->on_receive(*f);
+}
+void onTransmit(const CanFrame* f) {
+    std::lock_guard lock(record->mutex);
+    record->transmitted.push_back(*f);
+    record->callback_threads.push_back(std::this_thread::get_id());
+}
+void onError(std::int32_t code) {
+    std::lock_guard lock(record->mutex);
+    record->errors.push_back(code);
+}
+void onCompletion(const LibraryResult* r) {
+    {
+        std::lock_guard lock(record->mutex);
+        record->completions.push_back(r->code);
+        record->callback_threads.push_back(std::this_thread::get_id());
+    }
+    if (record->on_completion) record->on_completion(*r);
+    ++record->completion_count;
+}
+
+class SessionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        record = &rec;
+        callbacks.receive = onReceive;
+        callbacks.transmit = onTransmit;
+        callbacks.error = onError;
+    }
+    void TearDown() override {
+        session.reset();
+        record = nullptr;
+    }
+
+    // Opens a session whose peer is an SDO server for kNode.
+    void open(SessionConfig config = {}) {
+        auto t = std::make_unique<FakeTransport>();
+        fake = t.get();
+        server = std::make_unique<morvell::sdo::Server>(
+            morvell::sdo::ServerConfig{.node = kNode}, objects);
+        fake->setPeer([this](const CanFrame& f) {
+            std::lock_guard lock(server_mutex);
+            server->onFrame(f, morvell::sdo::Clock::now());
+            return server->takeFrames();
+        });
+        std::string error;
+        session = Session::start(std::move(t), config, callbacks, &error);
+        ASSERT_TRUE(session) << error;
+    }
+
+    int completions() { return rec.completion_count.load(); }
+
+    Record rec;
+    Callbacks callbacks;
+    Objects objects;
+    std::mutex server_mutex;
+    std::unique_ptr<morvell::sdo::Server> server;
+    FakeTransport* fake = nullptr;
+    std::unique_ptr<Session> session;
+};
+
+TEST_F(SessionTest, TransmitIsConfirmedOnTheIoThread) {
+    open();
+    const CanFrame f = makeFrame(0x181, {1, 2, 3});
+    ASSERT_EQ(session->transmit(f).code, 0);
+    ASSERT_TRUE(waitUntil([&] { std::lock_guard l(rec.mutex); return !rec.transmitted.empty(); }));
+    std::lock_guard lock(rec.mutex);
+    EXPECT_TRUE(morvell::sameFrame(rec.transmitted[0], f));
+    EXPECT_NE(rec.callback_threads[0], std::this_thread::get_id());
+}
+
+TEST_F(SessionTest, ReceivedFramesKeepTheirStatus) {
+    open();
+    fake->inject(makeFrame(0x705, {0x05}), 1);
+    fake->inject(makeFrame(0x123, {0xAA}), 0);
+    ASSERT_TRUE(waitUntil([&] { std::lock_guard l(rec.mutex); return rec.received.size() == 2; }));
+    std::lock_guard lock(rec.mutex);
+    EXPECT_EQ(rec.statuses, (std::vector<std::int32_t>{1, 0}));
+}
+
+TEST_F(SessionTest, ReceiveCallbackMayTransmit) {
+    open();
+    rec.on_receive = [&](const CanFrame& f) {
+        if (f.id == 0x100) session->transmit(makeFrame(0x101, {f.data[0]}));
+    };
+    fake->inject(makeFrame(0x100, {7}));
+    ASSERT_TRUE(waitUntil([&] {
+        for (const auto& f : fake->sent())
+            if (f.id == 0x101 && f.data[0] == 7) return true;
+        return false;
+    }));
+}
+
+TEST_F(SessionTest, UploadFillsBufferAndLengthBeforeCompletion) {
+    open();
+    std::uint8_t buffer[16] = {};
+    std::uint32_t length = sizeof buffer;
+    std::uint32_t length_seen = 0;
+    rec.on_completion = [&](const LibraryResult&) { length_seen = length; };
+    auto r = session->startUpload(kNode, 0x2000, 0, buffer, &length, nullptr, onCompletion);
+    ASSERT_EQ(r.code, 0);
+    ASSERT_TRUE(waitUntil([&] { return completions() == 1; }));
+    EXPECT_EQ(rec.completions[0], 0);
+    EXPECT_EQ(length_seen, 4u);
+    EXPECT_EQ(buffer[0], 0x78);
+    EXPECT_EQ(buffer[3], 0x12);
+}
+
+TEST_F(SessionTest, CompletionCallbackMayStartTheNextTransfer) {
+    open();
+    static std::uint8_t buffer[8];
+    static std::uint32_t length;
+    int remaining = 3;
+    rec.on_completion = [&](const LibraryResult& r) {
+        if (r.code == 0 && --remaining > 0) {
+            length = sizeof buffer;
+            EXPECT_EQ(session->startUpload(kNode, 0x2000, 0, buffer, &length, nullptr, onCompletion).code, 0);
+        }
+    };
+    length = sizeof buffer;
+    ASSERT_EQ(session->startUpload(kNode, 0x2000, 0, buffer, &length, nullptr, onCompletion).code, 0);
+    ASSERT_TRUE(waitUntil([&] { return completions() == 3; }));
+    EXPECT_EQ(rec.completions, (std::vector<std::int32_t>{0, 0, 0}));
+}
+
+TEST_F(SessionTest, SecondTransferIsRefusedWithoutCompletion) {
+    open();
+    server->setFault(morvell::sdo::ServerFault::NoAnswer);
+    std::uint8_t buffer[8];
+    std::uint32_t length = sizeof buffer;
+    ASSERT_EQ(session->startUpload(kNode, 0x2000, 0, buffer, &length, nullptr, onCompletion).code, 0);
+    const std::uint8_t data[2] = {1, 2};
+    auto refused = session->startDownload(kNode, 0x2000, 0, data, 2, nullptr, onCompletion);
+    EXPECT_EQ(refused.code, 8);
+    EXPECT_FALSE(refused.text.empty());
+    session->cancel();
+    ASSERT_TRUE(waitUntil([&] { return completions() == 1; }));
+    EXPECT_EQ(rec.completions, (std::vector<std::int32_t>{1}));
+}
+
+TEST_F(SessionTest, CancelSendsAnAbortAndCompletesWithCodeOne) {
+    open();
+    server->setFault(morvell::sdo::ServerFault::NoAnswer);
+    std::uint8_t buffer[8];
+    std::uint32_t length = sizeof buffer;
+    ASSERT_EQ(session->startUpload(kNode, 0x2000, 0, buffer, &length, nullptr, onCompletion).code, 0);
+    session->cancel();
+    ASSERT_TRUE(waitUntil([&] { return completions() == 1; }));
+    EXPECT_EQ(rec.completions[0], 1);
+    ASSERT_TRUE(waitUntil([&] {
+        for (const auto& f : fake->sent())
+            if (f.id == 0x600 + kNode && f.data[0] == 0x80) return true;
+        return false;
+    }));
+}
+
+TEST_F(SessionTest, SilentServerTimesOut) {
+    SessionConfig config;
+    config.sdo.response_timeout = std::chrono::milliseconds(30);
+    open(config);
+    server->setFault(morvell::sdo::ServerFault::NoAnswer);
+    std::uint8_t buffer[8];
+    std::uint32_t length = sizeof buffer;
+    ASSERT_EQ(session->startUpload(kNode, 0x2000, 0, buffer, &length, nullptr, onCompletion).code, 0);
+    ASSERT_TRUE(waitUntil([&] { return completions() == 1; }));
+    EXPECT_EQ(rec.completions[0], 11);
+}
+
+TEST_F(SessionTest, ClosingMidTransferCompletesItOnce) {
+    open();
+    server->setFault(morvell::sdo::ServerFault::NoAnswer);
+    std::uint8_t buffer[8];
+    std::uint32_t length = sizeof buffer;
+    ASSERT_EQ(session->startUpload(kNode, 0x2000, 0, buffer, &length, nullptr, onCompletion).code, 0);
+    session.reset();
+    EXPECT_EQ(completions(), 1);
+    EXPECT_EQ(rec.completions[0], 1);
+}
+
+TEST_F(SessionTest, ClosingFromACallbackDoesNotDeadlock) {
+    open();
+    std::atomic<bool> closed{false};
+    rec.on_receive = [&](const CanFrame&) {
+        session.reset();
+        closed = true;
+    };
+    fake->inject(makeFrame(0x700 + kNode, {0}));
+    EXPECT_TRUE(waitUntil([&] { return closed.load(); }));
+}
+
+TEST_F(SessionTest, BrokenTransportFailsTheTransferAndLaterCalls) {
+    open();
+    server->setFault(morvell::sdo::ServerFault::NoAnswer);
+    std::uint8_t buffer[8];
+    std::uint32_t length = sizeof buffer;
+    ASSERT_EQ(session->startUpload(kNode, 0x2000, 0, buffer, &length, nullptr, onCompletion).code, 0);
+    fake->breakConnection();
+    ASSERT_TRUE(waitUntil([&] { return completions() == 1; }));
+    EXPECT_EQ(rec.completions[0], 8);
+    {
+        std::lock_guard lock(rec.mutex);
+        EXPECT_EQ(rec.errors, (std::vector<std::int32_t>{MORVELL_ERROR_CONNECTION_LOST}));
+    }
+    EXPECT_EQ(session->transmit(makeFrame(0x100, {})).code, 8);
+}
+
+TEST_F(SessionTest, BusErrorsReachTheErrorCallback) {
+    open();
+    fake->injectError(MORVELL_ERROR_PASSIVE);
+    fake->injectError(MORVELL_ERROR_CLEARED);
+    ASSERT_TRUE(waitUntil([&] { std::lock_guard l(rec.mutex); return rec.errors.size() == 2; }));
+    std::lock_guard lock(rec.mutex);
+    EXPECT_EQ(rec.errors, (std::vector<std::int32_t>{MORVELL_ERROR_PASSIVE, MORVELL_ERROR_CLEARED}));
+}
+
+TEST_F(SessionTest, RefusedSendsAreRetriedInOrder) {
+    open();
+    fake->refuseSends(3);
+    for (std::uint8_t i = 0; i < 5; ++i) ASSERT_EQ(session->transmit(makeFrame(0x200, {i})).code, 0);
+    ASSERT_TRUE(waitUntil([&] { return fake->sent().size() == 5; }));
+    const auto sent = fake->sent();
+    for (std::uint8_t i = 0; i < 5; ++i) EXPECT_EQ(sent[i].data[0], i);
+}
+
+TEST_F(SessionTest, FullTransmitQueueIsRefused) {
+    SessionConfig config;
+    config.transmit_queue_limit = 4;
+    open(config);
+    fake->refuseSends(1 << 30);
+    int refused = 0;
+    for (int i = 0; i < 100; ++i)
+        if (session->transmit(makeFrame(0x200, {})).code == 8) ++refused;
+    EXPECT_GT(refused, 0);
+}
+
+TEST_F(SessionTest, LargeDownloadArrivesWhole) {
+    open();
+    std::vector<std::uint8_t> data(5000);
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 7);
+    ASSERT_EQ(session->startDownload(kNode, 0x2100, 0, data.data(), static_cast<std::uint32_t>(data.size()),
+                                     nullptr, onCompletion).code, 0);
+    ASSERT_TRUE(waitUntil([&] { return completions() == 1; }));
+    EXPECT_EQ(rec.completions[0], 0);
+    std::lock_guard lock(server_mutex);
+    EXPECT_EQ(objects.values[{0x2100, 0}], data);
+}
+
+}  // namespace
