@@ -46,8 +46,8 @@ enum class ServerFault {
 };
 
 struct ServerConfig {
-    std::uint8_t node = 1;  // 1-127: requests on 0x600 + node, responses on 0x580 + node
-    bool block_transfer = true;  // false: block requests are refused with 0x05040001
+    std::uint8_t node = 1;          // 1-127: requests on 0x600 + node, responses on 0x580 + node
+    bool block_transfer = true;     // false: block requests are refused with 0x05040001
     std::uint8_t block_size = 127;  // segments per block offered in block downloads, 1-127
     // A transfer with no request from the client for this long is dropped
     // (abort 0x05040000 sent).
@@ -124,10 +124,10 @@ private:
     std::vector<std::uint8_t> value_;
     std::optional<std::size_t> indicated_size_;  // download: size the client announced
     bool toggle_ = false;                        // segmented: toggle the next request carries
-    std::size_t segments_done_ = 0;    // segmented / block upload: segments sent / acknowledged
-    bool client_crc_ = false;          // block: the client supports CRC
-    std::uint8_t block_size_ = 0;      // block: segments per block, 1-127
-    std::uint8_t sequence_ = 0;        // block: last segment sent / received in order
+    std::size_t segments_done_ = 0;       // segmented / block upload: segments sent / acknowledged
+    bool client_crc_ = false;             // block: the client supports CRC
+    std::uint8_t block_size_ = 0;         // block: segments per block, 1-127
+    std::uint8_t sequence_ = 0;           // block: last segment sent / received in order
     bool last_segment_received_ = false;  // block download
     std::vector<CanFrame> out_;
 };
