@@ -1,0 +1,113 @@
+// The quorbus hub: a socketcand server on 127.0.0.1 that relays every frame
+// a raw-mode client sends to all other raw-mode clients of the same bus
+// name, as a CAN bus does. One thread runs the loop (run()); stop(),
+// requestReport() and stats() may be called from any thread.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "client_session.h"
+#include "hub_wire.h"
+
+namespace quorbus {
+
+struct HubOptions {
+    std::uint16_t port = kDefaultPort;  // 0: any free port (see Hub::port())
+    // Exit run() once no client has been connected for this long; 0 = never.
+    std::chrono::milliseconds idle_exit{0};
+    bool quiet = false;  // no connect/disconnect lines; exit summary only when frames were dropped
+    std::size_t max_queue_bytes = kDefaultMaxQueueBytes;  // per client
+    // A signalfd (SIGTERM/SIGINT stop, SIGUSR1 reports) the loop watches; -1 = none.
+    int signal_fd = -1;
+    std::FILE* log = stderr;  // connection lines and reports
+};
+
+// Totals since start. Frames count relayed messages (data, remote, error).
+struct HubStats {
+    std::uint64_t clients_connected = 0;  // now
+    std::uint64_t clients_accepted = 0;   // since start
+    std::uint64_t frames_received = 0;    // from clients
+    std::uint64_t frames_delivered = 0;   // queued to recipients
+    std::uint64_t frames_dropped = 0;     // a recipient's queue was full
+    std::uint64_t refused_messages = 0;   // answered with "< error >"
+    std::uint64_t garbage_bytes = 0;      // outside "< >" or over-long
+};
+
+enum class ListenStatus { Listening, PortInUse, Failed };
+
+struct ListenResult {
+    ListenStatus status = ListenStatus::Failed;
+    std::string error;  // why, for PortInUse / Failed
+};
+
+class Hub {
+public:
+    explicit Hub(HubOptions options);
+    ~Hub();
+    Hub(const Hub&) = delete;
+    Hub& operator=(const Hub&) = delete;
+
+    // Binds 127.0.0.1:options.port and listens. Call once, before run().
+    ListenResult listen();
+    // The port listened on (the chosen one when options.port was 0).
+    std::uint16_t port() const { return port_; }
+
+    // Serves clients until stop(), a stop signal or the idle limit.
+    // Returns 0, or 1 when the loop itself failed (epoll error).
+    int run();
+
+    void stop();
+    void requestReport();
+    HubStats stats() const;
+
+private:
+    struct Client;
+    struct Counters {
+        std::atomic<std::uint64_t> clients_connected{0};
+        std::atomic<std::uint64_t> clients_accepted{0};
+        std::atomic<std::uint64_t> frames_received{0};
+        std::atomic<std::uint64_t> frames_delivered{0};
+        std::atomic<std::uint64_t> frames_dropped{0};
+        std::atomic<std::uint64_t> refused_messages{0};
+        std::atomic<std::uint64_t> garbage_bytes{0};
+    };
+
+    void acceptClients();
+    void readClient(Client& client);
+    void handleMessage(Client& client, const std::string& message);
+    void relay(const Client& sender, const Relay& relay);
+    void queue(Client& client, std::string_view text, bool is_frame);
+    void flushClient(Client& client);
+    void watchOutput(Client& client, bool on);
+    void closeClient(std::uint64_t id);
+    void handleSignal();
+    void handleWake();
+    void printReport(const char* title);
+    int idleTimeoutMs() const;
+
+    HubOptions options_;
+    int listen_fd_ = -1;
+    int epoll_fd_ = -1;
+    int wake_fd_ = -1;  // eventfd: stop() / requestReport()
+    std::uint16_t port_ = 0;
+    std::atomic<bool> stop_requested_{false};
+    std::atomic<bool> report_requested_{false};
+    Counters counters_;
+
+    std::uint64_t next_client_id_ = 1;
+    std::unordered_map<std::uint64_t, std::unique_ptr<Client>> clients_;
+    std::unordered_map<std::string, std::vector<Client*>> buses_;
+    std::vector<std::uint64_t> dirty_;    // clients with output to write
+    std::vector<std::uint64_t> closing_;  // clients to close after this round
+    std::chrono::steady_clock::time_point idle_since_;
+    std::vector<char> read_buffer_;
+};
+
+}  // namespace quorbus

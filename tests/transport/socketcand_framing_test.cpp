@@ -1,0 +1,319 @@
+#include "transport/socketcand_framing.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "protocol/can_frame.h"
+
+namespace sc = morvell::socketcand;
+using morvell::makeFrame;
+using morvell::sameFrame;
+using morvell::toString;
+
+namespace {
+
+constexpr std::uint8_t kExt = CANFRAME_FLAG_EXTENDED;
+constexpr std::uint8_t kRtr = CANFRAME_FLAG_REMOTE;
+
+CanFrame remoteFrame(std::uint32_t id, std::uint8_t dlc, std::uint8_t flags = 0) {
+    CanFrame f = makeFrame(id, {}, static_cast<std::uint8_t>(flags | kRtr));
+    f.length = dlc;
+    return f;
+}
+
+std::vector<std::string> drain(sc::MessageReader& reader) {
+    std::vector<std::string> out;
+    while (auto m = reader.next()) out.push_back(*m);
+    return out;
+}
+
+// Reads one formatted message back through the reader.
+std::string readBack(const std::string& text) {
+    sc::MessageReader reader;
+    reader.feed(text);
+    auto m = reader.next();
+    return m ? *m : std::string("<none>");
+}
+
+// ---- client messages: the header's examples first
+
+struct SendRow {
+    std::string text;  // what formatSend / formatSendErr writes
+    CanFrame frame;
+};
+
+void PrintTo(const SendRow& row, std::ostream* os) {
+    *os << row.text;
+}
+
+class SendFormat : public ::testing::TestWithParam<SendRow> {};
+
+TEST_P(SendFormat, FormatsAndParsesBack) {
+    const SendRow& row = GetParam();
+    const bool error_frame = row.text.rfind("< senderr", 0) == 0;
+    EXPECT_EQ(error_frame ? sc::formatSendErr(row.frame) : sc::formatSend(row.frame), row.text);
+    const std::string message = readBack(row.text);
+    const auto words = sc::splitWords(message);
+    const auto parsed = error_frame                    ? sc::parseSendErr(words)
+                        : morvell::isRemote(row.frame) ? sc::parseSendRtr(words)
+                                                       : sc::parseSend(words);
+    ASSERT_TRUE(parsed) << message;
+    EXPECT_TRUE(sameFrame(*parsed, row.frame))
+        << toString(*parsed) << " vs " << toString(row.frame);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Examples, SendFormat,
+    ::testing::Values(SendRow{"< send 123 3 11 22 33 >\n", makeFrame(0x123, {0x11, 0x22, 0x33})},
+                      SendRow{"< send 12345678 0 >\n", makeFrame(0x12345678, {}, kExt)},
+                      SendRow{"< sendrtr 123 8 >\n", remoteFrame(0x123, 8)},
+                      SendRow{"< senderr 20000004 00 08 00 00 00 00 00 00 >\n",
+                              makeFrame(0x20000004, {0, 8, 0, 0, 0, 0, 0, 0})},
+                      SendRow{"< send 000 0 >\n", makeFrame(0, {})},
+                      SendRow{"< send 7FF 8 00 01 7F 80 AB CD EF FF >\n",
+                              makeFrame(0x7FF, {0, 1, 0x7F, 0x80, 0xAB, 0xCD, 0xEF, 0xFF})},
+                      SendRow{"< send 00000001 1 5A >\n", makeFrame(1, {0x5A}, kExt)},
+                      SendRow{"< send 1FFFFFFF 2 01 02 >\n", makeFrame(0x1FFFFFFF, {1, 2}, kExt)},
+                      SendRow{"< sendrtr 0001ABCD 0 >\n", remoteFrame(0x1ABCD, 0, kExt)}));
+
+// ---- server messages
+
+struct FrameRow {
+    std::string text;
+    CanFrame frame;
+    std::uint64_t seconds;
+    std::uint32_t microseconds;
+};
+
+void PrintTo(const FrameRow& row, std::ostream* os) {
+    *os << row.text;
+}
+
+class FrameFormat : public ::testing::TestWithParam<FrameRow> {};
+
+TEST_P(FrameFormat, FormatsAndParsesBack) {
+    const FrameRow& row = GetParam();
+    const sc::TimedFrame timed{row.frame, row.seconds, row.microseconds};
+    const bool error_frame = row.text.rfind("< errframe", 0) == 0;
+    EXPECT_EQ(error_frame ? sc::formatErrorFrame(timed) : sc::formatFrame(timed), row.text);
+    const std::string message = readBack(row.text);
+    const auto words = sc::splitWords(message);
+    const auto parsed = error_frame                    ? sc::parseErrFrame(words)
+                        : morvell::isRemote(row.frame) ? sc::parseRtr(words)
+                                                       : sc::parseFrame(words);
+    ASSERT_TRUE(parsed) << row.text;
+    EXPECT_TRUE(sameFrame(parsed->frame, row.frame)) << toString(parsed->frame);
+    EXPECT_EQ(parsed->seconds, row.seconds);
+    EXPECT_EQ(parsed->microseconds, row.microseconds);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Examples, FrameFormat,
+    ::testing::Values(
+        FrameRow{"< frame 123 1699999999.000123 112233 >\n", makeFrame(0x123, {0x11, 0x22, 0x33}),
+                 1699999999, 123},
+        FrameRow{"< frame 12345678 23.000001  >\n", makeFrame(0x12345678, {}, kExt), 23, 1},
+        FrameRow{"< rtr 123 23.000001 8 >\n", remoteFrame(0x123, 8), 23, 1},
+        FrameRow{"< errframe 20000004 23.000001 0008000000000000 >\n",
+                 makeFrame(0x20000004, {0, 8, 0, 0, 0, 0, 0, 0}), 23, 1},
+        FrameRow{"< frame 000 0.000000  >\n", makeFrame(0, {}), 0, 0},
+        FrameRow{"< frame 1FFFFFFF 4294967296.999999 0102030405060708 >\n",
+                 makeFrame(0x1FFFFFFF, {1, 2, 3, 4, 5, 6, 7, 8}, kExt), 4294967296ull, 999999},
+        FrameRow{"< rtr 0001ABCD 5.100000 0 >\n", remoteFrame(0x1ABCD, 0, kExt), 5, 100000}));
+
+// ---- what other writers send: accepted spellings
+
+struct ParseRow {
+    std::string message;
+    CanFrame frame;
+};
+
+void PrintTo(const ParseRow& row, std::ostream* os) {
+    *os << row.message;
+}
+
+class LenientParse : public ::testing::TestWithParam<ParseRow> {};
+
+TEST_P(LenientParse, Accepts) {
+    const auto words = sc::splitWords(GetParam().message);
+    std::optional<CanFrame> parsed;
+    if (words[0] == "send") parsed = sc::parseSend(words);
+    if (words[0] == "sendrtr") parsed = sc::parseSendRtr(words);
+    if (words[0] == "frame") {
+        if (auto timed = sc::parseFrame(words)) parsed = timed->frame;
+    }
+    ASSERT_TRUE(parsed) << GetParam().message;
+    EXPECT_TRUE(sameFrame(*parsed, GetParam().frame)) << toString(*parsed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Spellings, LenientParse,
+    ::testing::Values(
+        // python-can: lower-case bytes without padding, extended ids unpadded
+        ParseRow{"send 1ABCD 3 a 0 ff", makeFrame(0x1ABCD, {0xA, 0, 0xFF}, kExt)},
+        ParseRow{"send 123 0", makeFrame(0x123, {})}, ParseRow{"send 7 1 1", makeFrame(7, {1})},
+        // more than 3 digits or above 0x7FF: extended
+        ParseRow{"send 0123 0", makeFrame(0x123, {}, kExt)},
+        ParseRow{"send 800 0", makeFrame(0x800, {}, kExt)},
+        ParseRow{"send fff 1 01", makeFrame(0xFFF, {1}, kExt)},
+        // frame data split into words, short fractions
+        ParseRow{"frame 123 23.5 11 2233", makeFrame(0x123, {0x11, 0x22, 0x33})},
+        ParseRow{"frame 7ff 1.000001 aabb", makeFrame(0x7FF, {0xAA, 0xBB})},
+        ParseRow{"sendrtr 12345 2", remoteFrame(0x12345, 2, kExt)}));
+
+TEST(LenientParse, ShortFractionIsScaledToMicroseconds) {
+    const auto timed = sc::parseFrame(sc::splitWords("frame 123 23.5 11"));
+    ASSERT_TRUE(timed);
+    EXPECT_EQ(timed->seconds, 23u);
+    EXPECT_EQ(timed->microseconds, 500000u);
+}
+
+// ---- malformed messages are refused
+
+class MalformedParse : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(MalformedParse, IsRefused) {
+    const auto words = sc::splitWords(GetParam());
+    EXPECT_FALSE(sc::parseSend(words));
+    EXPECT_FALSE(sc::parseSendRtr(words));
+    EXPECT_FALSE(sc::parseFrame(words));
+    EXPECT_FALSE(sc::parseRtr(words));
+    EXPECT_FALSE(sc::parseSendErr(words));
+    EXPECT_FALSE(sc::parseErrFrame(words));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, MalformedParse,
+    ::testing::Values(
+        // bad hex
+        "send 12G 0", "send 123 1 GG", "send 0x123 0", "send -12 0", "frame 123 1.000000 11ZZ",
+        // dlc above 8 or not a digit
+        "send 123 9 1 2 3 4 5 6 7 8 9", "send 123 10", "send 123 x", "sendrtr 123 9",
+        "rtr 123 1.000000 9",
+        // byte count not matching dlc
+        "send 123 2 11", "send 123 1 11 22", "send 123 0 11", "senderr 20000004 0 8 0 0 0 0 0",
+        "senderr 20000004 0 0 0 0 0 0 0 0 0", "errframe 20000004 1.000000 00080000000000",
+        // odd or too much frame data, byte words too long
+        "frame 123 1.000000 112", "frame 123 1.000000 112233445566778899", "send 123 1 111",
+        // id out of range or too long
+        "send 20000000 0", "send 000000001 0", "sendrtr FFFFFFFF 0", "frame 20000000 1.000000",
+        "senderr 123456789 0 0 0 0 0 0 0 0",
+        // bad or missing time
+        "frame 123 abc 11", "frame 123 1 11", "frame 123 1.1234567 11", "frame 123 .",
+        "rtr 123 1.5", "frame 123", "errframe 20000004 x.000001 0008000000000000",
+        // missing words, wrong command word
+        "send", "send 123", "sendrtr 123", "sendrtr 123 1 11", "senderr", "hello 123 0"));
+
+TEST(MalformedParse, CommandWordMustMatchTheParser) {
+    EXPECT_FALSE(sc::parseSend(sc::splitWords("sendrtr 123 0")));
+    EXPECT_FALSE(sc::parseFrame(sc::splitWords("rtr 123 1.000000 0")));
+    EXPECT_FALSE(sc::parseRtr(sc::splitWords("frame 123 1.000000 0")));
+    EXPECT_FALSE(sc::parseSendErr(sc::splitWords("send 123 0")));
+    EXPECT_FALSE(sc::parseErrFrame(sc::splitWords("frame 20000004 1.000000 0008000000000000")));
+}
+
+// ---- MessageReader
+
+const std::string kStream =
+    "< hi >< ok >\n< frame 123 1699999999.000123 112233 >\n"
+    "  < send 12345678 0 >\r\n<echo>< frame 12345678 23.000001  >\n";
+const std::vector<std::string> kStreamMessages = {"hi",
+                                                  "ok",
+                                                  "frame 123 1699999999.000123 112233",
+                                                  "send 12345678 0",
+                                                  "echo",
+                                                  "frame 12345678 23.000001"};
+
+TEST(MessageReader, SeveralMessagesInOneRead) {
+    sc::MessageReader reader;
+    reader.feed(kStream);
+    EXPECT_EQ(drain(reader), kStreamMessages);
+    EXPECT_EQ(reader.discarded(), 0u);
+}
+
+TEST(MessageReader, SplitAtEveryByte) {
+    for (std::size_t cut = 0; cut <= kStream.size(); ++cut) {
+        sc::MessageReader reader;
+        reader.feed(std::string_view(kStream).substr(0, cut));
+        std::vector<std::string> got = drain(reader);
+        reader.feed(std::string_view(kStream).substr(cut));
+        for (auto& m : drain(reader)) got.push_back(m);
+        EXPECT_EQ(got, kStreamMessages) << "cut at " << cut;
+    }
+}
+
+TEST(MessageReader, OneByteAtATime) {
+    sc::MessageReader reader;
+    std::vector<std::string> got;
+    for (char c : kStream) {
+        reader.feed(std::string_view(&c, 1));
+        for (auto& m : drain(reader)) got.push_back(m);
+    }
+    EXPECT_EQ(got, kStreamMessages);
+}
+
+struct GarbageRow {
+    std::string input;
+    std::vector<std::string> messages;
+    std::uint64_t discarded;
+};
+
+void PrintTo(const GarbageRow& row, std::ostream* os) {
+    *os << row.input;
+}
+
+class ReaderGarbage : public ::testing::TestWithParam<GarbageRow> {};
+
+TEST_P(ReaderGarbage, KeepsOnlyWholeMessages) {
+    sc::MessageReader reader;
+    reader.feed(GetParam().input);
+    EXPECT_EQ(drain(reader), GetParam().messages);
+    EXPECT_EQ(reader.discarded(), GetParam().discarded);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ReaderGarbage,
+    ::testing::Values(GarbageRow{"xx< hi >yy\n< ok >", {"hi", "ok"}, 4},
+                      GarbageRow{"<\tsend  123\n 0 >", {"send 123 0"}, 0},
+                      GarbageRow{"< >< ok >", {"ok"}, 3}, GarbageRow{"<>", {}, 2},
+                      GarbageRow{"< sen< ok >", {"ok"}, 5},  // a '<' inside restarts
+                      GarbageRow{">>> ok >", {}, 6}, GarbageRow{"\n\r\t ", {}, 0}));
+
+TEST(MessageReader, OverlongMessageIsDiscardedAndCounted) {
+    const std::size_t fits = sc::MessageReader::kMaxMessage - 2;  // content with both brackets
+    sc::MessageReader reader;
+    reader.feed("<" + std::string(fits, 'a') + ">");
+    reader.feed("<" + std::string(fits + 1, 'b') + ">");
+    reader.feed("< ok >");
+    const auto got = drain(reader);
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0], std::string(fits, 'a'));
+    EXPECT_EQ(got[1], "ok");
+    EXPECT_EQ(reader.overlong(), 1u);
+    EXPECT_EQ(reader.discarded(), fits + 3);
+}
+
+TEST(MessageReader, EndlessMessageNeverBlocksTheStream) {
+    sc::MessageReader reader;
+    reader.feed("< send 123 ");
+    const std::string chunk(4096, '7');
+    for (int i = 0; i < 256; ++i) reader.feed(chunk);  // 1 MiB without '>'
+    EXPECT_FALSE(reader.next());
+    reader.feed("> garbage < echo >");
+    EXPECT_EQ(drain(reader), std::vector<std::string>{"echo"});
+    EXPECT_EQ(reader.overlong(), 1u);
+    EXPECT_GT(reader.discarded(), 256u * 4096u);
+}
+
+TEST(SplitWords, AnyBlankSeparates) {
+    const auto words = sc::splitWords("  send\t123 \n 3  ");
+    ASSERT_EQ(words.size(), 3u);
+    EXPECT_EQ(words[0], "send");
+    EXPECT_EQ(words[1], "123");
+    EXPECT_EQ(words[2], "3");
+    EXPECT_TRUE(sc::splitWords("   ").empty());
+}
+
+}  // namespace
