@@ -1,0 +1,292 @@
+#include "transport/socketcan_transport.h"
+
+#include <gtest/gtest.h>
+#include <linux/can/error.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <map>
+
+#include "protocol/can_frame.h"
+
+namespace morvell::transport {
+namespace {
+
+can_frame kernelFrame(canid_t id, std::initializer_list<std::uint8_t> bytes) {
+    can_frame f{};
+    f.can_id = id;
+    f.len = static_cast<std::uint8_t>(bytes.size());
+    std::copy(bytes.begin(), bytes.end(), f.data);
+    return f;
+}
+
+TEST(SocketcanConversion, FramesBothWays) {
+    struct Row {
+        CanFrame frame;
+        canid_t kernel_id;
+        std::uint8_t kernel_len;
+    } rows[] = {
+        {makeFrame(0x123, {0x11, 0x22, 0x33}), 0x123, 3},
+        {makeFrame(0x7FF, {1, 2, 3, 4, 5, 6, 7, 8}), 0x7FF, 8},
+        {makeFrame(0x000, {}), 0x000, 0},
+        {makeFrame(0x12345678, {0xAA}, CANFRAME_FLAG_EXTENDED), 0x12345678 | CAN_EFF_FLAG, 1},
+        {makeFrame(0x1FFFFFFF, {}, CANFRAME_FLAG_EXTENDED), 0x1FFFFFFF | CAN_EFF_FLAG, 0},
+        {makeFrame(0x001, {}, CANFRAME_FLAG_EXTENDED), 0x001 | CAN_EFF_FLAG, 0},
+        {makeFrame(0x701, {}, CANFRAME_FLAG_REMOTE), 0x701 | CAN_RTR_FLAG, 0},
+        {makeFrame(0x1ABCDE, {}, CANFRAME_FLAG_EXTENDED | CANFRAME_FLAG_REMOTE),
+         0x1ABCDE | CAN_EFF_FLAG | CAN_RTR_FLAG, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(toString(row.frame));
+        const can_frame k = toKernelFrame(row.frame);
+        EXPECT_EQ(k.can_id, row.kernel_id);
+        EXPECT_EQ(k.len, row.kernel_len);
+        EXPECT_EQ(std::memcmp(k.data, row.frame.data, k.len), 0);
+        EXPECT_TRUE(sameFrame(fromKernelFrame(k), row.frame)) << toString(fromKernelFrame(k));
+        EXPECT_FALSE(isKernelErrorFrame(k));
+    }
+}
+
+TEST(SocketcanConversion, RemoteFramesKeepTheirLengthButCarryNoData) {
+    CanFrame remote = makeFrame(0x701, {9, 9, 9, 9}, CANFRAME_FLAG_REMOTE);
+    const can_frame k = toKernelFrame(remote);
+    EXPECT_EQ(k.len, 4);
+    EXPECT_EQ(k.data[0], 0);
+
+    can_frame from_kernel = kernelFrame(0x701 | CAN_RTR_FLAG, {7, 7});
+    const CanFrame back = fromKernelFrame(from_kernel);
+    EXPECT_EQ(back.length, 2);
+    EXPECT_EQ(back.flags, CANFRAME_FLAG_REMOTE);
+    EXPECT_EQ(back.data[0], 0);
+}
+
+TEST(SocketcanConversion, LengthsAboveEightAreClamped) {
+    CanFrame frame = makeFrame(0x100, {1, 2, 3, 4, 5, 6, 7, 8});
+    frame.length = 15;
+    EXPECT_EQ(toKernelFrame(frame).len, 8);
+    can_frame k = kernelFrame(0x100, {1});
+    k.len = 12;
+    EXPECT_EQ(fromKernelFrame(k).length, 8);
+}
+
+TEST(SocketcanConversion, ErrorFramesGiveTheErrorClassAndData) {
+    const can_frame k = kernelFrame(CAN_ERR_FLAG | CAN_ERR_CRTL | CAN_ERR_CNT,
+                                    {0, CAN_ERR_CRTL_TX_PASSIVE, 0, 0, 0, 0, 130, 12});
+    EXPECT_TRUE(isKernelErrorFrame(k));
+    const CanFrame f = fromKernelFrame(k);
+    EXPECT_EQ(f.id, CAN_ERR_CRTL | CAN_ERR_CNT);
+    EXPECT_EQ(f.flags, 0);
+    EXPECT_EQ(f.length, 8);
+    EXPECT_EQ(f.data[1], CAN_ERR_CRTL_TX_PASSIVE);
+    EXPECT_EQ(f.data[6], 130);
+}
+
+CanFrame errorFrame(std::uint32_t error_class, std::uint8_t controller = 0) {
+    CanFrame f{};
+    f.id = error_class;
+    f.length = 8;
+    f.data[1] = controller;
+    return f;
+}
+
+TEST(SocketcanErrorFrames, DecodeToMorvellCodes) {
+    using V = std::vector<std::int32_t>;
+    struct Row {
+        const char* what;
+        CanFrame frame;
+        V codes;
+    } rows[] = {
+        {"bus off", errorFrame(CAN_ERR_BUSOFF), {MORVELL_ERROR_BUS_OFF}},
+        {"rx warning", errorFrame(CAN_ERR_CRTL, CAN_ERR_CRTL_RX_WARNING), {MORVELL_ERROR_WARNING}},
+        {"tx warning", errorFrame(CAN_ERR_CRTL, CAN_ERR_CRTL_TX_WARNING), {MORVELL_ERROR_WARNING}},
+        {"rx passive", errorFrame(CAN_ERR_CRTL, CAN_ERR_CRTL_RX_PASSIVE), {MORVELL_ERROR_PASSIVE}},
+        {"warning and passive: the worse one",
+         errorFrame(CAN_ERR_CRTL, CAN_ERR_CRTL_RX_WARNING | CAN_ERR_CRTL_TX_PASSIVE),
+         {MORVELL_ERROR_PASSIVE}},
+        {"passive then bus off",
+         errorFrame(CAN_ERR_CRTL | CAN_ERR_BUSOFF, CAN_ERR_CRTL_TX_PASSIVE),
+         {MORVELL_ERROR_BUS_OFF}},
+        {"rx overflow",
+         errorFrame(CAN_ERR_CRTL, CAN_ERR_CRTL_RX_OVERFLOW),
+         {MORVELL_ERROR_RX_OVERFLOW}},
+        {"tx overflow",
+         errorFrame(CAN_ERR_CRTL, CAN_ERR_CRTL_TX_OVERFLOW),
+         {MORVELL_ERROR_TX_FAILED}},
+        {"protocol", errorFrame(CAN_ERR_PROT), {MORVELL_ERROR_PROTOCOL}},
+        {"no ack", errorFrame(CAN_ERR_ACK), {MORVELL_ERROR_PROTOCOL}},
+        {"protocol and no ack: one code",
+         errorFrame(CAN_ERR_PROT | CAN_ERR_ACK | CAN_ERR_BUSERROR),
+         {MORVELL_ERROR_PROTOCOL}},
+        {"tx timeout", errorFrame(CAN_ERR_TX_TIMEOUT), {MORVELL_ERROR_TX_FAILED}},
+        {"restarted", errorFrame(CAN_ERR_RESTARTED), {MORVELL_ERROR_CLEARED}},
+        {"back to error active",
+         errorFrame(CAN_ERR_CRTL, CAN_ERR_CRTL_ACTIVE),
+         {MORVELL_ERROR_CLEARED}},
+        {"with the error flag in the id",
+         errorFrame(CAN_ERR_FLAG | CAN_ERR_BUSOFF),
+         {MORVELL_ERROR_BUS_OFF}},
+        {"restarted, then a protocol error",
+         errorFrame(CAN_ERR_RESTARTED | CAN_ERR_PROT),
+         {MORVELL_ERROR_CLEARED, MORVELL_ERROR_PROTOCOL}},
+        {"warning with overflow",
+         errorFrame(CAN_ERR_CRTL, CAN_ERR_CRTL_RX_OVERFLOW | CAN_ERR_CRTL_RX_WARNING),
+         {MORVELL_ERROR_RX_OVERFLOW, MORVELL_ERROR_WARNING}},
+        {"lost arbitration is normal", errorFrame(CAN_ERR_LOSTARB), {}},
+        {"controller, unspecified", errorFrame(CAN_ERR_CRTL, CAN_ERR_CRTL_UNSPEC), {}},
+        {"transceiver", errorFrame(CAN_ERR_TRX), {}},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(errorCodesOfErrorFrame(row.frame), row.codes) << row.what;
+    }
+}
+
+TEST(SocketcanReceive, MessageFlagsAndErrorFramesBecomeEvents) {
+    using Kind = TransportEvent::Kind;
+    struct Row {
+        const char* what;
+        can_frame frame;
+        int msg_flags;
+        std::vector<Kind> kinds;
+        std::int32_t status;
+    } rows[] = {
+        {"from the wire", kernelFrame(0x181, {1, 2}), 0, {Kind::Frame}, 1},
+        {"our own, echoed", kernelFrame(0x181, {1, 2}), MSG_CONFIRM, {Kind::Sent}, 0},
+        {"another local socket", kernelFrame(0x181, {1, 2}), MSG_DONTROUTE, {Kind::Frame}, 0},
+        {"our own (both flags)",
+         kernelFrame(0x181, {}),
+         MSG_CONFIRM | MSG_DONTROUTE,
+         {Kind::Sent},
+         0},
+        {"error frame",
+         kernelFrame(CAN_ERR_FLAG | CAN_ERR_RESTARTED | CAN_ERR_ACK, {}),
+         0,
+         {Kind::BusError, Kind::BusError},
+         1},
+        {"unknown error class", kernelFrame(CAN_ERR_FLAG | CAN_ERR_LOSTARB, {}), 0, {}, 1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::vector<TransportEvent> events;
+        appendEventsForKernelFrame(row.frame, row.msg_flags, events);
+        ASSERT_EQ(events.size(), row.kinds.size());
+        for (std::size_t i = 0; i < events.size(); ++i) {
+            EXPECT_EQ(events[i].kind, row.kinds[i]);
+            if (row.kinds[i] == Kind::BusError) continue;
+            EXPECT_EQ(events[i].status, row.status);
+            EXPECT_TRUE(sameFrame(events[i].frame, fromKernelFrame(row.frame)));
+        }
+    }
+}
+
+TEST(SocketcanReceive, DropCounterReportsGrowthAndSurvivesTheWrap) {
+    DropCounter drops;
+    struct Step {
+        std::uint32_t kernel;
+        std::uint32_t new_drops;
+        std::uint64_t total;
+    } steps[] = {
+        {0, 0, 0},           {0, 0, 0},   {3, 3, 3},
+        {3, 0, 3},           {10, 7, 10}, {0xFFFFFFFE, 0xFFFFFFF4, 0xFFFFFFFE},
+        {1, 3, 0x100000001},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.kernel);
+        EXPECT_EQ(drops.update(step.kernel), step.new_drops);
+        EXPECT_EQ(drops.total(), step.total);
+    }
+}
+
+// A scripted interface: bit rate, and whether changes are permitted.
+class FakeLink : public CanLinkControl {
+public:
+    std::optional<std::uint32_t> rate;
+    bool permitted = false;
+    std::vector<std::string> calls;
+
+    std::optional<std::uint32_t> bitrate(const std::string&) override { return rate; }
+    bool stop(const std::string&) override { return record("stop"); }
+    bool setBitrate(const std::string&, std::uint32_t bits) override {
+        if (permitted) rate = bits;
+        return record("set " + std::to_string(bits));
+    }
+    bool start(const std::string&) override { return record("start"); }
+
+private:
+    bool record(std::string call) {
+        calls.push_back(std::move(call));
+        return permitted;
+    }
+};
+
+TEST(SocketcanBitrate, AcceptedSetOrRefusedWithTheCommand) {
+    using V = std::vector<std::string>;
+    const std::string command =
+        "'sudo ip link set can0 down && sudo ip link set can0 type can bitrate 125000 && sudo ip "
+        "link set can0 up'";
+    struct Row {
+        const char* what;
+        std::optional<std::uint32_t> rate;
+        bool permitted;
+        V calls;
+        std::string error;
+    } rows[] = {
+        {"no bit timing (vcan)", std::nullopt, false, {}, ""},
+        {"already right", 125000, false, {}, ""},
+        {"changed", 500000, true, {"stop", "set 125000", "start"}, ""},
+        {"not permitted",
+         500000,
+         false,
+         {"stop"},
+         "can0 runs at 500 kbit/s, not 125 kbit/s, and cannot be changed without privileges: "
+         "run " +
+             command},
+        {"never configured",
+         0,
+         false,
+         {"stop"},
+         "can0 has no bit rate set and it cannot be set without privileges: run " + command},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        FakeLink link;
+        link.rate = row.rate;
+        link.permitted = row.permitted;
+        const std::string error = ensureBitrate(link, "can0", 125);
+        EXPECT_EQ(error, row.error);
+        EXPECT_EQ(link.calls, row.calls);
+        EXPECT_LT(error.size(), 280u);
+    }
+}
+
+bool kernelHasSocketcan() {
+    const int fd = socket(PF_CAN, SOCK_RAW, CAN_RAW);
+    if (fd < 0) return false;
+    close(fd);
+    return true;
+}
+
+TEST(SocketcanOpen, FailsWithATextNamingTheFix) {
+    FakeLink link;
+    std::string error;
+    auto transport = SocketCanTransport::open("can0", 125, link, &error);
+    if (kernelHasSocketcan()) {
+        // A kernel with SocketCAN: a made-up interface gives the other text.
+        transport = SocketCanTransport::open("nosuchcan7", 125, link, &error);
+        ASSERT_FALSE(transport);
+        EXPECT_NE(error.find("CAN interface 'nosuchcan7' does not exist: check 'ip link show "
+                             "type can'"),
+                  std::string::npos)
+            << error;
+        GTEST_SKIP() << "this kernel has SocketCAN";
+    }
+    ASSERT_FALSE(transport);
+    EXPECT_EQ(error,
+              "This kernel has no SocketCAN support (socket: Address family not supported by "
+              "protocol). Load it with 'sudo modprobe can_raw', or choose another channel, e.g. "
+              "MORVELLCANOPEN_CHANNEL=virtual");
+    EXPECT_LT(error.size(), 280u);
+}
+
+}  // namespace
+}  // namespace morvell::transport

@@ -1,0 +1,314 @@
+#include "transport/socketcand_transport.h"
+
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <chrono>
+#include <thread>
+
+#include "protocol/can_frame.h"
+#include "socketcand_transport_fake_server.h"
+#include "support/child_process.h"
+
+namespace morvell::transport {
+namespace {
+
+using transporttest::FakeSocketcand;
+using transporttest::HandshakeScript;
+using Kind = TransportEvent::Kind;
+
+SocketcandEndpoint endpointOf(std::uint16_t port) {
+    return {"127.0.0.1", port, "can0", "socketcand:127.0.0.1/can0", "socketcand at 127.0.0.1"};
+}
+
+struct Connected {
+    std::unique_ptr<SocketcandTransport> transport;
+    ConnectFailure failure = ConnectFailure::None;
+    std::string error;
+};
+
+Connected connectTo(FakeSocketcand& server, const HandshakeScript& script = {}) {
+    Connected c;
+    server.play(script);
+    c.transport = SocketcandTransport::connect(endpointOf(server.port()), std::chrono::seconds(5),
+                                               &c.failure, &c.error);
+    server.finish();
+    return c;
+}
+
+// Receives until at least count events arrived (or the limit passed).
+std::vector<TransportEvent> receiveEvents(SocketcandTransport& transport, std::size_t count) {
+    std::vector<TransportEvent> events;
+    testsupport::waitUntil([&] {
+        pollfd p{transport.fd(), POLLIN, 0};
+        poll(&p, 1, 10);
+        transport.receive(events);
+        return events.size() >= count;
+    });
+    return events;
+}
+
+TEST(SocketcandTransportHandshake, ExtendedFramesFollowTheGatewaysAnswer) {
+    struct Row {
+        const char* xframes_reply;
+        bool extended;
+    } rows[] = {
+        {"< ok >", true},                      // quorbus
+        {"< error unknown command >", false},  // socketcand
+        {"", false},                           // no answer at all, only the echo
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.xframes_reply);
+        FakeSocketcand server;
+        HandshakeScript script;
+        script.xframes_reply = row.xframes_reply;
+        Connected c = connectTo(server, script);
+        ASSERT_TRUE(c.transport) << c.error;
+        EXPECT_EQ(c.transport->extendedFrames(), row.extended);
+        EXPECT_FALSE(c.transport->confirmsByEcho());
+        EXPECT_EQ(c.transport->name(), "socketcand:127.0.0.1/can0");
+    }
+}
+
+TEST(SocketcandTransportHandshake, RefusalsFailWithATextNamingTheFix) {
+    struct Row {
+        const char* greeting;
+        const char* open_reply;
+        const char* expected_text;
+    } rows[] = {
+        {"SSH-2.0-OpenSSH_9.2\r\n< x >", "< ok >", "is not a socketcand gateway"},
+        {"< hi >", "< error no such interface >", "socketcand -i can0"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.expected_text);
+        FakeSocketcand server;
+        HandshakeScript script;
+        script.greeting = row.greeting;
+        script.open_reply = row.open_reply;
+        Connected c = connectTo(server, script);
+        EXPECT_FALSE(c.transport);
+        EXPECT_EQ(c.failure, ConnectFailure::Handshake);
+        EXPECT_NE(c.error.find(row.expected_text), std::string::npos) << c.error;
+        EXPECT_LT(c.error.size(), 280u);
+    }
+}
+
+TEST(SocketcandTransportHandshake, RefusedConnectionNamesSocketcand) {
+    FakeSocketcand server;
+    const std::uint16_t port = server.port();
+    server.stopListening();
+    ConnectFailure failure;
+    std::string error;
+    auto transport =
+        SocketcandTransport::connect(endpointOf(port), std::chrono::seconds(2), &failure, &error);
+    EXPECT_FALSE(transport);
+    EXPECT_EQ(failure, ConnectFailure::Refused);
+    EXPECT_EQ(error, "no socketcand gateway at 127.0.0.1:" + std::to_string(port) +
+                         ": start socketcand -i can0, or check the address");
+}
+
+TEST(SocketcandTransportHandshake, FramesArrivingDuringTheHandshakeAreKept) {
+    FakeSocketcand server;
+    HandshakeScript script;
+    script.after_rawmode = "< frame 123 1.000000 AA >< frame 124 1.000001 BB >";
+    Connected c = connectTo(server, script);
+    ASSERT_TRUE(c.transport) << c.error;
+    auto events = receiveEvents(*c.transport, 2);
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(toString(events[0].frame), "123#AA");
+    EXPECT_EQ(toString(events[1].frame), "124#BB");
+}
+
+// Server messages and the events they give; ok/echo/error replies give none.
+struct ReceiveRow {
+    const char* message;
+    Kind kind;
+    const char* frame;        // Frame events
+    std::int32_t error_code;  // BusError events
+};
+const ReceiveRow kReceiveRows[] = {
+    {"< frame 123 1699999999.000123 112233 >", Kind::Frame, "123#112233", 0},
+    {"< frame 12345678 23.000001 >", Kind::Frame, "12345678#", 0},
+    {"< frame 7FF 0.5 0102030405060708 >", Kind::Frame, "7FF#0102030405060708", 0},
+    {"< ok >", Kind::Frame, nullptr, 0},
+    {"< rtr 123 23.000001 8 >", Kind::Frame, "123#R8", 0},
+    {"< errframe 00000040 23.000001 0000000000000000 >", Kind::BusError, nullptr,
+     MORVELL_ERROR_BUS_OFF},
+    {"< error unknown command >", Kind::Frame, nullptr, 0},
+    {"< errframe 20000004 23.000001 0010000000000000 >", Kind::BusError, nullptr,
+     MORVELL_ERROR_PASSIVE},
+    {"< echo >", Kind::Frame, nullptr, 0},
+    {"< errframe 100 23.000001 0000000000000000 >", Kind::BusError, nullptr, MORVELL_ERROR_CLEARED},
+};
+
+void expectReceiveRows(const std::vector<TransportEvent>& events) {
+    std::size_t e = 0;
+    for (const ReceiveRow& row : kReceiveRows) {
+        if (!row.frame && row.kind == Kind::Frame) continue;
+        SCOPED_TRACE(row.message);
+        ASSERT_LT(e, events.size());
+        EXPECT_EQ(events[e].kind, row.kind);
+        if (row.frame) {
+            EXPECT_EQ(toString(events[e].frame), row.frame);
+            EXPECT_EQ(events[e].status, 1);
+        } else {
+            EXPECT_EQ(events[e].error_code, row.error_code);
+        }
+        ++e;
+    }
+    EXPECT_EQ(e, events.size());
+}
+
+std::size_t expectedEventCount() {
+    std::size_t n = 0;
+    for (const ReceiveRow& row : kReceiveRows) n += (row.frame || row.kind != Kind::Frame);
+    return n;
+}
+
+TEST(SocketcandTransportReceive, ManyMessagesInOneWrite) {
+    FakeSocketcand server;
+    Connected c = connectTo(server);
+    ASSERT_TRUE(c.transport) << c.error;
+    std::string all;
+    for (const ReceiveRow& row : kReceiveRows) all += std::string(row.message) + "\n";
+    ASSERT_TRUE(server.write(all));
+    expectReceiveRows(receiveEvents(*c.transport, expectedEventCount()));
+}
+
+TEST(SocketcandTransportReceive, MessagesWrittenByteByByte) {
+    FakeSocketcand server;
+    Connected c = connectTo(server);
+    ASSERT_TRUE(c.transport) << c.error;
+    std::string all;
+    for (const ReceiveRow& row : kReceiveRows) all += row.message;  // no separators
+    std::vector<TransportEvent> events;
+    for (char byte : all) {
+        ASSERT_TRUE(server.write(std::string(1, byte)));
+        pollfd p{c.transport->fd(), POLLIN, 0};
+        ASSERT_EQ(poll(&p, 1, 10000), 1);
+        ASSERT_TRUE(c.transport->receive(events));
+    }
+    expectReceiveRows(events);
+}
+
+TEST(SocketcandTransportReceive, ConnectionDropEndsReceiveWithAText) {
+    FakeSocketcand server;
+    Connected c = connectTo(server);
+    ASSERT_TRUE(c.transport) << c.error;
+    ASSERT_TRUE(server.write("< frame 001 1.0 01 >"));
+    server.closeClient();
+    std::vector<TransportEvent> events;
+    ASSERT_TRUE(testsupport::waitUntil([&] {
+        pollfd p{c.transport->fd(), POLLIN, 0};
+        poll(&p, 1, 10);
+        return !c.transport->receive(events);
+    }));
+    ASSERT_EQ(events.size(), 1u);  // the frame before the drop still arrives
+    EXPECT_EQ(c.transport->error(), "connection to socketcand at 127.0.0.1 closed");
+    EXPECT_FALSE(c.transport->receive(events));
+    EXPECT_EQ(c.transport->send(makeFrame(0x1, {1})), SendResult::Failed);
+}
+
+TEST(SocketcandTransportSend, FramesAreWrittenAndConfirmedInOrder) {
+    FakeSocketcand server;
+    Connected c = connectTo(server);
+    ASSERT_TRUE(c.transport) << c.error;
+    const CanFrame frames[] = {
+        makeFrame(0x123, {0x11, 0x22}),
+        makeFrame(0x12345678, {}, CANFRAME_FLAG_EXTENDED),
+        makeFrame(0x7FF, {1, 2, 3, 4, 5, 6, 7, 8}),
+        makeFrame(0x701, {}, CANFRAME_FLAG_REMOTE),
+    };
+    for (const CanFrame& f : frames) ASSERT_EQ(c.transport->send(f), SendResult::Ok);
+    ASSERT_TRUE(server.readUntil("< sendrtr "));
+    EXPECT_TRUE(server.readUntil(" >\n"));
+
+    std::vector<TransportEvent> events;
+    ASSERT_TRUE(c.transport->flush(events));
+    EXPECT_FALSE(c.transport->hasPendingOutput());
+    ASSERT_EQ(events.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(events[i].kind, Kind::Sent);
+        EXPECT_TRUE(sameFrame(events[i].frame, frames[i])) << toString(events[i].frame);
+        EXPECT_NE(server.received().find(socketcand::formatSend(frames[i])), std::string::npos)
+            << socketcand::formatSend(frames[i]);
+    }
+}
+
+TEST(SocketcandTransportSend, RemoteFramesWithoutTheExtensionReportTxFailed) {
+    FakeSocketcand server;
+    HandshakeScript script;
+    script.xframes_reply = "< error unknown command >";
+    Connected c = connectTo(server, script);
+    ASSERT_TRUE(c.transport) << c.error;
+    ASSERT_EQ(c.transport->send(makeFrame(0x701, {}, CANFRAME_FLAG_REMOTE)), SendResult::Ok);
+    ASSERT_EQ(c.transport->send(makeFrame(0x702, {5})), SendResult::Ok);
+    std::vector<TransportEvent> events;
+    ASSERT_TRUE(c.transport->flush(events));
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].kind, Kind::BusError);
+    EXPECT_EQ(events[0].error_code, MORVELL_ERROR_TX_FAILED);
+    EXPECT_EQ(events[1].kind, Kind::Sent);
+    ASSERT_TRUE(server.readUntil("< send 702 1 05 >"));
+    EXPECT_EQ(server.received().find("sendrtr"), std::string::npos);
+}
+
+TEST(SocketcandTransportSend, SlowReaderFillsTheBufferThenEverythingArrivesInOrder) {
+    FakeSocketcand server(4096);
+    Connected c = connectTo(server);
+    ASSERT_TRUE(c.transport) << c.error;
+    const int small = 4096;
+    setsockopt(c.transport->fd(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+
+    // The server reads nothing: the kernel buffers fill, then our own buffer.
+    std::vector<TransportEvent> events;
+    std::uint32_t accepted = 0;
+    for (;;) {
+        const CanFrame f = makeFrame(accepted & 0x7FF, {static_cast<std::uint8_t>(accepted),
+                                                        static_cast<std::uint8_t>(accepted >> 8)});
+        const SendResult r = c.transport->send(f);
+        if (r == SendResult::WouldBlock) break;
+        ASSERT_EQ(r, SendResult::Ok);
+        ++accepted;
+        ASSERT_LT(accepted, 1000000u) << "send() never pushed back";
+    }
+    EXPECT_TRUE(c.transport->hasPendingOutput());
+    ASSERT_TRUE(c.transport->flush(events));
+    EXPECT_LT(events.size(), accepted);  // not everything is written yet
+
+    // Now the server reads; flush whenever writable until all is out.
+    const std::string last = socketcand::formatSend(makeFrame(
+        (accepted - 1) & 0x7FF,
+        {static_cast<std::uint8_t>(accepted - 1), static_cast<std::uint8_t>((accepted - 1) >> 8)}));
+    bool all_read = false;
+    std::thread reader([&] { all_read = server.readUntil(last, std::chrono::seconds(30)); });
+    ASSERT_TRUE(testsupport::waitUntil(
+        [&] {
+            pollfd p{c.transport->fd(), POLLOUT, 0};
+            poll(&p, 1, 10);
+            EXPECT_TRUE(c.transport->flush(events));
+            return !c.transport->hasPendingOutput();
+        },
+        std::chrono::seconds(30)));
+    reader.join();
+    ASSERT_TRUE(all_read);
+    ASSERT_EQ(events.size(), accepted);
+    for (std::uint32_t i = 0; i < accepted; ++i) {
+        ASSERT_EQ(events[i].kind, Kind::Sent);
+        ASSERT_EQ(events[i].frame.id, i & 0x7FF);
+        ASSERT_EQ(events[i].frame.data[0], static_cast<std::uint8_t>(i));
+        ASSERT_EQ(events[i].frame.data[1], static_cast<std::uint8_t>(i >> 8));
+    }
+    // The bytes arrived in the order sent.
+    std::size_t position = 0;
+    for (std::uint32_t i = 0; i < accepted; i += 97) {
+        const std::string one = socketcand::formatSend(makeFrame(
+            i & 0x7FF, {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i >> 8)}));
+        position = server.received().find(one, position);
+        ASSERT_NE(position, std::string::npos) << i;
+    }
+}
+
+}  // namespace
+}  // namespace morvell::transport
