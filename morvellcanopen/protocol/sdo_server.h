@@ -61,10 +61,16 @@ public:
     void setFault(ServerFault fault, std::uint32_t abort_code = 0);
     ServerFault fault() const;
 
-    // Every frame from the bus; only 0x600 + node is acted on.
+    // Every frame from the bus; only standard data frames on 0x600 + node
+    // are acted on. A request shorter than 8 bytes is answered with abort
+    // 0x05040001 (and ends a running transfer); an abort request (0x80) ends
+    // the transfer silently. While a block download runs, every other request
+    // is taken as a block segment; otherwise an initiate request starts over.
     void onFrame(const CanFrame& frame, TimePoint now);
-    // Handles an expired deadline.
+    // Handles an expired deadline (abort 0x05040000, silent under NoAnswer);
+    // harmless when nothing has expired.
     void onTimer(TimePoint now);
+    // When onTimer must next be called; empty when no transfer runs.
     std::optional<TimePoint> deadline() const;
 
     // Responses to send, in order.
