@@ -151,6 +151,7 @@ private:
     State sendBlockUploadInitiate();
     State sendInitiateDownload();
     State sendBlockDownloadInitiate();
+    State sendUploadSegmentRequest();
     State sendDownloadSegment();
     State sendBlock();
 
@@ -158,6 +159,8 @@ private:
     std::optional<State> store(std::span<const std::uint8_t> bytes);
     std::optional<State> checkCapacity();
     bool multiplexerMatches(const CanFrame& f) const;
+    std::uint8_t blockSize() const;  // config_.block_size within 1-127
+    std::uint32_t unspecifiedExpeditedSize(const CanFrame& f) const;
     void send(const Bytes& bytes);
     Bytes withMultiplexer(std::uint8_t command) const;
     void sendAbort(std::uint32_t abort_code);
@@ -169,8 +172,10 @@ private:
     State state_ = State::Idle;
     Transfer transfer_;
     TimePoint deadline_{};
-    std::array<bool, 128> block_upload_refused_{};    // by node
-    std::array<bool, 128> block_download_refused_{};  // by node
+    static constexpr std::size_t kNodeSlots = 128;
+    // Nodes that refused block transfer since the last setConfig.
+    std::array<bool, kNodeSlots> block_upload_refused_{};
+    std::array<bool, kNodeSlots> block_download_refused_{};
     std::vector<CanFrame> frames_;
     std::optional<float> progress_;
     std::optional<Completion> completion_;

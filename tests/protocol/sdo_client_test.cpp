@@ -1,0 +1,609 @@
+// SDO client engine against scripted responses: exact request bytes, every
+// fault the client must detect, time-out, cancel and the recovery after each.
+// Node 5: requests on 0x605, responses on 0x585; entry 0x2345/6.
+#include "protocol/sdo_client.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "protocol/crc16.h"
+#include "protocol/sdo_abort.h"
+#include "sdo_client_fake_server.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using morvell::sdo::describeAbort;
+using sdoclienttest::Bytes;
+using sdoclienttest::kIndex;
+using sdoclienttest::kNode;
+using sdoclienttest::kSubindex;
+using Sent = std::vector<std::string>;
+
+Bytes fromHex(const std::string& hex) {
+    Bytes b;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+        b.push_back(static_cast<std::uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+    return b;
+}
+
+std::string hex16(std::uint16_t v) {  // little-endian, as on the wire
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%02X%02X", v & 0xFF, v >> 8);
+    return buf;
+}
+
+// "605#80452306" + code, little-endian.
+std::string abortFrame(std::uint32_t code) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "605#80452306%02X%02X%02X%02X", code & 0xFF, (code >> 8) & 0xFF,
+                  (code >> 16) & 0xFF, code >> 24);
+    return buf;
+}
+
+// Server abort frame data for code.
+std::string serverAbort(std::uint32_t code) { return abortFrame(code).substr(4); }
+
+class SdoClientTest : public ::testing::Test {
+protected:
+    morvell::sdo::Client client;
+    morvell::sdo::TimePoint now{};
+    Bytes buffer = Bytes(64);
+    std::optional<morvell::sdo::Completion> completion;
+    int completions = 0;
+
+    void startUpload() { client.startUpload(kNode, kIndex, kSubindex, buffer, now); }
+    void startDownload(const Bytes& data) {
+        client.startDownload(kNode, kIndex, kSubindex, data, now);
+    }
+
+    // Frames the client produced since the last call, as "605#…"; records
+    // the completion on the way.
+    Sent sent() {
+        Sent text;
+        for (const CanFrame& f : client.takeFrames()) text.push_back(morvell::toString(f));
+        if (auto c = client.takeCompletion()) {
+            ++completions;
+            completion = c;
+            EXPECT_FALSE(client.busy());
+            EXPECT_FALSE(client.deadline());
+        }
+        return text;
+    }
+
+    // Delivers one response (hex data; its length is the frame length).
+    Sent reply(const std::string& hex, std::uint32_t id = 0x585, std::uint8_t flags = 0) {
+        CanFrame f{};
+        f.id = id;
+        f.flags = flags;
+        Bytes b = fromHex(hex);
+        f.length = static_cast<std::uint8_t>(b.size());
+        std::copy(b.begin(), b.end(), f.data);
+        client.onFrame(f, now);
+        return sent();
+    }
+
+    void setConfig(std::function<void(morvell::sdo::ClientConfig&)> change) {
+        morvell::sdo::ClientConfig c = client.config();
+        change(c);
+        client.setConfig(c);
+    }
+
+    // A plain expedited upload must work after whatever happened before.
+    void expectNextTransferWorks() {
+        completion.reset();
+        completions = 0;
+        setConfig([](auto& c) { c.block_upload = false; });
+        startUpload();
+        EXPECT_EQ(sent(), Sent{"605#4045230600000000"});
+        EXPECT_TRUE(reply("4F452306AA000000").empty());
+        ASSERT_TRUE(completion);
+        EXPECT_EQ(completion->code, 0) << completion->text;
+        EXPECT_EQ(buffer[0], 0xAA);
+    }
+};
+
+// ---- Exact frames of complete conversations -------------------------------
+
+struct Step {
+    std::string reply;  // empty: the start of the transfer
+    Sent expected;
+};
+
+struct ConversationRow {
+    const char* name;
+    bool upload;
+    Bytes download_data;
+    std::function<void(morvell::sdo::ClientConfig&)> config;
+    std::vector<Step> steps;
+    Bytes expected_upload;
+};
+
+std::vector<ConversationRow> conversations() {
+    const Bytes nine = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    const std::string crc9 = hex16(morvell::sdo::crc16(nine));
+    auto normal = [](auto& c) {
+        c.block_upload = false;
+        c.block_download_min_bytes = 0;
+    };
+    auto block = [](auto& c) { c.block_download_min_bytes = 1; };
+    return {
+        {"expedited download of 4 bytes", false, {0x11, 0x22, 0x33, 0x44}, normal,
+         {{"", {"605#2345230611223344"}}, {"6045230600000000", {}}}, {}},
+        {"expedited download of 1 byte", false, {0x11}, normal,
+         {{"", {"605#2F45230611000000"}}, {"6045230600000000", {}}}, {}},
+        {"download of 0 bytes: size 0 and one empty last segment", false, {}, normal,
+         {{"", {"605#2145230600000000"}},
+          {"6045230600000000", {"605#0F00000000000000"}},
+          {"2000000000000000", {}}}, {}},
+        {"segmented download of 8 bytes", false, {1, 2, 3, 4, 5, 6, 7, 8}, normal,
+         {{"", {"605#2145230608000000"}},
+          {"6045230600000000", {"605#0001020304050607"}},
+          {"2000000000000000", {"605#1D08000000000000"}},
+          {"3000000000000000", {}}}, {}},
+        {"expedited upload", true, {}, normal,
+         {{"", {"605#4045230600000000"}}, {"4B452306AABB0000", {}}}, {0xAA, 0xBB}},
+        {"segmented upload of 9 bytes, toggling requests", true, {}, normal,
+         {{"", {"605#4045230600000000"}},
+          {"4145230609000000", {"605#6000000000000000"}},
+          {"0001020304050607", {"605#7000000000000000"}},
+          {"1B08090000000000", {}}}, nine},
+        {"block upload of 9 bytes", true, {}, block,
+         {{"", {"605#A44523067F150000"}},
+          {"C645230609000000", {"605#A300000000000000"}},
+          {"0101020304050607", {}},
+          {"8208090000000000", {"605#A2027F0000000000"}},
+          {"D5" + crc9 + "0000000000", {"605#A100000000000000"}}}, nine},
+        {"block upload answered by a normal upload (protocol switch)", true, {}, block,
+         {{"", {"605#A44523067F150000"}}, {"4F452306AA000000", {}}}, {0xAA}},
+        {"block download of 9 bytes in blocks of the server's size", false, nine, block,
+         {{"", {"605#C645230609000000"}},
+          {"A445230601000000", {"605#0101020304050607"}},
+          {"A201010000000000", {"605#8108090000000000"}},
+          {"A201010000000000", {"605#D5" + crc9 + "0000000000"}},
+          {"A100000000000000", {}}}, {}},
+        {"block download without CRC on the server sends none", false, nine, block,
+         {{"", {"605#C645230609000000"}},
+          {"A045230605000000", {"605#0101020304050607", "605#8208090000000000"}},
+          {"A202050000000000", {"605#D500000000000000"}},
+          {"A100000000000000", {}}}, {}},
+    };
+}
+
+TEST_F(SdoClientTest, ConversationsSendExactBytes) {
+    for (const ConversationRow& row : conversations()) {
+        SCOPED_TRACE(row.name);
+        client = morvell::sdo::Client{};
+        completion.reset();
+        completions = 0;
+        setConfig(row.config);
+        buffer.assign(64, 0);
+        for (const Step& step : row.steps) {
+            if (step.reply.empty()) {
+                row.upload ? startUpload() : startDownload(row.download_data);
+                EXPECT_EQ(sent(), step.expected);
+                EXPECT_TRUE(client.busy());
+            } else {
+                EXPECT_FALSE(completion) << "completed before " << step.reply;
+                EXPECT_EQ(reply(step.reply), step.expected) << "after " << step.reply;
+            }
+        }
+        ASSERT_TRUE(completion);
+        EXPECT_EQ(completions, 1);
+        EXPECT_EQ(completion->code, 0) << completion->text;
+        EXPECT_EQ(completion->text, "");
+        if (row.upload) {
+            EXPECT_EQ(completion->length, row.expected_upload.size());
+            EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + completion->length),
+                      row.expected_upload);
+        } else {
+            EXPECT_EQ(completion->length, row.download_data.size());
+        }
+    }
+}
+
+// ---- Faults: every one ends with code 5, an abort to the server (or none
+// when the server aborted) and leaves the client ready -----------------------
+
+struct FaultRow {
+    const char* name;
+    bool upload;
+    std::size_t download_size;
+    bool block;
+    std::vector<std::string> prelude;  // good replies before the fault
+    std::string fault;                 // the bad reply
+    std::uint32_t abort_code;          // expected abort: sent by the client, or by the server
+    bool client_aborts;
+    std::uint8_t block_size = 127;  // client's, for block uploads
+};
+
+std::vector<FaultRow> faultRows() {
+    using A = morvell::sdo::Abort;
+    auto c = [](A a) { return code(a); };
+    return {
+        // Toggle bit.
+        {"upload segment with the wrong toggle", true, 0, false, {"4145230614000000"},
+         "1000000000000000", c(A::ToggleBit), true},
+        {"second upload segment with the wrong toggle", true, 0, false,
+         {"4145230614000000", "0000000000000000"}, "0000000000000000", c(A::ToggleBit), true},
+        {"download segment response with the wrong toggle", false, 8, false,
+         {"6045230600000000"}, "3000000000000000", c(A::ToggleBit), true},
+        // Server aborts.
+        {"server aborts the initiate upload", true, 0, false, {}, serverAbort(0x06020000),
+         0x06020000, false},
+        {"server aborts mid upload", true, 0, false, {"4145230614000000"},
+         serverAbort(0x08000020), 0x08000020, false},
+        {"server aborts with an unknown code", true, 0, false, {}, serverAbort(0x12345678),
+         0x12345678, false},
+        {"server aborts the initiate download", false, 8, false, {}, serverAbort(0x06010002),
+         0x06010002, false},
+        {"server aborts mid download", false, 20, false,
+         {"6045230600000000", "2000000000000000"}, serverAbort(0x06070012), 0x06070012, false},
+        {"server aborts a block upload inside a block", true, 0, true,
+         {"C645230614000000", "0101020304050607"}, serverAbort(0x06060000), 0x06060000, false},
+        {"server aborts a block download with a CRC error", false, 100, true,
+         {"A445230601000000"}, serverAbort(0x05040004), 0x05040004, false},
+        // Responses shorter than 8 bytes.
+        {"short initiate upload response", true, 0, false, {}, "43452306", c(A::General), true},
+        {"short upload segment", true, 0, false, {"4145230614000000"}, "00010203040506",
+         c(A::General), true},
+        {"short download response", false, 4, false, {}, "60", c(A::General), true},
+        {"short server abort", true, 0, false, {}, "80452306", c(A::General), true},
+        // Unexpected command specifiers.
+        {"initiate upload answered as a download", true, 0, false, {}, "6045230600000000",
+         c(A::CommandSpecifier), true},
+        {"upload segment answered by an initiate response", true, 0, false,
+         {"4145230614000000"}, "4145230614000000", c(A::CommandSpecifier), true},
+        {"initiate download answered as an upload", false, 4, false, {}, "4345230601020304",
+         c(A::CommandSpecifier), true},
+        {"download segment answered by an initiate response", false, 8, false,
+         {"6045230600000000"}, "6045230600000000", c(A::CommandSpecifier), true},
+        {"block upload initiate answered by a block end", true, 0, true, {},
+         "C100000000000000", c(A::CommandSpecifier), true},
+        {"block upload end replaced by a segment response", true, 0, true,
+         {"C645230607000000", "8101020304050607"}, "0000000000000000", c(A::CommandSpecifier),
+         true},
+        {"block download initiate answered by an ack", false, 100, true, {},
+         "A27F000000000000", c(A::CommandSpecifier), true},
+        {"block download ack replaced by an initiate response", false, 100, true,
+         {"A445230601000000"}, "A445230601000000", c(A::CommandSpecifier), true},
+        {"block download end answered by an ack", false, 7, true,
+         {"A445230601000000", "A201010000000000"}, "A201010000000000", c(A::CommandSpecifier),
+         true},
+        // Multiplexer mismatch in initiate responses.
+        {"initiate upload response for another index", true, 0, false, {}, "4F462306AA000000",
+         c(A::ParameterIncompatible), true},
+        {"initiate upload response for another subindex", true, 0, false, {},
+         "4F452307AA000000", c(A::ParameterIncompatible), true},
+        {"initiate download response for another index", false, 4, false, {},
+         "6045240600000000", c(A::ParameterIncompatible), true},
+        {"block upload initiate response for another entry", true, 0, true, {},
+         "C645230514000000", c(A::ParameterIncompatible), true},
+        {"block download initiate response for another entry", false, 100, true, {},
+         "A400000001000000", c(A::ParameterIncompatible), true},
+        // Sizes that disagree.
+        {"segments total more than the size indicated", true, 0, false, {"4145230605000000"},
+         "0101020304050607", c(A::TypeLength), true},
+        {"segments total less than the size indicated", true, 0, false, {"4145230609000000"},
+         "0101020304050607", c(A::TypeLength), true},
+        {"expedited upload with n but no size", true, 0, false, {}, "46452306AA000000",
+         c(A::TypeLength), true},
+        {"block upload ends short of the size indicated", true, 0, true,
+         {"C645230608000000", "8101020304050607"}, "C100000000000000", c(A::TypeLength), true},
+        // Block protocol faults.
+        {"block upload segment with sequence 0", true, 0, true, {"C645230614000000"},
+         "0001020304050607", c(A::SequenceNumber), true},
+        {"block upload segment beyond the block size", true, 0, true, {"C645230614000000"},
+         "0501020304050607", c(A::SequenceNumber), true, 4},
+        {"block upload end with a wrong CRC", true, 0, true,
+         {"C645230607000000", "8101020304050607"}, "C1FFFF0000000000", c(A::Crc), true},
+        {"block download ack of more segments than sent", false, 14, true,
+         {"A445230605000000"}, "A203050000000000", c(A::SequenceNumber), true},
+        {"block download initiate with block size 0", false, 100, true, {},
+         "A445230600000000", c(A::BlockSize), true},
+        {"block download ack with block size 128", false, 100, true, {"A445230601000000"},
+         "A201800000000000", c(A::BlockSize), true},
+    };
+}
+
+TEST_F(SdoClientTest, FaultsEndWithCodeFiveAndAbortAndLeaveTheClientReady) {
+    for (const FaultRow& row : faultRows()) {
+        SCOPED_TRACE(row.name);
+        client = morvell::sdo::Client{};
+        completion.reset();
+        completions = 0;
+        setConfig([&](auto& c) {
+            c.block_upload = row.block;
+            c.block_download_min_bytes = row.block ? 1 : 0;
+            c.block_size = row.block_size;
+        });
+        buffer.assign(64, 0);
+        row.upload ? startUpload() : startDownload(Bytes(row.download_size, 0x5A));
+        sent();
+        for (const std::string& good : row.prelude) {
+            reply(good);
+            ASSERT_FALSE(completion) << "completed at " << good << ": " << completion->text;
+        }
+        const Sent after_fault = reply(row.fault);
+        ASSERT_TRUE(completion);
+        EXPECT_EQ(completion->code, 5);
+        EXPECT_EQ(completion->text, describeAbort(row.abort_code));
+        EXPECT_EQ(after_fault, row.client_aborts ? Sent{abortFrame(row.abort_code)} : Sent{});
+        // Nothing more happens for this transfer.
+        reply(row.fault);
+        now += 1h;
+        client.onTimer(now);
+        client.cancel(now);
+        EXPECT_EQ(sent(), Sent{});
+        EXPECT_EQ(completions, 1);
+        expectNextTransferWorks();
+    }
+}
+
+// ---- Uploads larger than the buffer ------------------------------------------
+
+struct OverflowRow {
+    const char* name;
+    bool block;
+    std::vector<std::string> replies;  // the last one overflows
+    std::size_t capacity;
+    std::uint32_t received;  // Completion.length
+};
+
+TEST_F(SdoClientTest, UploadLargerThanTheBufferIsAbortedNotCut) {
+    const OverflowRow rows[] = {
+        {"expedited 4 bytes into 3", false, {"43452306AABBCCDD"}, 3, 0},
+        {"expedited 4 bytes without size into 2", false, {"42452306AABBCCDD"}, 2, 0},
+        {"segmented size indicated 8 into 7", false, {"4145230608000000"}, 7, 0},
+        {"segmented without size, segments overflow", false,
+         {"4045230600000000", "0001020304050607", "1101020304050607"}, 10, 7},
+        {"block size indicated 160000 into 159999", true, {"C645230600710200"}, 159999, 0},
+        {"block without size, segments overflow", true,
+         {"C445230600000000", "0101020304050607", "0201020304050607", "0301020304050607"}, 10,
+         7},
+        {"block without size, last segment overflows at the end", true,
+         {"C445230600000000", "0101020304050607", "8201020304050607", "C500000000000000"}, 10,
+         7},
+    };
+    for (const OverflowRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        client = morvell::sdo::Client{};
+        completion.reset();
+        setConfig([&](auto& c) { c.block_upload = row.block; });
+        buffer.assign(row.capacity, 0);
+        startUpload();
+        sent();
+        Sent last;
+        for (const std::string& r : row.replies) last = reply(r);
+        ASSERT_TRUE(completion);
+        EXPECT_EQ(completion->code, 5);
+        const std::string expected = describeAbort(0x05040005);
+        ASSERT_GE(completion->text.size(), expected.size());
+        EXPECT_EQ(completion->text.substr(completion->text.size() - expected.size()), expected);
+        EXPECT_EQ(completion->length, row.received);
+        EXPECT_EQ(last, Sent{abortFrame(0x05040005)});
+        expectNextTransferWorks();
+    }
+}
+
+TEST_F(SdoClientTest, ExpeditedUploadWithoutSizeFitsASmallerBufferWhenOnlyZerosAreLeft) {
+    setConfig([](auto& c) { c.block_upload = false; });
+    buffer.assign(1, 0);
+    startUpload();
+    sent();
+    EXPECT_EQ(reply("42452306AB000000"), Sent{});
+    ASSERT_TRUE(completion);
+    EXPECT_EQ(completion->code, 0) << completion->text;
+    EXPECT_EQ(completion->length, 1u);
+    EXPECT_EQ(buffer, Bytes{0xAB});
+
+    buffer.assign(8, 0xEE);  // room for all four
+    startUpload();
+    sent();
+    reply("42452306AB000000");
+    EXPECT_EQ(completion->length, 4u);
+}
+
+TEST_F(SdoClientTest, UploadThatExactlyFillsTheBufferSucceeds) {
+    setConfig([](auto& c) { c.block_upload = true; });
+    buffer.assign(9, 0);
+    const Bytes nine = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    startUpload();
+    sent();
+    reply("C045230600000000");  // no size, no CRC
+    reply("0101020304050607");
+    EXPECT_EQ(reply("8208090000000000"), Sent{"605#A2027F0000000000"});
+    EXPECT_EQ(reply("D500000000000000"), Sent{"605#A100000000000000"});
+    ASSERT_TRUE(completion);
+    EXPECT_EQ(completion->code, 0) << completion->text;
+    EXPECT_EQ(buffer, nine);
+}
+
+// ---- Time-out, cancel, fail -----------------------------------------------------
+
+TEST_F(SdoClientTest, TimeOutAtTheReportedDeadline) {
+    setConfig([](auto& c) {
+        c.response_timeout = 250ms;
+        c.block_upload = false;
+    });
+    EXPECT_FALSE(client.deadline());
+    startUpload();
+    sent();
+    ASSERT_EQ(client.deadline(), now + 250ms);
+    now += 100ms;
+    reply("4145230614000000");
+    ASSERT_EQ(client.deadline(), now + 250ms);  // each response restarts the wait
+    now += 249ms;
+    client.onTimer(now);
+    EXPECT_EQ(sent(), Sent{});
+    EXPECT_TRUE(client.busy());
+    now += 1ms;
+    client.onTimer(now);
+    EXPECT_EQ(sent(), Sent{abortFrame(0x05040000)});
+    ASSERT_TRUE(completion);
+    EXPECT_EQ(completion->code, 11);
+    EXPECT_EQ(completion->text, "");
+    expectNextTransferWorks();
+}
+
+TEST_F(SdoClientTest, BlockUploadWaitsAResponseTimeBetweenSegments) {
+    setConfig([](auto& c) { c.response_timeout = 100ms; });
+    startUpload();
+    sent();
+    reply("C645230615000000");
+    for (int i = 1; i <= 2; ++i) {
+        now += 90ms;
+        reply("0" + std::to_string(i) + "01020304050607");
+        client.onTimer(now);
+        EXPECT_EQ(client.deadline(), now + 100ms);
+    }
+    now += 100ms;
+    client.onTimer(now);
+    EXPECT_EQ(sent(), Sent{abortFrame(0x05040000)});
+    ASSERT_TRUE(completion);
+    EXPECT_EQ(completion->code, 11);
+    EXPECT_EQ(completion->length, 7u);  // the second segment may still be the last
+}
+
+TEST_F(SdoClientTest, CancelMidTransferAbortsWithGeneralError) {
+    setConfig([](auto& c) { c.block_upload = false; });
+    client.cancel(now);  // idle: nothing
+    EXPECT_EQ(sent(), Sent{});
+    EXPECT_FALSE(completion);
+    startUpload();
+    sent();
+    reply("4145230614000000");
+    reply("0001020304050607");
+    client.cancel(now);
+    EXPECT_EQ(sent(), Sent{abortFrame(0x08000000)});
+    ASSERT_TRUE(completion);
+    EXPECT_EQ(completion->code, 1);
+    EXPECT_EQ(completion->text, "");
+    EXPECT_EQ(completion->length, 7u);
+    reply("1001020304050607");  // late segment: ignored
+    EXPECT_EQ(completions, 1);
+    expectNextTransferWorks();
+}
+
+TEST_F(SdoClientTest, CancelDuringABlockDownload) {
+    setConfig([](auto& c) { c.block_download_min_bytes = 1; });
+    startDownload(Bytes(1000, 1));
+    sent();
+    EXPECT_EQ(reply("A445230602000000").size(), 2u);
+    client.cancel(now);
+    EXPECT_EQ(sent(), Sent{abortFrame(0x08000000)});
+    ASSERT_TRUE(completion);
+    EXPECT_EQ(completion->code, 1);
+    EXPECT_EQ(completion->length, 0u);
+    expectNextTransferWorks();
+}
+
+TEST_F(SdoClientTest, FailEndsTheTransferWithoutSending) {
+    startDownload(Bytes(3, 1));
+    sent();
+    client.fail(8, "Interface closed");
+    EXPECT_EQ(sent(), Sent{});
+    ASSERT_TRUE(completion);
+    EXPECT_EQ(completion->code, 8);
+    EXPECT_EQ(completion->text, "Interface closed");
+    client.fail(8, "again");  // idle: nothing
+    EXPECT_EQ(completions, 1);
+    expectNextTransferWorks();
+}
+
+// ---- Frames that are not responses of the running transfer -----------------------
+
+TEST_F(SdoClientTest, OtherIdentifiersRemoteAndExtendedFramesAreIgnored) {
+    setConfig([](auto& c) { c.block_upload = false; });
+    reply("4F452306AA000000");  // idle: ignored
+    EXPECT_FALSE(completion);
+    startUpload();
+    sent();
+    EXPECT_EQ(reply("4F452306BB000000", 0x586), Sent{});
+    EXPECT_EQ(reply("4F452306BB000000", 0x605), Sent{});
+    EXPECT_EQ(reply("", 0x585, CANFRAME_FLAG_REMOTE), Sent{});
+    EXPECT_EQ(reply("4F452306BB000000", 0x585, CANFRAME_FLAG_EXTENDED), Sent{});
+    EXPECT_FALSE(completion);
+    EXPECT_TRUE(client.busy());
+    reply("4F452306AA000000");
+    ASSERT_TRUE(completion);
+    EXPECT_EQ(completion->code, 0);
+    EXPECT_EQ(buffer[0], 0xAA);
+}
+
+// ---- Block refusal ------------------------------------------------------------------
+
+TEST_F(SdoClientTest, RefusedBlockUploadIsRetriedAsNormalUploadAndRemembered) {
+    startUpload();
+    EXPECT_EQ(sent(), Sent{"605#A44523067F150000"});
+    EXPECT_EQ(reply(serverAbort(0x05040001)), Sent{"605#4045230600000000"});
+    EXPECT_FALSE(completion);
+    reply("4F452306AA000000");
+    ASSERT_TRUE(completion);
+    EXPECT_EQ(completion->code, 0) << completion->text;
+
+    startUpload();  // same node: straight to a normal upload
+    EXPECT_EQ(sent(), Sent{"605#4045230600000000"});
+    reply("4F452306AA000000");
+
+    client.setConfig(client.config());  // forgets the refusal
+    startUpload();
+    EXPECT_EQ(sent(), Sent{"605#A44523067F150000"});
+}
+
+TEST_F(SdoClientTest, RefusedBlockDownloadFallsBackToSegmented) {
+    setConfig([](auto& c) { c.block_download_min_bytes = 8; });
+    const Bytes eight = {1, 2, 3, 4, 5, 6, 7, 8};
+    startDownload(eight);
+    EXPECT_EQ(sent(), Sent{"605#C645230608000000"});
+    EXPECT_EQ(reply(serverAbort(0x05040001)), Sent{"605#2145230608000000"});
+    EXPECT_EQ(reply("6045230600000000"), Sent{"605#0001020304050607"});
+    EXPECT_EQ(reply("2000000000000000"), Sent{"605#1D08000000000000"});
+    reply("3000000000000000");
+    ASSERT_TRUE(completion);
+    EXPECT_EQ(completion->code, 0) << completion->text;
+    startDownload(eight);
+    EXPECT_EQ(sent(), Sent{"605#2145230608000000"});
+}
+
+TEST_F(SdoClientTest, OtherAbortOfABlockRequestIsNotRetried) {
+    startUpload();
+    sent();
+    EXPECT_EQ(reply(serverAbort(0x06020000)), Sent{});
+    ASSERT_TRUE(completion);
+    EXPECT_EQ(completion->code, 5);
+    EXPECT_EQ(completion->text, describeAbort(0x06020000));
+}
+
+// ---- Block upload sequence errors ---------------------------------------------------
+
+TEST_F(SdoClientTest, BlockUploadAcksTheLastGoodSegmentAndTakesTheResend) {
+    setConfig([](auto& c) { c.block_size = 4; });
+    buffer.assign(35, 0);
+    startUpload();
+    EXPECT_EQ(sent(), Sent{"605#A445230604150000"});
+    reply("C645230623000000");  // 35 bytes: 5 segments
+    sent();
+    EXPECT_EQ(reply("0100000000000000"), Sent{});
+    EXPECT_EQ(reply("0302020202020202"), Sent{});  // 2 lost
+    EXPECT_EQ(reply("0403030303030303"), Sent{"605#A201040000000000"});
+    EXPECT_EQ(reply("0101010101010101"), Sent{});  // resend from the second
+    EXPECT_EQ(reply("0102020202020202"), Sent{});  // duplicate: ignored
+    EXPECT_EQ(reply("0202020202020202"), Sent{});
+    EXPECT_EQ(reply("0303030303030303"), Sent{});
+    EXPECT_EQ(reply("8404040404040404"), Sent{"605#A204040000000000"});
+    Bytes expected(35);
+    for (std::size_t i = 0; i < 35; ++i) expected[i] = static_cast<std::uint8_t>(i / 7);
+    const std::string crc = hex16(morvell::sdo::crc16(expected));
+    EXPECT_EQ(reply("C1" + crc + "0000000000"), Sent{"605#A100000000000000"});
+    ASSERT_TRUE(completion);
+    EXPECT_EQ(completion->code, 0) << completion->text;
+    EXPECT_EQ(buffer, expected);
+}
+
+}  // namespace
