@@ -1,0 +1,319 @@
+// The SDO client engine against the library's SDO server engine on an
+// in-memory object dictionary, on virtual time: both sides must agree on
+// every transfer kind and size, on refusals and on every server fault.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "memory_objects.h"
+#include "protocol/sdo_abort.h"
+#include "protocol/sdo_client.h"
+#include "protocol/sdo_server.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using morvell::sdo::Client;
+using morvell::sdo::ClientConfig;
+using morvell::sdo::Completion;
+using morvell::sdo::describeAbort;
+using morvell::sdo::Server;
+using morvell::sdo::ServerConfig;
+using morvell::sdo::ServerFault;
+using morvell::sdo::TimePoint;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::uint8_t kNode = 9;
+constexpr std::uint16_t kIndex = 0x2100;
+constexpr std::uint8_t kSub = 2;
+constexpr std::size_t kSizes[] = {0, 1, 4, 5, 7, 8, 889, 890, 160000};
+
+Bytes values(std::size_t size) {
+    Bytes b(size);
+    for (std::size_t i = 0; i < size; ++i) b[i] = static_cast<std::uint8_t>(i ^ (i >> 8) ^ 0x5A);
+    return b;
+}
+
+class SdoClientServerTest : public ::testing::Test {
+protected:
+    sdotest::MemoryObjects objects;
+    Client client;
+    std::optional<Server> server_;
+    TimePoint now{};
+    std::vector<float> progress;
+    int completions = 0;
+    int frames_to_server = 0;
+
+    Server& server(ServerConfig config = {}) {
+        if (!server_) {
+            config.node = kNode;
+            server_.emplace(config, objects);
+        }
+        return *server_;
+    }
+
+    void configure(bool block_upload, std::uint32_t block_download_min,
+                   std::uint8_t switch_threshold = 21, std::uint8_t block_size = 127) {
+        ClientConfig c;
+        c.block_upload = block_upload;
+        c.block_download_min_bytes = block_download_min;
+        c.protocol_switch_threshold = switch_threshold;
+        c.block_size = block_size;
+        client.setConfig(c);
+    }
+
+    // Moves frames both ways until the client completes; with nothing in
+    // flight, time jumps to the earlier deadline.
+    Completion run() {
+        progress.clear();
+        completions = 0;
+        std::optional<Completion> done;
+        auto collect = [&] {
+            if (auto p = client.takeProgress()) progress.push_back(*p);
+            if (auto c = client.takeCompletion()) {
+                ++completions;
+                done = c;
+            }
+        };
+        collect();
+        for (int steps = 0; steps < 10000000; ++steps) {
+            std::vector<CanFrame> requests = client.takeFrames();
+            for (const CanFrame& f : requests) {
+                ++frames_to_server;
+                server().onFrame(f, now);
+            }
+            std::vector<CanFrame> responses = server().takeFrames();
+            for (const CanFrame& f : responses) {
+                client.onFrame(f, now);
+                collect();
+            }
+            if (!requests.empty() || !responses.empty()) continue;
+            if (!client.busy()) break;
+            TimePoint next = *client.deadline();
+            if (auto d = server().deadline()) next = std::min(next, *d);
+            now = next;
+            server().onTimer(now);
+            client.onTimer(now);
+            collect();
+        }
+        EXPECT_EQ(completions, 1);
+        return done.value_or(Completion{-1, "no completion", 0});
+    }
+
+    Completion upload(Bytes& destination) {
+        client.startUpload(kNode, kIndex, kSub, destination, now);
+        return run();
+    }
+    Completion download(const Bytes& data) {
+        client.startDownload(kNode, kIndex, kSub, data, now);
+        return run();
+    }
+
+    // After any outcome both sides are ready: a normal round trip works.
+    void expectBothSidesReady() {
+        server().setFault(ServerFault::None);
+        const Bytes value = values(20);
+        EXPECT_EQ(download(value).code, 0);
+        Bytes back(20);
+        const Completion c = upload(back);
+        EXPECT_EQ(c.code, 0) << c.text;
+        EXPECT_EQ(back, value);
+        EXPECT_FALSE(server().deadline());
+    }
+};
+
+struct ModeRow {
+    const char* name;
+    bool block_upload;
+    std::uint32_t block_download_min;
+    std::uint8_t switch_threshold;
+    std::uint8_t client_block_size;
+    std::uint8_t server_block_size;
+};
+
+constexpr ModeRow kModes[] = {
+    {"expedited / segmented", false, 0, 21, 127, 127},
+    {"block, protocol switch at 21", true, 1, 21, 127, 127},
+    {"block, no protocol switch", true, 1, 0, 127, 127},
+    {"block, small blocks both ways", true, 1, 0, 3, 2},
+};
+
+TEST_F(SdoClientServerTest, EveryModeAndSizeRoundTrips) {
+    for (const ModeRow& mode : kModes) {
+        for (std::size_t size : kSizes) {
+            SCOPED_TRACE(std::string(mode.name) + ", " + std::to_string(size) + " bytes");
+            server_.reset();
+            ServerConfig sc;
+            sc.block_size = mode.server_block_size;
+            server(sc);
+            configure(mode.block_upload, mode.block_download_min, mode.switch_threshold,
+                      mode.client_block_size);
+            objects.add(kIndex, kSub, {});
+            const Bytes value = values(size);
+
+            const Completion written = download(value);
+            EXPECT_EQ(written.code, 0) << written.text;
+            EXPECT_EQ(written.length, size);
+            EXPECT_EQ(objects.value(kIndex, kSub), value);
+            if (size > 0) {
+                EXPECT_EQ(progress.back(), 100.0f);
+            }
+
+            Bytes destination(size, 0xEE);
+            const Completion read = upload(destination);
+            EXPECT_EQ(read.code, 0) << read.text;
+            EXPECT_EQ(read.length, size);
+            EXPECT_EQ(destination, value);
+            if (size > 0) {
+                EXPECT_EQ(progress.back(), 100.0f);
+            }
+            EXPECT_FALSE(server().deadline());
+        }
+    }
+}
+
+TEST_F(SdoClientServerTest, ServerWithoutBlockTransferIsServedNormally) {
+    for (std::size_t size : kSizes) {
+        SCOPED_TRACE(size);
+        server_.reset();
+        ServerConfig sc;
+        sc.block_transfer = false;
+        server(sc);
+        configure(true, 1, 0);  // always ask for block first
+        objects.add(kIndex, kSub, {});
+        const Bytes value = values(size);
+        for (int round = 0; round < 2; ++round) {
+            const Completion written = download(value);
+            EXPECT_EQ(written.code, 0) << written.text;
+            EXPECT_EQ(objects.value(kIndex, kSub), value);
+            Bytes destination(size);
+            const Completion read = upload(destination);
+            EXPECT_EQ(read.code, 0) << read.text;
+            EXPECT_EQ(destination, value);
+        }
+    }
+}
+
+struct FaultRow {
+    const char* name;
+    ServerFault fault;
+    std::uint32_t fault_abort;
+    bool upload;
+    bool block;
+    std::size_t size;
+    std::int32_t code;
+    std::uint32_t abort_in_text;  // 0: empty text
+};
+
+TEST_F(SdoClientServerTest, ServerFaultsEndTheTransferAndBothSidesRecover) {
+    using A = morvell::sdo::Abort;
+    const FaultRow rows[] = {
+        {"no answer to an upload", ServerFault::NoAnswer, 0, true, false, 4, 11, 0},
+        {"no answer to a block download", ServerFault::NoAnswer, 0, false, true, 890, 11, 0},
+        {"wrong toggle in upload segments", ServerFault::WrongToggle, 0, true, false, 890, 5,
+         code(A::ToggleBit)},
+        {"wrong toggle in download responses", ServerFault::WrongToggle, 0, false, false, 890, 5,
+         code(A::ToggleBit)},
+        {"abort of an upload", ServerFault::Abort, 0x06020000, true, false, 8, 5, 0x06020000},
+        {"abort of a block upload", ServerFault::Abort, 0x08000022, true, true, 890, 5,
+         0x08000022},
+        {"abort of a block download", ServerFault::Abort, 0x06010002, false, true, 890, 5,
+         0x06010002},
+        {"abort of an expedited download", ServerFault::Abort, 0x06090030, false, false, 4, 5,
+         0x06090030},
+        {"short frames to an upload", ServerFault::ShortFrames, 0, true, false, 4, 5,
+         code(A::General)},
+        {"short frames to a block download", ServerFault::ShortFrames, 0, false, true, 890, 5,
+         code(A::General)},
+        {"bad CRC at the end of a block upload", ServerFault::BadBlockCrc, 0, true, true, 890, 5,
+         code(A::Crc)},
+        {"CRC error at the end of a block download", ServerFault::BadBlockCrc, 0, false, true,
+         160000, 5, code(A::Crc)},
+    };
+    for (const FaultRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        server_.reset();
+        configure(row.block, row.block ? 1 : 0, 0);
+        objects.add(kIndex, kSub, values(row.size));
+        server().setFault(row.fault, row.fault_abort);
+        Bytes destination(row.size);
+        const Completion c = row.upload ? upload(destination) : download(values(row.size));
+        EXPECT_EQ(c.code, row.code);
+        EXPECT_EQ(c.text, row.abort_in_text ? describeAbort(row.abort_in_text) : "");
+        expectBothSidesReady();
+    }
+}
+
+TEST_F(SdoClientServerTest, ObjectDictionaryRefusalsReachTheCaller) {
+    objects.add(0x2200, 1, {1, 2}, sdotest::Access::ReadOnly);
+    objects.add(0x2200, 2, {1, 2}, sdotest::Access::WriteOnly);
+    objects.add(0x2200, 3, {}).max_size = 100;
+    struct Row {
+        bool upload;
+        std::uint16_t index;
+        std::uint8_t sub;
+        std::size_t size;
+        std::uint32_t abort;
+    };
+    const Row rows[] = {
+        {true, 0x3000, 0, 4, 0x06020000},  {true, 0x2200, 9, 4, 0x06090011},
+        {true, 0x2200, 2, 4, 0x06010001},  {false, 0x2200, 1, 2, 0x06010002},
+        {false, 0x2200, 3, 101, 0x06070012}, {false, 0x2200, 3, 1000, 0x06070012},
+    };
+    for (bool block : {false, true}) {
+        configure(block, block ? 1 : 0);
+        for (const Row& row : rows) {
+            SCOPED_TRACE(std::to_string(row.index) + "/" + std::to_string(row.sub) +
+                         (block ? " block" : ""));
+            Bytes buffer(row.size);
+            if (row.upload)
+                client.startUpload(kNode, row.index, row.sub, buffer, now);
+            else
+                client.startDownload(kNode, row.index, row.sub, buffer, now);
+            const Completion c = run();
+            EXPECT_EQ(c.code, 5);
+            EXPECT_EQ(c.text, describeAbort(row.abort));
+        }
+    }
+    objects.add(kIndex, kSub, {});
+    expectBothSidesReady();
+}
+
+TEST_F(SdoClientServerTest, UploadLargerThanTheBufferFailsOnBothSides) {
+    for (bool block : {false, true}) {
+        for (std::size_t size : {5u, 890u, 160000u}) {
+            SCOPED_TRACE(std::to_string(size) + (block ? " block" : ""));
+            configure(block, 0, 0);
+            objects.add(kIndex, kSub, values(size));
+            Bytes destination(size - 1);
+            const Completion c = upload(destination);
+            EXPECT_EQ(c.code, 5);
+            EXPECT_NE(c.text.find(describeAbort(0x05040005)), std::string::npos) << c.text;
+            EXPECT_FALSE(server().deadline());  // the server took the abort
+            expectBothSidesReady();
+        }
+    }
+}
+
+TEST_F(SdoClientServerTest, CancelLeavesTheServerIdle) {
+    configure(true, 1, 0, 10);
+    objects.add(kIndex, kSub, values(890));
+    Bytes destination(890);
+    client.startUpload(kNode, kIndex, kSub, destination, now);
+    for (int i = 0; i < 3; ++i) {  // initiate, start, first block
+        for (const CanFrame& f : client.takeFrames()) server().onFrame(f, now);
+        for (const CanFrame& f : server().takeFrames()) client.onFrame(f, now);
+    }
+    ASSERT_TRUE(client.busy());
+    ASSERT_TRUE(server().deadline());
+    client.cancel(now);
+    const Completion c = run();
+    EXPECT_EQ(c.code, 1);
+    EXPECT_FALSE(server().deadline());
+    expectBothSidesReady();
+}
+
+}  // namespace
