@@ -140,13 +140,13 @@ bool SocketcandTransport::expectReply(const char* request, Clock::time_point dea
     if (request) {
         output_ += request;
         queued_total_ += std::strlen(request);
-        while (hasPendingOutput()) {
+        while (unwrittenBytes()) {
             if (!writeOutput()) {
                 *error = error_;
                 return false;
             }
             pollfd p{fd_, POLLOUT, 0};
-            if (hasPendingOutput() && poll(&p, 1, millisecondsLeft(deadline)) != 1) break;
+            if (unwrittenBytes() && poll(&p, 1, millisecondsLeft(deadline)) != 1) break;
         }
     }
     for (;;) {

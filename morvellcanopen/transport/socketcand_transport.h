@@ -54,7 +54,11 @@ public:
     // Remote frames need the xframes extension; without it the frame is
     // dropped and a BusError MORVELL_ERROR_TX_FAILED is reported instead.
     SendResult send(const CanFrame& frame) override;
-    bool hasPendingOutput() const override { return output_.size() > output_start_; }
+    // Also true while confirmations wait for flush(), so a caller that
+    // flushes on writable gets them without waiting for incoming traffic.
+    bool hasPendingOutput() const override {
+        return unwrittenBytes() || !pending_.empty() || !unreported_.empty();
+    }
     bool flush(std::vector<TransportEvent>& events) override;
     bool confirmsByEcho() const override { return false; }
     std::string error() const override { return error_; }
@@ -80,6 +84,7 @@ private:
         bool confirm;              // error frames are not confirmed
     };
 
+    bool unwrittenBytes() const { return output_.size() > output_start_; }
     bool handshake(std::chrono::steady_clock::time_point deadline, std::string* error);
     bool expectReply(const char* request, std::chrono::steady_clock::time_point deadline,
                      std::string* reply, std::string* error);

@@ -224,6 +224,7 @@ TEST(SocketcandTransportSend, FramesAreWrittenAndConfirmedInOrder) {
     ASSERT_TRUE(server.readUntil("< sendrtr "));
     EXPECT_TRUE(server.readUntil(" >\n"));
 
+    EXPECT_TRUE(c.transport->hasPendingOutput());  // the confirmations wait for flush()
     std::vector<TransportEvent> events;
     ASSERT_TRUE(c.transport->flush(events));
     EXPECT_FALSE(c.transport->hasPendingOutput());

@@ -122,9 +122,12 @@ TEST(VirtualBusStart, OpenStartsTheHubAndTwoParticipantsExchangeFrames) {
 
     const CanFrame reply = makeFrame(0x581, {0x43, 0x00, 0x10, 0x00, 0x91, 0x01, 0x0F, 0x00});
     ASSERT_EQ(b.transport->send(reply), SendResult::Ok);
-    auto back = receiveEvents(*a.transport, 1);
-    ASSERT_EQ(back.size(), 1u);
+    const CanFrame remote = makeFrame(0x701, {}, CANFRAME_FLAG_REMOTE);  // needs xframes
+    ASSERT_EQ(b.transport->send(remote), SendResult::Ok);
+    auto back = receiveEvents(*a.transport, 2);
+    ASSERT_EQ(back.size(), 2u);
     EXPECT_TRUE(sameFrame(back[0].frame, reply)) << toString(back[0].frame);
+    EXPECT_TRUE(sameFrame(back[1].frame, remote)) << toString(back[1].frame);
 }
 
 TEST(VirtualBusStart, ConcurrentOpensShareOneHub) {
