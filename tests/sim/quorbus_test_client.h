@@ -1,0 +1,109 @@
+// Test helper: a raw TCP socketcand client of quorbus, reading with the
+// library's MessageReader. Blocking writes, reads wait on poll() with a limit.
+#pragma once
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "transport/socketcand_framing.h"
+
+namespace quorbustest {
+
+class HubClient {
+public:
+    // receive_buffer_bytes > 0 shrinks the socket's receive buffer (a slow reader).
+    explicit HubClient(std::uint16_t port, int receive_buffer_bytes = 0) {
+        fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd_ < 0) return;
+        if (receive_buffer_bytes > 0 &&
+            setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receive_buffer_bytes,
+                       sizeof receive_buffer_bytes) != 0) {
+            closeSocket();
+            return;
+        }
+        const int one = 1;
+        setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            closeSocket();
+        }
+    }
+    ~HubClient() { closeSocket(); }
+    HubClient(const HubClient&) = delete;
+    HubClient& operator=(const HubClient&) = delete;
+
+    bool connected() const { return fd_ >= 0; }
+
+    bool sendText(std::string_view text) {
+        while (!text.empty()) {
+            const ssize_t n = send(fd_, text.data(), text.size(), MSG_NOSIGNAL);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            text.remove_prefix(static_cast<std::size_t>(n));
+        }
+        return true;
+    }
+
+    // Next message without brackets; empty after the limit or when the hub closed.
+    std::optional<std::string> next(std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        for (;;) {
+            if (auto message = reader_.next()) return message;
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                end - std::chrono::steady_clock::now());
+            if (fd_ < 0 || left.count() <= 0) return std::nullopt;
+            pollfd p{fd_, POLLIN, 0};
+            const int ready = poll(&p, 1, static_cast<int>(left.count()));
+            if (ready < 0 && errno == EINTR) continue;
+            if (ready <= 0) return std::nullopt;
+            char buffer[16384];
+            const ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return std::nullopt;
+            reader_.feed(std::string_view(buffer, static_cast<std::size_t>(n)));
+        }
+    }
+
+    // Reads the greeting, opens bus, enters raw mode (and asks for remote
+    // and error frames); true when every step was answered as expected.
+    bool join(const std::string& bus, bool extended_frames = false) {
+        if (next() != "hi") return false;
+        if (!sendText("< open " + bus + " >") || next() != "ok") return false;
+        if (!sendText("< rawmode >") || next() != "ok") return false;
+        if (extended_frames && (!sendText("< xframes >") || next() != "ok")) return false;
+        return true;
+    }
+
+    void closeSocket() {
+        if (fd_ >= 0) close(fd_);
+        fd_ = -1;
+    }
+
+private:
+    int fd_ = -1;
+    morvell::socketcand::MessageReader reader_;
+};
+
+// The words of a message as strings: {"frame", "123", "1.000000", "11"}.
+inline std::vector<std::string> wordsOf(const std::optional<std::string>& message) {
+    std::vector<std::string> out;
+    if (!message) return out;
+    for (auto w : morvell::socketcand::splitWords(*message)) out.emplace_back(w);
+    return out;
+}
+
+}  // namespace quorbustest
