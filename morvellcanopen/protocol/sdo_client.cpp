@@ -16,15 +16,15 @@ using namespace wire;
 
 // Byte positions inside an SDO frame.
 constexpr unsigned kCommandByte = 0;
-constexpr unsigned kIndexByte = 1;     // 2 bytes, little-endian
+constexpr unsigned kIndexByte = 1;  // 2 bytes, little-endian
 constexpr unsigned kSubindexByte = 3;
-constexpr unsigned kInitiateDataByte = 4;  // expedited data, size or abort code (4 bytes)
-constexpr unsigned kSegmentDataByte = 1;   // segment data (7 bytes)
-constexpr unsigned kBlockSizeByte = 4;     // block initiate: blksize
+constexpr unsigned kInitiateDataByte = 4;     // expedited data, size or abort code (4 bytes)
+constexpr unsigned kSegmentDataByte = 1;      // segment data (7 bytes)
+constexpr unsigned kBlockSizeByte = 4;        // block initiate: blksize
 constexpr unsigned kSwitchThresholdByte = 5;  // block upload initiate: pst
-constexpr unsigned kAckSequenceByte = 1;   // block ack: ackseq
-constexpr unsigned kAckBlockSizeByte = 2;  // block ack: blksize of the next block
-constexpr unsigned kEndCrcByte = 1;        // block end: CRC (2 bytes)
+constexpr unsigned kAckSequenceByte = 1;      // block ack: ackseq
+constexpr unsigned kAckBlockSizeByte = 2;     // block ack: blksize of the next block
+constexpr unsigned kEndCrcByte = 1;           // block end: CRC (2 bytes)
 constexpr unsigned kExpeditedBytes = 4;
 
 constexpr std::uint8_t commandOf(std::uint8_t specifier) {
@@ -59,7 +59,9 @@ void Client::setConfig(const ClientConfig& config) {
     block_download_refused_.fill(false);
 }
 
-bool Client::busy() const { return state_ != State::Idle; }
+bool Client::busy() const {
+    return state_ != State::Idle;
+}
 
 // ---- starting -------------------------------------------------------------------------------
 
@@ -87,8 +89,8 @@ void Client::startDownload(std::uint8_t node, std::uint16_t index, std::uint8_t 
     transfer_.size = static_cast<std::uint32_t>(data.size());
     deadline_ = now + config_.response_timeout;
     const std::uint32_t min_bytes = config_.block_download_min_bytes;
-    const bool block = min_bytes != 0 && data.size() >= min_bytes &&
-                       !block_download_refused_[node % kNodeSlots];
+    const bool block =
+        min_bytes != 0 && data.size() >= min_bytes && !block_download_refused_[node % kNodeSlots];
     state_ = block ? sendBlockDownloadInitiate() : sendInitiateDownload();
 }
 
@@ -99,11 +101,23 @@ void Client::onFrame(const CanFrame& frame, TimePoint now) {
     if (isExtended(frame) || isRemote(frame) || !isValidFrame(frame)) return;
     if (frame.id != kResponseBase + transfer_.node) return;
     state_ = dispatch(frame);
-    if (state_ != State::Idle) deadline_ = now + config_.response_timeout;
+    if (state_ == State::Idle) return;
+    // Inside a started block, segments follow each other closely; half the
+    // response time without one means the block's end was lost.
+    const bool inside_block = state_ == State::BlockUploadSubBlock && blockStarted();
+    deadline_ = now + (inside_block ? config_.response_timeout / 2 : config_.response_timeout);
 }
 
+// A block upload whose segments stop after some arrived lost the end of its
+// block: the client acknowledges what it has, the server resends the rest,
+// and only a silence after that is a time-out.
 void Client::onTimer(TimePoint now) {
     if (state_ == State::Idle || now < deadline_) return;
+    if (state_ == State::BlockUploadSubBlock && blockStarted()) {
+        state_ = acknowledgeBlock();
+        deadline_ = now + config_.response_timeout;
+        return;
+    }
     sendAbort(code(Abort::Timeout));
     state_ = complete(11, {});
 }
@@ -124,8 +138,12 @@ std::optional<TimePoint> Client::deadline() const {
     return deadline_;
 }
 
-std::vector<CanFrame> Client::takeFrames() { return std::exchange(frames_, {}); }
-std::optional<float> Client::takeProgress() { return std::exchange(progress_, std::nullopt); }
+std::vector<CanFrame> Client::takeFrames() {
+    return std::exchange(frames_, {});
+}
+std::optional<float> Client::takeProgress() {
+    return std::exchange(progress_, std::nullopt);
+}
 std::optional<Completion> Client::takeCompletion() {
     return std::exchange(completion_, std::nullopt);
 }
@@ -138,17 +156,28 @@ Client::State Client::dispatch(const CanFrame& f) {
                                                             : specifier(command) == kScsAbort;
     if (abort) return onServerAbort(le32(&f.data[kInitiateDataByte]));
     switch (state_) {
-        case State::Idle: return State::Idle;
-        case State::UploadInitiate: return onUploadInitiateResponse(f);
-        case State::UploadSegment: return onUploadSegment(f);
-        case State::BlockUploadInitiate: return onBlockUploadInitiateResponse(f);
-        case State::BlockUploadSubBlock: return onBlockUploadSegment(f);
-        case State::BlockUploadEnd: return onBlockUploadEnd(f);
-        case State::DownloadInitiate: return onDownloadInitiateResponse(f);
-        case State::DownloadSegment: return onDownloadSegmentResponse(f);
-        case State::BlockDownloadInitiate: return onBlockDownloadInitiateResponse(f);
-        case State::BlockDownloadSubBlock: return onBlockDownloadAck(f);
-        case State::BlockDownloadEnd: return onBlockDownloadEnd(f);
+        case State::Idle:
+            return State::Idle;
+        case State::UploadInitiate:
+            return onUploadInitiateResponse(f);
+        case State::UploadSegment:
+            return onUploadSegment(f);
+        case State::BlockUploadInitiate:
+            return onBlockUploadInitiateResponse(f);
+        case State::BlockUploadSubBlock:
+            return onBlockUploadSegment(f);
+        case State::BlockUploadEnd:
+            return onBlockUploadEnd(f);
+        case State::DownloadInitiate:
+            return onDownloadInitiateResponse(f);
+        case State::DownloadSegment:
+            return onDownloadSegmentResponse(f);
+        case State::BlockDownloadInitiate:
+            return onBlockDownloadInitiateResponse(f);
+        case State::BlockDownloadSubBlock:
+            return onBlockDownloadAck(f);
+        case State::BlockDownloadEnd:
+            return onBlockDownloadEnd(f);
     }
     return State::Idle;
 }
@@ -179,7 +208,8 @@ Client::State Client::sendInitiateUpload() {
 // Response 010- nnes | index | subindex | data (e = 1) or size (s = 1).
 Client::State Client::onUploadInitiateResponse(const CanFrame& f) {
     const std::uint8_t command = f.data[kCommandByte];
-    if (specifier(command) != kScsInitiateUpload) return abortTransfer(code(Abort::CommandSpecifier));
+    if (specifier(command) != kScsInitiateUpload)
+        return abortTransfer(code(Abort::CommandSpecifier));
     if (!multiplexerMatches(f)) return abortTransfer(code(Abort::ParameterIncompatible));
     const bool size_indicated = (command & kSizeIndicated) != 0;
     if (command & kExpedited) {
@@ -210,8 +240,10 @@ Client::State Client::sendUploadSegmentRequest() {
 // Response 000t nnnc | 7 - n data bytes.
 Client::State Client::onUploadSegment(const CanFrame& f) {
     const std::uint8_t command = f.data[kCommandByte];
-    if (specifier(command) != kScsUploadSegment) return abortTransfer(code(Abort::CommandSpecifier));
-    if (((command & kToggle) != 0) != transfer_.toggle) return abortTransfer(code(Abort::ToggleBit));
+    if (specifier(command) != kScsUploadSegment)
+        return abortTransfer(code(Abort::CommandSpecifier));
+    if (((command & kToggle) != 0) != transfer_.toggle)
+        return abortTransfer(code(Abort::ToggleBit));
     const unsigned unused = (command & kSegmentUnusedMask) >> kSegmentUnusedShift;
     if (auto fault = store({&f.data[kSegmentDataByte], kSegmentDataBytes - unused})) return *fault;
     updateProgress();
@@ -275,7 +307,11 @@ Client::State Client::onBlockUploadSegment(const CanFrame& f) {
         transfer_.sequence_error = true;
     }
     if (sequence != transfer_.block_size && !last) return State::BlockUploadSubBlock;
+    return acknowledgeBlock();
+}
 
+// Request 1010 0010 | ackseq | blksize: the last good segment of the block.
+Client::State Client::acknowledgeBlock() {
     Bytes b{};
     b[kCommandByte] = commandOf(kCcsBlockUpload) | kBlockAck;
     b[kAckSequenceByte] = transfer_.sequence;
@@ -293,8 +329,8 @@ Client::State Client::onBlockUploadEnd(const CanFrame& f) {
     if (specifier(command) != kScsBlockUpload || (command & kBlockEnd) == 0)
         return abortTransfer(code(Abort::CommandSpecifier));
     const unsigned unused = (command & kBlockEndUnusedMask) >> kBlockEndUnusedShift;
-    const std::size_t last_bytes = transfer_.pending.size() - std::min<std::size_t>(
-                                                                  unused, transfer_.pending.size());
+    const std::size_t last_bytes =
+        transfer_.pending.size() - std::min<std::size_t>(unused, transfer_.pending.size());
     if (auto fault = store({transfer_.pending.data(), last_bytes})) return *fault;
     transfer_.pending.clear();
     if (transfer_.size && transfer_.transferred != *transfer_.size)
@@ -362,7 +398,8 @@ Client::State Client::onDownloadSegmentResponse(const CanFrame& f) {
     const std::uint8_t command = f.data[kCommandByte];
     if (specifier(command) != kScsDownloadSegment)
         return abortTransfer(code(Abort::CommandSpecifier));
-    if (((command & kToggle) != 0) != transfer_.toggle) return abortTransfer(code(Abort::ToggleBit));
+    if (((command & kToggle) != 0) != transfer_.toggle)
+        return abortTransfer(code(Abort::ToggleBit));
     transfer_.transferred += transfer_.segment_bytes;
     updateProgress();
     if (transfer_.transferred == *transfer_.size) return complete(0, {});
@@ -426,8 +463,8 @@ Client::State Client::onBlockDownloadAck(const CanFrame& f) {
         const std::uint32_t unused =
             (kSegmentDataBytes - *transfer_.size % kSegmentDataBytes) % kSegmentDataBytes;
         Bytes b{};
-        b[kCommandByte] = static_cast<std::uint8_t>(
-            commandOf(kCcsBlockDownload) | unused << kBlockEndUnusedShift | kBlockEnd);
+        b[kCommandByte] = static_cast<std::uint8_t>(commandOf(kCcsBlockDownload) |
+                                                    unused << kBlockEndUnusedShift | kBlockEnd);
         if (transfer_.crc) putLe16(&b[kEndCrcByte], crc16(transfer_.source));
         send(b);
         return State::BlockDownloadEnd;
@@ -463,10 +500,9 @@ std::uint32_t Client::unspecifiedExpeditedSize(const CanFrame& f) const {
 std::optional<Client::State> Client::checkCapacity() {
     const std::size_t capacity = transfer_.destination.size();
     if (!transfer_.size || *transfer_.size <= capacity) return std::nullopt;
-    return abortTransfer(code(Abort::OutOfMemory),
-                         "Entry of " + std::to_string(*transfer_.size) +
-                             " bytes does not fit the buffer of " + std::to_string(capacity) +
-                             " bytes: ");
+    return abortTransfer(code(Abort::OutOfMemory), "Entry of " + std::to_string(*transfer_.size) +
+                                                       " bytes does not fit the buffer of " +
+                                                       std::to_string(capacity) + " bytes: ");
 }
 
 std::optional<Client::State> Client::store(std::span<const std::uint8_t> bytes) {
@@ -482,14 +518,17 @@ std::optional<Client::State> Client::store(std::span<const std::uint8_t> bytes) 
     return std::nullopt;
 }
 
+bool Client::blockStarted() const {
+    return transfer_.sequence > 0 || transfer_.sequence_error;
+}
+
 bool Client::multiplexerMatches(const CanFrame& f) const {
     return le16(&f.data[kIndexByte]) == transfer_.index &&
            f.data[kSubindexByte] == transfer_.subindex;
 }
 
 std::uint8_t Client::blockSize() const {
-    return static_cast<std::uint8_t>(
-        std::clamp<unsigned>(config_.block_size, 1, kMaxBlockSize));
+    return static_cast<std::uint8_t>(std::clamp<unsigned>(config_.block_size, 1, kMaxBlockSize));
 }
 
 Client::Bytes Client::withMultiplexer(std::uint8_t command) const {

@@ -28,8 +28,9 @@ using Clock = std::chrono::steady_clock;
 using TimePoint = Clock::time_point;
 
 struct ClientConfig {
-    // Time allowed for each response of the server (and, in block uploads,
-    // between segments). 1-60000 ms.
+    // Time allowed for each response of the server. 1-60000 ms. Inside a
+    // block upload, after half of it without a segment the client
+    // acknowledges what arrived (the server resends the rest) and waits again.
     std::chrono::milliseconds response_timeout{1000};
     // Downloads of at least this many bytes use block transfer; 0 = never.
     std::uint32_t block_download_min_bytes = 64;
@@ -91,9 +92,9 @@ public:
     std::optional<TimePoint> deadline() const;
 
     // Outputs, taken by the owner after each call above.
-    std::vector<CanFrame> takeFrames();           // to send, in order
-    std::optional<float> takeProgress();          // newest percent (0-100) if it changed
-    std::optional<Completion> takeCompletion();   // once per transfer
+    std::vector<CanFrame> takeFrames();          // to send, in order
+    std::optional<float> takeProgress();         // newest percent (0-100) if it changed
+    std::optional<Completion> takeCompletion();  // once per transfer
 
 private:
     // What the engine waits for next; each has one handler in sdo_client.cpp.
@@ -138,6 +139,8 @@ private:
     State onUploadSegment(const CanFrame& f);
     State onBlockUploadInitiateResponse(const CanFrame& f);
     State onBlockUploadSegment(const CanFrame& f);
+    State acknowledgeBlock();
+    bool blockStarted() const;  // block upload: segments of the current block arrived
     State onBlockUploadEnd(const CanFrame& f);
     State onDownloadInitiateResponse(const CanFrame& f);
     State onDownloadSegmentResponse(const CanFrame& f);

@@ -67,13 +67,26 @@ public:
             return out_;
         }
         switch (d[0] >> 5) {
-            case 2: initiateUpload(); break;
-            case 3: uploadSegment(d); break;
-            case 5: blockUpload(d); break;
-            case 1: initiateDownload(d); break;
-            case 0: downloadSegment(d); break;
-            case 6: blockDownload(d); break;
-            default: abort(0x05040001);
+            case 2:
+                initiateUpload();
+                break;
+            case 3:
+                uploadSegment(d);
+                break;
+            case 5:
+                blockUpload(d);
+                break;
+            case 1:
+                initiateDownload(d);
+                break;
+            case 0:
+                downloadSegment(d);
+                break;
+            case 6:
+                blockDownload(d);
+                break;
+            default:
+                abort(0x05040001);
         }
         return out_;
     }
@@ -130,8 +143,8 @@ private:
         if (((d[0] & 0x10) != 0) != toggle_) return abort(0x05030000);
         const std::size_t n = std::min<std::size_t>(7, value.size() - offset_);
         const bool last = offset_ + n == value.size();
-        std::uint8_t r[8] = {static_cast<std::uint8_t>((toggle_ ? 0x10 : 0) | (7 - n) << 1 |
-                                                       (last ? 1 : 0))};
+        std::uint8_t r[8] = {
+            static_cast<std::uint8_t>((toggle_ ? 0x10 : 0) | (7 - n) << 1 | (last ? 1 : 0))};
         std::copy_n(value.begin() + static_cast<long>(offset_), n, r + 1);
         respondRaw(r);
         offset_ += n;

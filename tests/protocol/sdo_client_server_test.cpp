@@ -46,6 +46,8 @@ protected:
     std::vector<float> progress;
     int completions = 0;
     int frames_to_server = 0;
+    int lost_request = -1;   // index (from 0 per run) of a request that is lost
+    int lost_response = -1;  // the same for responses
 
     Server& server(ServerConfig config = {}) {
         if (!server_) {
@@ -79,15 +81,17 @@ protected:
             }
         };
         collect();
+        int requests_seen = 0;
+        int responses_seen = 0;
         for (int steps = 0; steps < 10000000; ++steps) {
             std::vector<CanFrame> requests = client.takeFrames();
             for (const CanFrame& f : requests) {
                 ++frames_to_server;
-                server().onFrame(f, now);
+                if (requests_seen++ != lost_request) server().onFrame(f, now);
             }
             std::vector<CanFrame> responses = server().takeFrames();
             for (const CanFrame& f : responses) {
-                client.onFrame(f, now);
+                if (responses_seen++ != lost_response) client.onFrame(f, now);
                 collect();
             }
             if (!requests.empty() || !responses.empty()) continue;
@@ -218,8 +222,7 @@ TEST_F(SdoClientServerTest, ServerFaultsEndTheTransferAndBothSidesRecover) {
         {"wrong toggle in download responses", ServerFault::WrongToggle, 0, false, false, 890, 5,
          code(A::ToggleBit)},
         {"abort of an upload", ServerFault::Abort, 0x06020000, true, false, 8, 5, 0x06020000},
-        {"abort of a block upload", ServerFault::Abort, 0x08000022, true, true, 890, 5,
-         0x08000022},
+        {"abort of a block upload", ServerFault::Abort, 0x08000022, true, true, 890, 5, 0x08000022},
         {"abort of a block download", ServerFault::Abort, 0x06010002, false, true, 890, 5,
          0x06010002},
         {"abort of an expedited download", ServerFault::Abort, 0x06090030, false, false, 4, 5,
@@ -259,8 +262,8 @@ TEST_F(SdoClientServerTest, ObjectDictionaryRefusalsReachTheCaller) {
         std::uint32_t abort;
     };
     const Row rows[] = {
-        {true, 0x3000, 0, 4, 0x06020000},  {true, 0x2200, 9, 4, 0x06090011},
-        {true, 0x2200, 2, 4, 0x06010001},  {false, 0x2200, 1, 2, 0x06010002},
+        {true, 0x3000, 0, 4, 0x06020000},    {true, 0x2200, 9, 4, 0x06090011},
+        {true, 0x2200, 2, 4, 0x06010001},    {false, 0x2200, 1, 2, 0x06010002},
         {false, 0x2200, 3, 101, 0x06070012}, {false, 0x2200, 3, 1000, 0x06070012},
     };
     for (bool block : {false, true}) {
@@ -295,6 +298,34 @@ TEST_F(SdoClientServerTest, UploadLargerThanTheBufferFailsOnBothSides) {
             EXPECT_FALSE(server().deadline());  // the server took the abort
             expectBothSidesReady();
         }
+    }
+}
+
+TEST_F(SdoClientServerTest, LostBlockSegmentsAreResent) {
+    // Blocks of 10 both ways; 890 bytes are 128 segments. Frame 0 is the
+    // initiate request / response, frames 1-10 the first block.
+    struct Row {
+        bool upload;
+        int lost;
+    };
+    const Row rows[] = {{true, 1}, {true, 5}, {true, 10}, {true, 11}, {false, 3}, {false, 9}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.upload ? "upload" : "download") + ", frame " +
+                     std::to_string(row.lost));
+        server_.reset();
+        ServerConfig sc;
+        sc.block_size = 10;
+        server(sc);
+        configure(true, 1, 0, 10);
+        const Bytes value = values(890);
+        objects.add(kIndex, kSub, row.upload ? value : Bytes{});
+        (row.upload ? lost_response : lost_request) = row.lost;
+        Bytes destination(890);
+        const Completion c = row.upload ? upload(destination) : download(value);
+        lost_request = lost_response = -1;
+        EXPECT_EQ(c.code, 0) << c.text;
+        EXPECT_EQ(row.upload ? destination : objects.value(kIndex, kSub), value);
+        expectBothSidesReady();
     }
 }
 

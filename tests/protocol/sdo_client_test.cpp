@@ -47,7 +47,9 @@ std::string abortFrame(std::uint32_t code) {
 }
 
 // Server abort frame data for code.
-std::string serverAbort(std::uint32_t code) { return abortFrame(code).substr(4); }
+std::string serverAbort(std::uint32_t code) {
+    return abortFrame(code).substr(4);
+}
 
 class SdoClientTest : public ::testing::Test {
 protected:
@@ -132,6 +134,7 @@ std::vector<ConversationRow> conversations() {
         c.block_download_min_bytes = 0;
     };
     auto block = [](auto& c) { c.block_download_min_bytes = 1; };
+    // clang-format off
     return {
         {"expedited download of 4 bytes", false, {0x11, 0x22, 0x33, 0x44}, normal,
          {{"", {"605#2345230611223344"}}, {"6045230600000000", {}}}, {}},
@@ -172,6 +175,7 @@ std::vector<ConversationRow> conversations() {
           {"A045230605000000", {"605#0101020304050607", "605#8208090000000000"}},
           {"A202050000000000", {"605#D500000000000000"}},
           {"A100000000000000", {}}}, {}},
+        // clang-format on
     };
 }
 
@@ -225,6 +229,7 @@ struct FaultRow {
 std::vector<FaultRow> faultRows() {
     using A = morvell::sdo::Abort;
     auto c = [](A a) { return code(a); };
+    // clang-format off
     return {
         // Toggle bit.
         {"upload segment with the wrong toggle", true, 0, false, {"4145230614000000"},
@@ -308,6 +313,7 @@ std::vector<FaultRow> faultRows() {
          "A445230600000000", c(A::BlockSize), true},
         {"block download ack with block size 128", false, 100, true, {"A445230601000000"},
          "A201800000000000", c(A::BlockSize), true},
+        // clang-format on
     };
 }
 
@@ -356,6 +362,7 @@ struct OverflowRow {
 };
 
 TEST_F(SdoClientTest, UploadLargerThanTheBufferIsAbortedNotCut) {
+    // clang-format off
     const OverflowRow rows[] = {
         {"expedited 4 bytes into 3", false, {"43452306AABBCCDD"}, 3, 0},
         {"expedited 4 bytes without size into 2", false, {"42452306AABBCCDD"}, 2, 0},
@@ -370,6 +377,7 @@ TEST_F(SdoClientTest, UploadLargerThanTheBufferIsAbortedNotCut) {
          {"C445230600000000", "0101020304050607", "8201020304050607", "C500000000000000"}, 10,
          7},
     };
+    // clang-format on
     for (const OverflowRow& row : rows) {
         SCOPED_TRACE(row.name);
         client = morvell::sdo::Client{};
@@ -451,23 +459,42 @@ TEST_F(SdoClientTest, TimeOutAtTheReportedDeadline) {
     expectNextTransferWorks();
 }
 
-TEST_F(SdoClientTest, BlockUploadWaitsAResponseTimeBetweenSegments) {
+TEST_F(SdoClientTest, BlockUploadAcknowledgesWhatArrivedWhenABlockStopsShort) {
     setConfig([](auto& c) { c.response_timeout = 100ms; });
     startUpload();
     sent();
     reply("C645230615000000");
+    EXPECT_EQ(client.deadline(), now + 100ms);  // the first segment: a response time
     for (int i = 1; i <= 2; ++i) {
-        now += 90ms;
+        now += 45ms;
         reply("0" + std::to_string(i) + "01020304050607");
         client.onTimer(now);
-        EXPECT_EQ(client.deadline(), now + 100ms);
+        EXPECT_EQ(client.deadline(), now + 50ms);  // then half of it between segments
     }
+    EXPECT_EQ(sent(), Sent{});
+    now += 50ms;
+    client.onTimer(now);  // the block's end was lost: ask for the rest
+    EXPECT_EQ(sent(), Sent{"605#A2027F0000000000"});
+    EXPECT_FALSE(completion);
+    EXPECT_EQ(client.deadline(), now + 100ms);
+    now += 100ms;
+    client.onTimer(now);  // nothing came: time-out
+    EXPECT_EQ(sent(), Sent{abortFrame(0x05040000)});
+    ASSERT_TRUE(completion);
+    EXPECT_EQ(completion->code, 11);
+    EXPECT_EQ(completion->text, "");
+}
+
+TEST_F(SdoClientTest, BlockUploadWithoutAnySegmentTimesOut) {
+    setConfig([](auto& c) { c.response_timeout = 100ms; });
+    startUpload();
+    sent();
+    EXPECT_EQ(reply("C645230615000000"), Sent{"605#A300000000000000"});
     now += 100ms;
     client.onTimer(now);
     EXPECT_EQ(sent(), Sent{abortFrame(0x05040000)});
     ASSERT_TRUE(completion);
     EXPECT_EQ(completion->code, 11);
-    EXPECT_EQ(completion->length, 7u);  // the second segment may still be the last
 }
 
 TEST_F(SdoClientTest, CancelMidTransferAbortsWithGeneralError) {
