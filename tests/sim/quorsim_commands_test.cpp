@@ -1,0 +1,223 @@
+// The command language (parsing, replies) and the program's options.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "commands.h"
+#include "program_options.h"
+#include "protocol/can_frame.h"
+
+namespace quorsim {
+namespace {
+
+TEST(QuorsimCommands, GoodLinesParse) {
+    struct Case {
+        const char* line;
+        CommandKind kind;
+        std::uint8_t node;
+    };
+    const Case cases[] = {
+        {"add 5", CommandKind::Add, 5},
+        {"add 0x7F /tmp/a b.eds", CommandKind::Add, 127},
+        {"remove 5", CommandKind::Remove, 5},
+        {"emcy 5 0x1000", CommandKind::Emergency, 5},
+        {"emcy 5 0x8110 0x11 1 2 3 4 5", CommandKind::Emergency, 5},
+        {"state 5 boot", CommandKind::State, 5},
+        {"state 5 operational", CommandKind::State, 5},
+        {"heartbeat 5 0", CommandKind::Heartbeat, 5},
+        {"heartbeat 5 65535", CommandKind::Heartbeat, 5},
+        {"fault 5 noanswer", CommandKind::Fault, 5},
+        {"fault 5 abort 0x06020000", CommandKind::Fault, 5},
+        {"fault 5 delay 200", CommandKind::Fault, 5},
+        {"fault 5 none", CommandKind::Fault, 5},
+        {"block 5 off", CommandKind::Block, 5},
+        {"load 1000 181#1122334455667788", CommandKind::Load, 0},
+        {"load 0", CommandKind::Load, 0},
+        {"send 000#0100", CommandKind::Send, 0},
+        {"  stats  ", CommandKind::Stats, 0},
+        {"quit", CommandKind::Quit, 0},
+        {"", CommandKind::Empty, 0},
+        {"   \t", CommandKind::Empty, 0},
+        {"# a comment", CommandKind::Empty, 0},
+    };
+    for (const Case& c : cases) {
+        const ParseResult r = parseCommand(c.line);
+        ASSERT_TRUE(r.command) << c.line << ": " << r.error;
+        EXPECT_EQ(r.command->kind, c.kind) << c.line;
+        EXPECT_EQ(r.command->node, c.node) << c.line;
+    }
+}
+
+TEST(QuorsimCommands, ParsedValues) {
+    auto parse = [](const char* line) { return *parseCommand(line).command; };
+    EXPECT_EQ(parse("add 0x7F /tmp/a b.eds").eds_file, "/tmp/a b.eds");
+    const Command emcy = parse("emcy 5 0x8110 0x11 1 2 3 4 255");
+    EXPECT_EQ(emcy.error_code, 0x8110);
+    EXPECT_EQ(emcy.error_register, 0x11);
+    EXPECT_EQ(emcy.manufacturer, (std::array<std::uint8_t, 5>{1, 2, 3, 4, 255}));
+    EXPECT_FALSE(parse("emcy 5 1").error_register);
+    EXPECT_EQ(parse("state 5 stopped").state, StateRequest::Stopped);
+    EXPECT_EQ(parse("heartbeat 5 0x64").heartbeat_ms, 100);
+    const Command abort = parse("fault 5 abort 0x06020000");
+    EXPECT_EQ(abort.fault, FaultKind::Abort);
+    EXPECT_EQ(abort.abort_code, 0x06020000u);
+    EXPECT_EQ(parse("fault 5 delay 250").delay_ms, 250u);
+    EXPECT_EQ(parse("fault 5 crc").fault, FaultKind::BadCrc);
+    EXPECT_FALSE(parse("block 5 off").block_enabled);
+    const Command load = parse("load 2500 701#R");
+    EXPECT_EQ(load.rate, 2500u);
+    EXPECT_EQ(morvell::toString(load.frame), "701#R");
+}
+
+TEST(QuorsimCommands, BadLinesGiveClearErrors) {
+    struct Case {
+        const char* line;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"jump 5", "unknown command 'jump'"},
+        {"add", "usage: add NODE"},
+        {"add 0", "bad node '0': expected 1-127"},
+        {"add 128", "bad node '128'"},
+        {"add five", "bad node 'five'"},
+        {"remove", "usage: remove NODE"},
+        {"emcy 5", "usage: emcy"},
+        {"emcy 5 0x10000", "bad error code '0x10000'"},
+        {"emcy 5 1 256", "bad error register '256'"},
+        {"emcy 5 1 2 3 4 5 6 7 8", "usage: emcy"},
+        {"emcy 5 1 2 3 x", "bad manufacturer byte 'x'"},
+        {"state 5 running", "bad state 'running'"},
+        {"state 5", "usage: state"},
+        {"heartbeat 5 65536", "bad heartbeat time '65536'"},
+        {"heartbeat 5 -1", "bad heartbeat time '-1'"},
+        {"fault 5 explode", "bad fault 'explode'"},
+        {"fault 5 abort", "usage: fault"},
+        {"fault 5 abort 0x1FFFFFFFF", "bad abort code"},
+        {"fault 5 delay soon", "bad delay 'soon'"},
+        {"fault 5 none extra", "usage: fault"},
+        {"block 5 maybe", "usage: block NODE on|off"},
+        {"load 1000", "usage: load"},
+        {"load 2000000 181#00", "bad rate '2000000'"},
+        {"load 10 181#xyz", "frame '181#xyz'"},
+        {"send", "usage: send"},
+        {"send 800#00", "frame '800#00'"},
+        {"stats now", "stats takes no arguments"},
+        {"heartbeat 5 0x", "bad heartbeat time '0x'"},
+        {"heartbeat 5 99999999999999999999999", "bad heartbeat time"},
+    };
+    for (const Case& c : cases) {
+        const ParseResult r = parseCommand(c.line);
+        EXPECT_FALSE(r.command) << c.line;
+        EXPECT_NE(r.error.find(c.expected), std::string::npos) << c.line << "\ngot: " << r.error;
+    }
+}
+
+class QuorsimCommandRunner : public ::testing::Test {
+protected:
+    std::string run(const std::string& line) { return runner.run(line, now).line; }
+    std::vector<std::string> bus() {
+        std::vector<std::string> out;
+        for (const CanFrame& f : sim.takeFrames()) out.push_back(morvell::toString(f));
+        return out;
+    }
+
+    TimePoint now = TimePoint{} + std::chrono::hours(3);
+    Simulator sim;
+    CommandRunner runner{sim, 200};
+};
+
+TEST_F(QuorsimCommandRunner, EveryCommandAnswersOneLine) {
+    const std::string eds =
+        std::string(QUORVANE_SOURCE_DIR) + "/sim/quorsim/examples/quorsim_io_module.eds";
+    struct Case {
+        std::string line;
+        std::string reply;  // the reply starts with this
+        std::vector<std::string> frames;
+    };
+    const std::vector<Case> cases = {
+        {"add 5", "ok node 5 added: built-in device", {"705#00"}},
+        {"add 5", "error: node 5 already exists", {}},
+        {"add 7 " + eds, "ok node 7 added: " + eds, {"707#00"}},
+        {"add 8 /nonexistent.eds", "error: /nonexistent.eds: cannot open", {}},
+        {"emcy 5 0x8110 0x11 1 2 3 4 5", "ok node 5 emergency", {"085#1081110102030405"}},
+        {"emcy 9 0x1000", "error: no node 9", {}},
+        {"state 5 operational", "ok node 5 state operational", {"705#05"}},
+        {"heartbeat 5 0", "ok node 5 heartbeat 0 ms", {}},
+        {"state 5 stopped", "ok node 5 state stopped", {}},
+        {"fault 5 abort 0x06020000", "ok node 5 fault abort 0x06020000", {}},
+        {"fault 5 delay 10", "ok node 5 fault delay 10 ms", {}},
+        {"fault 5 none", "ok node 5 fault none", {}},
+        {"block 5 off", "ok node 5 block off", {}},
+        {"send 000#8200", "ok sent 000#8200", {"000#8200", "705#00", "707#00"}},
+        {"load 100 181#11", "ok load 100 frames/s of 181#11", {}},
+        {"load 0", "ok load stopped, 0 load frames sent", {}},
+        {"stats", "ok nodes 5,7 received 0 sent 7 load 0 rate 0", {}},
+        {"remove 7", "ok node 7 removed", {}},
+        {"remove 7", "error: no node 7", {}},
+        {"bogus", "error: unknown command 'bogus'", {}},
+        {"quit", "ok bye", {}},
+    };
+    for (const Case& c : cases) {
+        const std::string reply = run(c.line);
+        EXPECT_EQ(reply.rfind(c.reply, 0), 0u) << c.line << "\ngot: " << reply;
+        EXPECT_EQ(reply.find('\n'), std::string::npos);
+        EXPECT_EQ(bus(), c.frames) << c.line;
+    }
+    EXPECT_TRUE(runner.run("quit", now).quit);
+    EXPECT_FALSE(runner.run("stats", now).quit);
+    EXPECT_EQ(run(""), "");
+}
+
+TEST_F(QuorsimCommandRunner, HeartbeatOptionOverridesTheDefaultOfEveryNode) {
+    const std::string eds =
+        std::string(QUORVANE_SOURCE_DIR) + "/sim/quorsim/examples/quorsim_io_module.eds";
+    run("add 5");
+    run("add 7 " + eds);
+    EXPECT_EQ(sim.findNode(5)->heartbeatPeriod(), std::chrono::milliseconds(200));
+    EXPECT_EQ(sim.findNode(7)->heartbeatPeriod(), std::chrono::milliseconds(200)) << "EDS says 500";
+    run("heartbeat 5 30");
+    run("send 000#8105");  // reset node: back to the default
+    EXPECT_EQ(sim.findNode(5)->heartbeatPeriod(), std::chrono::milliseconds(200));
+}
+
+TEST(QuorsimProgramOptions, ParsesTheCommandLine) {
+    auto r = parseProgramOptions(
+        {"--channel", "virtual:x@4000", "--bitrate", "250", "--node", "5", "--node",
+         "6:/tmp/dev.eds", "--heartbeat", "100", "--exec", "emcy 5 1", "--exit-on-eof"},
+        "socketcan:can0");
+    ASSERT_TRUE(r.options) << r.error;
+    EXPECT_EQ(r.options->channel, "virtual:x@4000");
+    EXPECT_EQ(r.options->bitrate_kbps, 250);
+    ASSERT_EQ(r.options->nodes.size(), 2u);
+    EXPECT_EQ(r.options->nodes[1].node, 6);
+    EXPECT_EQ(r.options->nodes[1].eds_file, "/tmp/dev.eds");
+    EXPECT_EQ(r.options->heartbeat_ms, 100);
+    EXPECT_EQ(r.options->exec, std::vector<std::string>{"emcy 5 1"});
+    EXPECT_TRUE(r.options->exit_on_eof);
+
+    EXPECT_EQ(parseProgramOptions({}, "socketcan:can1").options->channel, "socketcan:can1");
+    EXPECT_EQ(parseProgramOptions({}, "").options->channel, "virtual");
+    EXPECT_FALSE(parseProgramOptions({}, "").options->heartbeat_ms);
+
+    struct Bad {
+        std::vector<std::string> args;
+        const char* expected;
+    };
+    const Bad bad[] = {
+        {{"--node", "0"}, "--node '0'"},
+        {{"--node", "5:"}, "EDS file name is empty"},
+        {{"--bitrate", "0"}, "--bitrate '0'"},
+        {{"--heartbeat", "70000"}, "--heartbeat '70000'"},
+        {{"--channel"}, "option --channel needs a value"},
+        {{"--frobnicate"}, "unknown option '--frobnicate'"},
+    };
+    for (const Bad& b : bad) {
+        const auto result = parseProgramOptions(b.args, "");
+        EXPECT_FALSE(result.options) << b.expected;
+        EXPECT_NE(result.error.find(b.expected), std::string::npos) << result.error;
+    }
+}
+
+}  // namespace
+}  // namespace quorsim

@@ -1,0 +1,135 @@
+// EDS files: the shipped example, value forms, and errors that name the line.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <string>
+
+#include "eds_loader.h"
+
+namespace quorsim {
+namespace {
+
+const std::string kExample =
+    std::string(QUORVANE_SOURCE_DIR) + "/sim/quorsim/examples/quorsim_io_module.eds";
+
+TEST(QuorsimEds, ExampleFileLoads) {
+    const EdsResult r = loadEdsFile(kExample, 7);
+    ASSERT_TRUE(r.dictionary) << r.error;
+    ObjectDictionary od = *r.dictionary;
+    EXPECT_EQ(od.number(0x1000, 0), 0x00030191u);
+    EXPECT_EQ(od.number(0x1017, 0), 500u);
+    EXPECT_EQ(od.number(0x1018, 4), 0x2007u) << "$NODEID+0x2000";
+    EXPECT_EQ(od.number(0x1200, 1), 0x607u);
+    EXPECT_EQ(od.number(0x1200, 2), 0x587u) << "0x580+$NODEID";
+    EXPECT_EQ(od.number(0x1800, 1), 0x187u);
+    EXPECT_EQ(od.number(0x6000, 2), 0xA5u);
+    EXPECT_EQ(od.number(0x2000, 0), 0xFFD8u) << "INTEGER16 -40";
+    EXPECT_EQ(od.number(0x2001, 0), std::bit_cast<std::uint32_t>(1.5f));
+    ASSERT_NE(od.find(0x1018, 2), nullptr);
+    EXPECT_EQ(od.find(0x1018, 2)->name, "Product code");
+    EXPECT_EQ(od.find(0x1018, 0)->access, Access::Const);
+    EXPECT_EQ(od.find(0x6200, 0)->access, Access::ReadWrite) << "rww";
+
+    std::vector<std::uint8_t> value;
+    ASSERT_EQ(od.read(0x1008, 0, value), 0u);
+    EXPECT_EQ(std::string(value.begin(), value.end()), "Quorsim IO Module");
+    EXPECT_EQ(od.write(0x1018, 1, std::vector<std::uint8_t>(4)), 0x06010002u);
+    EXPECT_EQ(od.write(0x2002, 0, std::vector<std::uint8_t>(300, 1)), 0u) << "domain capacity";
+    EXPECT_EQ(od.read(0x1018, 7, value), 0x06090011u);
+}
+
+TEST(QuorsimEds, ValueFormsAndNodeId) {
+    struct Case {
+        const char* data_type;
+        const char* default_value;
+        std::uint64_t expected;
+    };
+    const Case cases[] = {
+        {"0x0007", "1234", 1234},
+        {"0x0007", "0x1234", 0x1234},
+        {"0x0007", "010", 8},  // octal
+        {"0x0007", "$NODEID", 9},
+        {"0x0007", "$NODEID+0x180", 0x189},
+        {"0x0007", "0x200 + $nodeid", 0x209},
+        {"0x0007", "", 0},
+        {"0x0002", "-128", 0x80},
+        {"0x0002", "127", 0x7F},
+        {"0x0002", "0xFF", 0xFF},
+        {"0x0004", "-1", 0xFFFFFFFF},
+        {"0x0001", "1", 1},
+        {"0x0015", "-2", 0xFFFFFFFFFFFFFFFE},
+        {"0x001B", "0xFFFFFFFFFFFFFFFF", 0xFFFFFFFFFFFFFFFF},
+    };
+    for (const Case& c : cases) {
+        const std::string text = std::string("[2000]\nDataType=") + c.data_type +
+                                 "\nAccessType=rw\nDefaultValue=" + c.default_value + "\n";
+        const EdsResult r = parseEds(text, 9);
+        ASSERT_TRUE(r.dictionary) << c.default_value << ": " << r.error;
+        EXPECT_EQ(r.dictionary->number(0x2000, 0), c.expected) << c.default_value;
+    }
+}
+
+TEST(QuorsimEds, MalformedFilesNameTheLine) {
+    struct Case {
+        const char* text;
+        const char* expected;  // part of the error
+    };
+    const Case cases[] = {
+        {"[1000]\nDataType=0x0007\nAccessType=ro\nthis is not a key\n",
+         "line 4: expected [SECTION]"},
+        {"[1000\nDataType=0x0007\n", "line 1: malformed section header"},
+        {"DataType=0x0007\n[1000]\n", "line 1: KEY=VALUE before the first [SECTION]"},
+        {"; comment\n[1000]\nAccessType=ro\n", "line 2: [1000] DataType is missing"},
+        {"[1000]\nDataType=0x0099\nAccessType=ro\n",
+         "line 2: [1000] DataType '0x0099' is not supported"},
+        {"[1000]\nDataType=seven\nAccessType=ro\n",
+         "line 2: [1000] DataType 'seven' is not a number"},
+        {"[1000]\nDataType=0x0007\n", "line 1: [1000] AccessType is missing"},
+        {"[1000]\nDataType=0x0007\nAccessType=rx\n", "line 3: [1000] AccessType 'rx'"},
+        {"[1000]\nDataType=0x0005\nAccessType=ro\nDefaultValue=256\n",
+         "line 4: [1000] DefaultValue '256'"},
+        {"[1000]\nDataType=0x0002\nAccessType=ro\nDefaultValue=-129\n",
+         "line 4: [1000] DefaultValue"},
+        {"[1000]\nDataType=0x0007\nAccessType=ro\nDefaultValue=12ab\n", "line 4:"},
+        {"[1000]\nDataType=0x0007\nAccessType=ro\nDefaultValue=$NODEID+x\n", "line 4:"},
+        {"[1000]\nDataType=0x000F\nAccessType=rw\nDefaultValue=ABC\n",
+         "line 4: [1000] DefaultValue 'ABC' is not hex"},
+        {"[1000]\nObjectType=0x4\n", "line 2: [1000] ObjectType '0x4'"},
+        {"\n\n[1018sub1]\nDataType=0x0007\nAccessType=ro\n",
+         "line 3: [1018sub1] has no object section [1018]"},
+        {"[1018]\nDataType=0x0007\nAccessType=ro\n[1018sub1]\nDataType=0x0007\nAccessType=ro\n",
+         "line 4: [1018sub1] belongs to an object that is not an ARRAY or RECORD"},
+        {"[1018]\nObjectType=0x9\nCompactSubObj=3\n",
+         "line 3: [1018] CompactSubObj is not supported"},
+        {"[1000]\nDataType=7\nAccessType=ro\n[1000]\nDataType=7\nAccessType=ro\n",
+         "line 4: object [1000] appears twice"},
+        {"[FileInfo]\nFileName=x.eds\n", "no object sections"},
+    };
+    for (const Case& c : cases) {
+        const EdsResult r = parseEds(c.text, 1);
+        EXPECT_FALSE(r.dictionary) << c.text;
+        EXPECT_NE(r.error.find(c.expected), std::string::npos) << c.text << "\ngot: " << r.error;
+    }
+}
+
+TEST(QuorsimEds, ListsAndTypeDefinitionsAreNotObjects) {
+    const char* text =
+        "[MandatoryObjects]\nSupportedObjects=1\n1=0x1000\n"
+        "[0007]\nObjectType=0x5\nDataType=0x0007\nAccessType=ro\n"  // a data type definition
+        "[1000]\r\nParameterName = Device type \r\nDataType=0x0007\r\nAccessType=RO\r\n"
+        "DefaultValue=0x191\r\n";
+    const EdsResult r = parseEds(text, 1);
+    ASSERT_TRUE(r.dictionary) << r.error;
+    EXPECT_EQ(r.dictionary->size(), 1u);
+    EXPECT_EQ(r.dictionary->number(0x1000, 0), 0x191u);
+    EXPECT_EQ(r.dictionary->find(0x1000, 0)->name, "Device type");
+}
+
+TEST(QuorsimEds, MissingFileIsAnError) {
+    const EdsResult r = loadEdsFile("/nonexistent/device.eds", 1);
+    EXPECT_FALSE(r.dictionary);
+    EXPECT_NE(r.error.find("/nonexistent/device.eds: cannot open"), std::string::npos) << r.error;
+}
+
+}  // namespace
+}  // namespace quorsim

@@ -1,0 +1,229 @@
+// A simulated node on a virtual clock: NMT, boot-up, heartbeat, guarding,
+// SDO in each state, emergencies, response delay.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "object_dictionary.h"
+#include "protocol/can_frame.h"
+#include "sim_node.h"
+
+namespace quorsim {
+namespace {
+
+using morvell::makeFrame;
+using morvell::toString;
+using std::chrono::milliseconds;
+
+constexpr std::uint8_t kNode = 5;
+
+class QuorsimNode : public ::testing::Test {
+protected:
+    explicit QuorsimNode(std::uint16_t heartbeat_ms = 0)
+        : node(kNode, makeDefaultDevice(kNode, heartbeat_ms)) {}
+
+    // Moves the virtual clock to t, firing every deadline on the way, and
+    // returns what the node sent, as "ID#DATA@ms" texts.
+    std::vector<std::string> runUntil(milliseconds t) {
+        std::vector<std::string> sent;
+        while (true) {
+            const auto d = node.nextDeadline();
+            if (!d || *d > start + t) break;
+            now = *d;
+            node.onTimer(now);
+            for (const CanFrame& f : node.takeFrames()) sent.push_back(stamp(f));
+        }
+        now = start + t;
+        return sent;
+    }
+    std::string stamp(const CanFrame& f) const {
+        return toString(f) + "@" +
+               std::to_string(std::chrono::duration_cast<milliseconds>(now - start).count());
+    }
+    std::vector<std::string> input(const CanFrame& f) {
+        node.onFrame(f, now);
+        std::vector<std::string> sent;
+        for (const CanFrame& out : node.takeFrames()) sent.push_back(toString(out));
+        return sent;
+    }
+    static CanFrame nmt(std::uint8_t command, std::uint8_t target) {
+        return makeFrame(0, {command, target});
+    }
+    static CanFrame uploadRequest(std::uint16_t index, std::uint8_t sub) {
+        return makeFrame(0x600 + kNode, {0x40, static_cast<std::uint8_t>(index),
+                                         static_cast<std::uint8_t>(index >> 8), sub, 0, 0, 0, 0});
+    }
+    static CanFrame download16(std::uint16_t index, std::uint8_t sub, std::uint16_t value) {
+        return makeFrame(
+            0x600 + kNode,
+            {0x2B, static_cast<std::uint8_t>(index), static_cast<std::uint8_t>(index >> 8), sub,
+             static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8), 0, 0});
+    }
+    static CanFrame guardRequest() { return makeFrame(0x700 + kNode, {}, CANFRAME_FLAG_REMOTE); }
+
+    const TimePoint start = TimePoint{} + std::chrono::hours(1);
+    TimePoint now = start;
+    SimNode node;
+};
+
+using morvell::nmt::State;
+
+TEST_F(QuorsimNode, BootsIntoPreOperational) {
+    node.powerOn(now);
+    EXPECT_EQ(node.takeFrames().size(), 1u);
+    EXPECT_EQ(node.state(), State::PreOperational);
+}
+
+TEST_F(QuorsimNode, NmtCommandsChangeStateForThisNodeOrAll) {
+    node.powerOn(now);
+    node.takeFrames();
+    struct Case {
+        std::uint8_t command, target;
+        State state;
+        std::vector<std::string> frames;
+    };
+    const Case cases[] = {
+        {0x01, kNode, State::Operational, {}},
+        {0x02, 6, State::Operational, {}},  // another node
+        {0x02, 0, State::Stopped, {}},      // all nodes
+        {0x80, kNode, State::PreOperational, {}},
+        {0x01, 0, State::Operational, {}},
+        {0x82, kNode, State::PreOperational, {"705#00"}},  // reset communication: boot-up
+        {0x01, kNode, State::Operational, {}},
+        {0x81, 0, State::PreOperational, {"705#00"}},  // reset node: boot-up
+        {0x77, kNode, State::PreOperational, {}},      // unknown command
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(input(nmt(c.command, c.target)), c.frames)
+            << int(c.command) << " " << int(c.target);
+        EXPECT_EQ(node.state(), c.state) << int(c.command) << " " << int(c.target);
+    }
+    EXPECT_TRUE(input(makeFrame(0, {0x01})).empty()) << "short NMT frame ignored";
+    EXPECT_EQ(node.state(), State::PreOperational);
+}
+
+TEST_F(QuorsimNode, ResetNodeRestoresDefaultsAndResetCommunicationKeepsThem) {
+    node.powerOn(now);
+    node.takeFrames();
+    ASSERT_EQ(input(download16(0x2000, 6, 0x1111)),
+              std::vector<std::string>{"585#6000200600000000"});
+    input(nmt(0x82, kNode));
+    EXPECT_EQ(node.objects().number(0x2000, 6), 0x1111u);
+    input(nmt(0x81, kNode));
+    EXPECT_EQ(node.objects().number(0x2000, 6), 0xABCDu);
+}
+
+TEST_F(QuorsimNode, StoppedNodeAnswersNoSdoButGuardingAndNmt) {
+    node.powerOn(now);
+    node.takeFrames();
+    EXPECT_EQ(input(uploadRequest(0x1000, 0)), std::vector<std::string>{"585#4300100091010000"});
+    input(nmt(0x02, kNode));
+    EXPECT_TRUE(input(uploadRequest(0x1000, 0)).empty());
+    EXPECT_EQ(input(guardRequest()), std::vector<std::string>{"705#04"});
+    input(nmt(0x01, kNode));
+    EXPECT_EQ(input(uploadRequest(0x1000, 0)), std::vector<std::string>{"585#4300100091010000"});
+    EXPECT_TRUE(
+        input(makeFrame(0x605, {0x40, 0, 0x10, 0, 0, 0, 0, 0}, CANFRAME_FLAG_EXTENDED)).empty());
+}
+
+TEST_F(QuorsimNode, GuardingToggleAlternatesAndRestartsOnCommunicationReset) {
+    node.powerOn(now);
+    node.takeFrames();
+    EXPECT_EQ(input(guardRequest()), std::vector<std::string>{"705#7F"});
+    EXPECT_EQ(input(guardRequest()), std::vector<std::string>{"705#FF"});
+    input(nmt(0x01, kNode));
+    EXPECT_EQ(input(guardRequest()), std::vector<std::string>{"705#05"});
+    input(nmt(0x82, kNode));
+    EXPECT_EQ(input(guardRequest()), std::vector<std::string>{"705#7F"});
+    EXPECT_TRUE(input(makeFrame(0x705, {})).empty()) << "a data frame is no guarding request";
+}
+
+TEST_F(QuorsimNode, EmergencyFrameBytes) {
+    node.powerOn(now);
+    node.takeFrames();
+    node.sendEmergency(0x8110, std::nullopt, {1, 2, 3, 4, 5});
+    node.sendEmergency(0x1000, 0x11, {0, 0, 0, 0, 0xFF});
+    node.sendEmergency(0x0000, std::nullopt, {});
+    std::vector<std::string> sent;
+    for (const CanFrame& f : node.takeFrames()) sent.push_back(toString(f));
+    EXPECT_EQ(sent, (std::vector<std::string>{"085#1081000102030405", "085#00101100000000FF",
+                                              "085#0000110000000000"}));
+    EXPECT_EQ(node.objects().number(0x1001, 0), 0x11u) << "a given error register is kept";
+}
+
+class QuorsimHeartbeat : public QuorsimNode {
+protected:
+    QuorsimHeartbeat() : QuorsimNode(100) {}
+};
+
+TEST_F(QuorsimHeartbeat, PeriodFrom1017ChangesAtRunTime) {
+    node.powerOn(now);
+    EXPECT_EQ(node.takeFrames().size(), 1u);
+    EXPECT_EQ(runUntil(milliseconds(350)),
+              (std::vector<std::string>{"705#7F@100", "705#7F@200", "705#7F@300"}));
+    input(nmt(0x01, kNode));
+    // Writing 0x1017 by SDO restarts the producer with the new period.
+    ASSERT_EQ(input(download16(0x1017, 0, 40)), std::vector<std::string>{"585#6017100000000000"});
+    EXPECT_EQ(runUntil(milliseconds(450)), (std::vector<std::string>{"705#05@390", "705#05@430"}));
+    node.setHeartbeatTime(0, now);
+    EXPECT_TRUE(runUntil(milliseconds(2000)).empty());
+    EXPECT_FALSE(node.nextDeadline());
+    node.setHeartbeatTime(500, now);
+    EXPECT_EQ(runUntil(milliseconds(2600)), (std::vector<std::string>{"705#05@2500"}));
+}
+
+TEST_F(QuorsimHeartbeat, StateCommandSendsAHeartbeatAtOnce) {
+    node.powerOn(now);
+    node.takeFrames();
+    runUntil(milliseconds(50));
+    node.requestState(StateRequest::Stopped, now);
+    EXPECT_EQ(node.state(), State::Stopped);
+    std::vector<std::string> sent;
+    for (const CanFrame& f : node.takeFrames()) sent.push_back(stamp(f));
+    EXPECT_EQ(sent, std::vector<std::string>{"705#04@50"});
+    EXPECT_EQ(runUntil(milliseconds(160)), std::vector<std::string>{"705#04@150"});
+    node.requestState(StateRequest::Boot, now);
+    sent.clear();
+    for (const CanFrame& f : node.takeFrames()) sent.push_back(stamp(f));
+    EXPECT_EQ(sent, std::vector<std::string>{"705#00@160"});
+    EXPECT_EQ(node.state(), State::PreOperational);
+}
+
+TEST_F(QuorsimHeartbeat, LateTimerSendsOneHeartbeatNotABurst) {
+    node.powerOn(now);
+    node.takeFrames();
+    now = start + milliseconds(1050);
+    node.onTimer(now);
+    EXPECT_EQ(node.takeFrames().size(), 1u);
+    EXPECT_EQ(*node.nextDeadline(), now + milliseconds(100));
+}
+
+TEST_F(QuorsimNode, DelayFaultHoldsResponsesBack) {
+    node.powerOn(now);
+    node.takeFrames();
+    node.setResponseDelay(milliseconds(200));
+    EXPECT_TRUE(input(uploadRequest(0x1000, 0)).empty());
+    EXPECT_TRUE(runUntil(milliseconds(199)).empty());
+    EXPECT_EQ(runUntil(milliseconds(250)), std::vector<std::string>{"585#4300100091010000@200"});
+    EXPECT_EQ(input(guardRequest()), std::vector<std::string>{"705#7F"})
+        << "guarding is not delayed";
+    node.setFault(morvell::sdo::ServerFault::None);
+    EXPECT_EQ(input(uploadRequest(0x1000, 0)), std::vector<std::string>{"585#4300100091010000"});
+}
+
+TEST_F(QuorsimNode, ServerFaultsReachTheSdoServer) {
+    node.powerOn(now);
+    node.takeFrames();
+    node.setFault(morvell::sdo::ServerFault::Abort, 0x08000020);
+    EXPECT_EQ(input(uploadRequest(0x1000, 0)), std::vector<std::string>{"585#8000100020000008"});
+    node.setFault(morvell::sdo::ServerFault::NoAnswer);
+    EXPECT_TRUE(input(uploadRequest(0x1000, 0)).empty());
+    input(nmt(0x82, kNode));
+    EXPECT_TRUE(input(uploadRequest(0x1000, 0)).empty()) << "faults survive a communication reset";
+    node.setFault(morvell::sdo::ServerFault::None);
+    EXPECT_EQ(input(uploadRequest(0x1000, 0)).size(), 1u);
+}
+
+}  // namespace
+}  // namespace quorsim
