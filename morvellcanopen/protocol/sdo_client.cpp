@@ -27,6 +27,12 @@ constexpr unsigned kAckBlockSizeByte = 2;     // block ack: blksize of the next 
 constexpr unsigned kEndCrcByte = 1;           // block end: CRC (2 bytes)
 constexpr unsigned kExpeditedBytes = 4;
 
+// Completion codes (the binding's result codes).
+constexpr std::int32_t kSuccess = 0;
+constexpr std::int32_t kCancelled = 1;
+constexpr std::int32_t kSdoError = 5;
+constexpr std::int32_t kTimedOut = 11;
+
 constexpr std::uint8_t commandOf(std::uint8_t specifier) {
     return static_cast<std::uint8_t>(specifier << 5);
 }
@@ -119,13 +125,13 @@ void Client::onTimer(TimePoint now) {
         return;
     }
     sendAbort(code(Abort::Timeout));
-    state_ = complete(11, {});
+    state_ = complete(kTimedOut, {});
 }
 
 void Client::cancel(TimePoint) {
     if (state_ == State::Idle) return;
     sendAbort(code(Abort::General));
-    state_ = complete(1, {});
+    state_ = complete(kCancelled, {});
 }
 
 void Client::fail(std::int32_t result_code, std::string text) {
@@ -194,7 +200,7 @@ Client::State Client::onServerAbort(std::uint32_t abort_code) {
             return sendInitiateDownload();
         }
     }
-    return complete(5, describeAbort(abort_code));
+    return complete(kSdoError, describeAbort(abort_code));
 }
 
 // ---- upload ---------------------------------------------------------------------------------
@@ -219,7 +225,7 @@ Client::State Client::onUploadInitiateResponse(const CanFrame& f) {
         if (auto fault = checkCapacity()) return *fault;
         if (auto fault = store({&f.data[kInitiateDataByte], *transfer_.size})) return *fault;
         updateProgress();
-        return complete(0, {});
+        return complete(kSuccess, {});
     }
     if (size_indicated) {
         transfer_.size = le32(&f.data[kInitiateDataByte]);
@@ -250,7 +256,7 @@ Client::State Client::onUploadSegment(const CanFrame& f) {
     if (command & kLastSegment) {
         if (transfer_.size && transfer_.transferred != *transfer_.size)
             return abortTransfer(code(Abort::TypeLength));
-        return complete(0, {});
+        return complete(kSuccess, {});
     }
     transfer_.toggle = !transfer_.toggle;
     return sendUploadSegmentRequest();
@@ -342,7 +348,7 @@ Client::State Client::onBlockUploadEnd(const CanFrame& f) {
     b[kCommandByte] = commandOf(kCcsBlockUpload) | kBlockEnd;
     send(b);
     updateProgress();
-    return complete(0, {});
+    return complete(kSuccess, {});
 }
 
 // ---- download -------------------------------------------------------------------------------
@@ -371,7 +377,7 @@ Client::State Client::onDownloadInitiateResponse(const CanFrame& f) {
     if (transfer_.expedited) {
         transfer_.transferred = *transfer_.size;
         updateProgress();
-        return complete(0, {});
+        return complete(kSuccess, {});
     }
     transfer_.toggle = false;
     return sendDownloadSegment();
@@ -402,7 +408,7 @@ Client::State Client::onDownloadSegmentResponse(const CanFrame& f) {
         return abortTransfer(code(Abort::ToggleBit));
     transfer_.transferred += transfer_.segment_bytes;
     updateProgress();
-    if (transfer_.transferred == *transfer_.size) return complete(0, {});
+    if (transfer_.transferred == *transfer_.size) return complete(kSuccess, {});
     transfer_.toggle = !transfer_.toggle;
     return sendDownloadSegment();
 }
@@ -480,7 +486,7 @@ Client::State Client::onBlockDownloadEnd(const CanFrame& f) {
     const std::uint8_t command = f.data[kCommandByte];
     if (specifier(command) != kScsBlockDownload || (command & kBlockSubMask) != kBlockEnd)
         return abortTransfer(code(Abort::CommandSpecifier));
-    return complete(0, {});
+    return complete(kSuccess, {});
 }
 
 // ---- helpers --------------------------------------------------------------------------------
@@ -556,7 +562,7 @@ void Client::sendAbort(std::uint32_t abort_code) {
 
 Client::State Client::abortTransfer(std::uint32_t abort_code, std::string explanation) {
     sendAbort(abort_code);
-    return complete(5, explanation + describeAbort(abort_code));
+    return complete(kSdoError, explanation + describeAbort(abort_code));
 }
 
 Client::State Client::complete(std::int32_t result_code, std::string text) {
