@@ -242,9 +242,10 @@ void Hub::acceptClients() {
                                SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) {
             if (errno == EINTR || errno == ECONNABORTED) continue;
-            if (errno != EAGAIN && errno != EWOULDBLOCK) {
-                std::fprintf(options_.log, "quorbus: accept: %s\n", strerror(errno));
-            }
+            if (errno == EAGAIN || errno == EWOULDBLOCK) return;
+            // Out of descriptors or memory: stop accepting until a client leaves.
+            std::fprintf(options_.log, "quorbus: accept: %s\n", strerror(errno));
+            pauseAccepting(true);
             return;
         }
         const int one = 1;
@@ -362,6 +363,16 @@ void Hub::watchOutput(Client& client, bool on) {
     client.watching_output = on;
 }
 
+void Hub::pauseAccepting(bool pause) {
+    if (accept_paused_ == pause) return;
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.u64 = kListenTag;
+    if (epoll_ctl(epoll_fd_, pause ? EPOLL_CTL_DEL : EPOLL_CTL_ADD, listen_fd_, &event) == 0) {
+        accept_paused_ = pause;
+    }
+}
+
 void Hub::closeClient(std::uint64_t id) {
     auto found = clients_.find(id);
     if (found == clients_.end()) return;
@@ -382,6 +393,7 @@ void Hub::closeClient(std::uint64_t id) {
     }
     clients_.erase(found);
     counters_.clients_connected.fetch_sub(1);
+    pauseAccepting(false);
     if (clients_.empty()) idle_since_ = std::chrono::steady_clock::now();
 }
 

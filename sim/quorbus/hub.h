@@ -87,6 +87,7 @@ private:
     void flushClient(Client& client);
     void watchOutput(Client& client, bool on);
     void closeClient(std::uint64_t id);
+    void pauseAccepting(bool pause);
     void handleSignal();
     void handleWake();
     void printReport(const char* title);
@@ -97,6 +98,7 @@ private:
     int epoll_fd_ = -1;
     int wake_fd_ = -1;  // eventfd: stop() / requestReport()
     std::uint16_t port_ = 0;
+    bool accept_paused_ = false;  // listen socket out of epoll after EMFILE
     std::atomic<bool> stop_requested_{false};
     std::atomic<bool> report_requested_{false};
     Counters counters_;

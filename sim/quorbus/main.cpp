@@ -83,11 +83,13 @@ int main(int argc, char** argv) {
     quorbus::HubOptions options;
     if (!parseArguments(argc, argv, options)) return kExitUsage;
 
+    // Handled through a signalfd; reset first, an ignored signal never reaches it.
     sigset_t signals;
     sigemptyset(&signals);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGUSR1);
+    for (int signal_number : {SIGTERM, SIGINT, SIGUSR1}) {
+        std::signal(signal_number, SIG_DFL);
+        sigaddset(&signals, signal_number);
+    }
     if (sigprocmask(SIG_BLOCK, &signals, nullptr) != 0) {
         std::perror("quorbus: sigprocmask");
         return kExitFailure;
