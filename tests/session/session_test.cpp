@@ -312,7 +312,8 @@ TEST_F(SessionTest, LargeDownloadArrivesWhole) {
     ASSERT_TRUE(waitUntil([&] { return completions() == 1; }));
     EXPECT_EQ(rec.completions[0], 0);
     std::lock_guard lock(server_mutex);
-    EXPECT_EQ(objects.values[{0x2100, 0}], data);
+    const auto stored = objects.values[{0x2100, 0}];
+    EXPECT_EQ(stored, data);
 }
 
 }  // namespace
