@@ -104,7 +104,7 @@ void SimNode::onNmtCommand(std::uint8_t command, TimePoint now) {
             state_ = State::Operational;
             break;
         case Command::Stop:
-            state_ = State::Stopped;
+            enterStopped();
             break;
         case Command::EnterPreOperational:
             state_ = State::PreOperational;
@@ -116,6 +116,11 @@ void SimNode::onNmtCommand(std::uint8_t command, TimePoint now) {
             resetCommunication(now);
             break;
     }
+}
+
+void SimNode::enterStopped() {
+    state_ = State::Stopped;
+    delayed_.clear();  // a stopped node sends no SDO response, not even a late one
 }
 
 void SimNode::onGuardingRequest() {
@@ -178,7 +183,7 @@ void SimNode::requestState(StateRequest request, TimePoint now) {
             state_ = State::Operational;
             break;
         case StateRequest::Stopped:
-            state_ = State::Stopped;
+            enterStopped();
             break;
     }
     if (heartbeat_period_.count() > 0) {

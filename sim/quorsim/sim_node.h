@@ -78,6 +78,7 @@ private:
     void resetCommunication(TimePoint now);
     void resetApplication(TimePoint now);
     void onNmtCommand(std::uint8_t command, TimePoint now);
+    void enterStopped();
     void onGuardingRequest();
     void startServer();
     // Moves SDO responses to the output (or the delay queue); picks up a

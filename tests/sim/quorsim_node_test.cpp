@@ -208,6 +208,11 @@ TEST_F(QuorsimNode, DelayFaultHoldsResponsesBack) {
     EXPECT_EQ(runUntil(milliseconds(250)), std::vector<std::string>{"585#4300100091010000@200"});
     EXPECT_EQ(input(guardRequest()), std::vector<std::string>{"705#7F"})
         << "guarding is not delayed";
+    // A response still held back when the node stops is never sent.
+    EXPECT_TRUE(input(uploadRequest(0x1000, 0)).empty());
+    input(nmt(0x02, kNode));
+    EXPECT_TRUE(runUntil(milliseconds(1000)).empty());
+    input(nmt(0x01, kNode));
     node.setFault(morvell::sdo::ServerFault::None);
     EXPECT_EQ(input(uploadRequest(0x1000, 0)), std::vector<std::string>{"585#4300100091010000"});
 }
