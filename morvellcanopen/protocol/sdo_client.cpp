@@ -74,6 +74,7 @@ bool Client::busy() const {
 void Client::startUpload(std::uint8_t node, std::uint16_t index, std::uint8_t subindex,
                          std::span<std::uint8_t> destination, TimePoint now) {
     if (busy()) return;
+    now_ = now;
     transfer_ = Transfer{};
     transfer_.node = node;
     transfer_.index = index;
@@ -87,6 +88,7 @@ void Client::startUpload(std::uint8_t node, std::uint16_t index, std::uint8_t su
 void Client::startDownload(std::uint8_t node, std::uint16_t index, std::uint8_t subindex,
                            std::span<const std::uint8_t> data, TimePoint now) {
     if (busy()) return;
+    now_ = now;
     transfer_ = Transfer{};
     transfer_.node = node;
     transfer_.index = index;
@@ -106,6 +108,8 @@ void Client::onFrame(const CanFrame& frame, TimePoint now) {
     if (state_ == State::Idle) return;
     if (isExtended(frame) || isRemote(frame) || !isValidFrame(frame)) return;
     if (frame.id != kResponseBase + transfer_.node) return;
+    now_ = now;
+    if (isStaleAnswer(frame)) return;
     state_ = dispatch(frame);
     if (state_ == State::Idle) return;
     // Inside a started block, segments follow each other closely; half the
@@ -119,6 +123,7 @@ void Client::onFrame(const CanFrame& frame, TimePoint now) {
 // and only a silence after that is a time-out.
 void Client::onTimer(TimePoint now) {
     if (state_ == State::Idle || now < deadline_) return;
+    now_ = now;
     if (state_ == State::BlockUploadSubBlock && blockStarted()) {
         state_ = acknowledgeBlock();
         deadline_ = now + config_.response_timeout;
@@ -128,8 +133,9 @@ void Client::onTimer(TimePoint now) {
     state_ = complete(kTimedOut, {});
 }
 
-void Client::cancel(TimePoint) {
+void Client::cancel(TimePoint now) {
     if (state_ == State::Idle) return;
+    now_ = now;
     sendAbort(code(Abort::General));
     state_ = complete(kCancelled, {});
 }
@@ -152,6 +158,27 @@ std::optional<float> Client::takeProgress() {
 }
 std::optional<Completion> Client::takeCompletion() {
     return std::exchange(completion_, std::nullopt);
+}
+
+// While waiting for the answer to an initiate request shortly after an abort
+// to the same node, only an answer to this request counts: the initiate
+// response (or the protocol-switch response of a block upload) or an abort,
+// each naming this transfer's index and subindex.
+bool Client::isStaleAnswer(const CanFrame& f) const {
+    if (transfer_.node != quiet_node_ || now_ >= quiet_until_) return false;
+    std::uint8_t expected = 0;
+    switch (state_) {
+        case State::UploadInitiate: expected = kScsInitiateUpload; break;
+        case State::BlockUploadInitiate: expected = kScsBlockUpload; break;
+        case State::DownloadInitiate: expected = kScsInitiateDownload; break;
+        case State::BlockDownloadInitiate: expected = kScsBlockDownload; break;
+        default: return false;
+    }
+    if (f.length < kFrameLength) return false;
+    const std::uint8_t scs = specifier(f.data[kCommandByte]);
+    const bool answers = scs == expected || scs == kScsAbort ||
+                         (state_ == State::BlockUploadInitiate && scs == kScsInitiateUpload);
+    return !answers || !multiplexerMatches(f);
 }
 
 Client::State Client::dispatch(const CanFrame& f) {
@@ -555,6 +582,8 @@ void Client::send(const Bytes& bytes) {
 
 // Abort 1000 0000 | index | subindex | abort code.
 void Client::sendAbort(std::uint32_t abort_code) {
+    quiet_node_ = transfer_.node;
+    quiet_until_ = now_ + config_.response_timeout;
     Bytes b = withMultiplexer(kAbortCommand);
     putLe32(&b[kInitiateDataByte], abort_code);
     send(b);

@@ -149,6 +149,7 @@ private:
     State onBlockDownloadEnd(const CanFrame& f);
     State onServerAbort(std::uint32_t abort_code);
     State dispatch(const CanFrame& f);
+    bool isStaleAnswer(const CanFrame& f) const;
 
     State sendInitiateUpload();
     State sendBlockUploadInitiate();
@@ -175,6 +176,13 @@ private:
     State state_ = State::Idle;
     Transfer transfer_;
     TimePoint deadline_{};
+    // After the client aborts a transfer, answers the server had already
+    // sent may still arrive. Until quiet_until_, a frame from quiet_node_
+    // that cannot answer the next transfer's initiate request is dropped
+    // instead of failing that transfer.
+    std::uint8_t quiet_node_ = 0;
+    TimePoint quiet_until_{};
+    TimePoint now_{};  // time of the latest call
     static constexpr std::size_t kNodeSlots = 128;
     // Nodes that refused block transfer since the last setConfig.
     std::array<bool, kNodeSlots> block_upload_refused_{};

@@ -517,6 +517,39 @@ TEST_F(SdoClientTest, CancelMidTransferAbortsWithGeneralError) {
     expectNextTransferWorks();
 }
 
+// A server answers what it had already received before it sees the abort:
+// those late answers must not fail the next transfer to the same node.
+TEST_F(SdoClientTest, LateAnswersAfterAnAbortDoNotFailTheNextTransfer) {
+    setConfig([](auto& c) { c.block_upload = false; });
+    startUpload();
+    sent();
+    client.cancel(now);
+    sent();
+    completion.reset();
+    startUpload();
+    EXPECT_EQ(sent(), Sent{"605#4045230600000000"});
+    EXPECT_TRUE(reply("0001020304050607").empty());  // segment of the cancelled upload
+    EXPECT_TRUE(reply("4145240614000000").empty());  // initiate answer naming another entry
+    EXPECT_FALSE(completion);
+    EXPECT_TRUE(reply("4F452306AA000000").empty());
+    ASSERT_TRUE(completion);
+    EXPECT_EQ(completion->code, 0);
+
+    // Once the response time has passed, a wrong answer is a fault again.
+    client.cancel(now);
+    startUpload();
+    sent();
+    client.cancel(now);
+    sent();
+    now += client.config().response_timeout;
+    completion.reset();
+    startUpload();
+    sent();
+    reply("0001020304050607");
+    ASSERT_TRUE(completion);
+    EXPECT_EQ(completion->code, 5);
+}
+
 TEST_F(SdoClientTest, CancelDuringABlockDownload) {
     setConfig([](auto& c) { c.block_download_min_bytes = 1; });
     startDownload(Bytes(1000, 1));
