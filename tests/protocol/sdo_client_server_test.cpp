@@ -37,6 +37,21 @@ Bytes values(std::size_t size) {
     return b;
 }
 
+// Percent reports rise by at least 1 and end at 100; none for an empty value.
+void expectProgress(const std::vector<float>& progress, std::size_t size) {
+    if (size == 0) {
+        EXPECT_TRUE(progress.empty()) << progress.size() << " reports";
+        return;
+    }
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back(), 100.0f);
+    EXPECT_LE(progress.size(), 101u);
+    for (std::size_t i = 1; i < progress.size(); ++i) {
+        if (progress[i] < 100.0f) EXPECT_GE(progress[i] - progress[i - 1], 1.0f) << i;
+        EXPECT_GT(progress[i], progress[i - 1]) << i;
+    }
+}
+
 class SdoClientServerTest : public ::testing::Test {
 protected:
     sdotest::MemoryObjects objects;
@@ -162,18 +177,14 @@ TEST_F(SdoClientServerTest, EveryModeAndSizeRoundTrips) {
             EXPECT_EQ(written.code, 0) << written.text;
             EXPECT_EQ(written.length, size);
             EXPECT_EQ(objects.value(kIndex, kSub), value);
-            if (size > 0) {
-                EXPECT_EQ(progress.back(), 100.0f);
-            }
+            expectProgress(progress, size);
 
             Bytes destination(size, 0xEE);
             const Completion read = upload(destination);
             EXPECT_EQ(read.code, 0) << read.text;
             EXPECT_EQ(read.length, size);
             EXPECT_EQ(destination, value);
-            if (size > 0) {
-                EXPECT_EQ(progress.back(), 100.0f);
-            }
+            expectProgress(progress, size);
             EXPECT_FALSE(server().deadline());
         }
     }

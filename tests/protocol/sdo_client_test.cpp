@@ -11,18 +11,18 @@
 #include <string>
 #include <vector>
 
+#include "protocol/can_frame.h"
 #include "protocol/crc16.h"
 #include "protocol/sdo_abort.h"
-#include "sdo_client_fake_server.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using morvell::sdo::describeAbort;
-using sdoclienttest::Bytes;
-using sdoclienttest::kIndex;
-using sdoclienttest::kNode;
-using sdoclienttest::kSubindex;
+using Bytes = std::vector<std::uint8_t>;
+constexpr std::uint8_t kNode = 5;
+constexpr std::uint16_t kIndex = 0x2345;
+constexpr std::uint8_t kSubindex = 6;
 using Sent = std::vector<std::string>;
 
 Bytes fromHex(const std::string& hex) {
@@ -162,6 +162,17 @@ std::vector<ConversationRow> conversations() {
           {"0101020304050607", {}},
           {"8208090000000000", {"605#A2027F0000000000"}},
           {"D5" + crc9 + "0000000000", {"605#A100000000000000"}}}, nine},
+        {"segmented upload without size indicated", true, {}, normal,
+         {{"", {"605#4045230600000000"}},
+          {"4045230600000000", {"605#6000000000000000"}},
+          {"0001020304050607", {"605#7000000000000000"}},
+          {"1B08090000000000", {}}}, nine},
+        {"block upload without CRC or size", true, {}, block,
+         {{"", {"605#A44523067F150000"}},
+          {"C045230600000000", {"605#A300000000000000"}},
+          {"0101020304050607", {}},
+          {"8208090000000000", {"605#A2027F0000000000"}},
+          {"D500000000000000", {"605#A100000000000000"}}}, nine},
         {"block upload answered by a normal upload (protocol switch)", true, {}, block,
          {{"", {"605#A44523067F150000"}}, {"4F452306AA000000", {}}}, {0xAA}},
         {"block download of 9 bytes in blocks of the server's size", false, nine, block,
