@@ -47,7 +47,9 @@ void expectProgress(const std::vector<float>& progress, std::size_t size) {
     EXPECT_EQ(progress.back(), 100.0f);
     EXPECT_LE(progress.size(), 101u);
     for (std::size_t i = 1; i < progress.size(); ++i) {
-        if (progress[i] < 100.0f) EXPECT_GE(progress[i] - progress[i - 1], 1.0f) << i;
+        if (progress[i] < 100.0f) {
+            EXPECT_GE(progress[i] - progress[i - 1], 1.0f) << i;
+        }
         EXPECT_GT(progress[i], progress[i - 1]) << i;
     }
 }
