@@ -4,133 +4,75 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "memory_objects.h"
 #include "protocol/can_frame.h"
-#include "protocol/crc16.h"
 #include "sdo_server_fixture.h"
 
 namespace {
 
-using morvell::sdo::ServerFault;
+using namespace std::chrono_literals;
 using sdotest::Access;
 using sdotest::Bytes;
+using sdotest::ConversationRow;
 using sdotest::pattern;
+using sdotest::Responses;
 using sdotest::SdoServerTest;
-using Responses = std::vector<std::string>;
 
-// ---- Upload ------------------------------------------------------------
+// ---- Expedited and segmented transfers -------------------------------------
 
-struct ExpeditedUploadRow {
-    Bytes value;
-    std::string response;
-};
-
-TEST_F(SdoServerTest, ExpeditedUploadOfOneToFourBytes) {
-    const ExpeditedUploadRow rows[] = {
-        {{0x11}, "585#4F00200111000000"},
-        {{0x11, 0x22}, "585#4B00200111220000"},
-        {{0x11, 0x22, 0x33}, "585#4700200111223300"},
-        {{0x11, 0x22, 0x33, 0x44}, "585#4300200111223344"},
+TEST_F(SdoServerTest, ExpeditedAndSegmentedTransfers) {
+    const Bytes x = {0xAA, 0xBB, 0xCC, 0xDD};
+    // clang-format off
+    const ConversationRow rows[] = {
+        {"upload of 1 byte", {x[0]}, {x[0]}, {"4000200100000000 > 4F002001AA000000"}},
+        {"upload of 2 bytes", {x[0], x[1]}, {x[0], x[1]}, {"4000200100000000 > 4B002001AABB0000"}},
+        {"upload of 3 bytes", {x[0], x[1], x[2]}, {x[0], x[1], x[2]},
+         {"4000200100000000 > 47002001AABBCC00"}},
+        {"upload of 4 bytes", x, x, {"4000200100000000 > 43002001AABBCCDD"}},
+        {"download of 1 byte", {}, {x[0]}, {"2F002001AA000000 > 6000200100000000"}},
+        {"download of 2 bytes", {}, {x[0], x[1]}, {"2B002001AABB0000 > 6000200100000000"}},
+        {"download of 3 bytes", {}, {x[0], x[1], x[2]}, {"27002001AABBCC00 > 6000200100000000"}},
+        {"download of 4 bytes", {}, x, {"23002001AABBCCDD > 6000200100000000"}},
+        {"download without size: all 4 bytes", {}, x, {"22002001AABBCCDD > 6000200100000000"}},
+        {"upload of 10 bytes", pattern(10), pattern(10),
+         {"4000200100000000 > 410020010A000000", "6000000000000000 > 0001020304050607",
+          "7000000000000000 > 1908090A00000000"}},
+        {"upload of an empty value", {}, {},
+         {"4000200100000000 > 4100200100000000", "6000000000000000 > 0F00000000000000"}},
+        {"download with size", {}, pattern(10),
+         {"210020010A000000 > 6000200100000000", "0001020304050607 > 2000000000000000",
+          "1908090A00000000 > 3000000000000000"}},
+        {"download without size", {}, pattern(3),
+         {"2000200100000000 > 6000200100000000", "0901020300000000 > 2000000000000000"}},
+        {"download of an empty value", {1, 2}, {},
+         {"2100200100000000 > 6000200100000000", "0F00000000000000 > 2000000000000000"}},
     };
-    for (const auto& row : rows) {
-        objects.add(0x2000, 1, row.value);
-        EXPECT_EQ(request("4000200100000000"), Responses{row.response});
-        EXPECT_FALSE(server().deadline());
+    // clang-format on
+    expectConversations(rows);
+}
+
+TEST_F(SdoServerTest, DownloadInitiatePassesIndicatedSizeToCheckWrite) {
+    struct Row {
+        const char* request;
+        std::optional<std::size_t> size;
+    };
+    const Row rows[] = {{"2F002001AA000000", 1},  {"22002001AABBCCDD", 4},
+                        {"210020010A000000", 10}, {"2000200100000000", std::nullopt},
+                        {"C600200128000000", 40}, {"C400200100000000", std::nullopt}};
+    objects.add(0x2000, 1, {});
+    for (const Row& row : rows) {
+        request(row.request);
+        EXPECT_EQ(objects.checkedSizes().back(), row.size) << row.request;
+        EXPECT_TRUE(request("8000200100000008").empty());
     }
 }
 
-TEST_F(SdoServerTest, SegmentedUploadOfTenBytes) {
-    objects.add(0x2000, 2, pattern(10));
-    EXPECT_EQ(request("4000200200000000"), Responses{"585#410020020A000000"});
-    EXPECT_EQ(request("6000000000000000"), Responses{"585#0001020304050607"});
-    EXPECT_EQ(request("7000000000000000"), Responses{"585#1908090A00000000"});
-    EXPECT_FALSE(server().deadline());
-}
-
-TEST_F(SdoServerTest, EmptyValueUploadsAsOneEmptySegment) {
-    objects.add(0x2000, 3, {});
-    EXPECT_EQ(request("4000200300000000"), Responses{"585#4100200300000000"});
-    EXPECT_EQ(request("6000000000000000"), Responses{"585#0F00000000000000"});
-    EXPECT_FALSE(server().deadline());
-}
-
-// ---- Download ----------------------------------------------------------
-
-struct ExpeditedDownloadRow {
-    std::string request;
-    Bytes stored;
-};
-
-TEST_F(SdoServerTest, ExpeditedDownloadWithAndWithoutSize) {
-    const ExpeditedDownloadRow rows[] = {
-        {"2F002001AA000000", {0xAA}},
-        {"2B002001AABB0000", {0xAA, 0xBB}},
-        {"27002001AABBCC00", {0xAA, 0xBB, 0xCC}},
-        {"23002001AABBCCDD", {0xAA, 0xBB, 0xCC, 0xDD}},
-        {"22002001AABBCCDD", {0xAA, 0xBB, 0xCC, 0xDD}},  // no size: all four bytes
-    };
-    for (const auto& row : rows) {
-        objects.add(0x2000, 1, {});
-        EXPECT_EQ(request(row.request), Responses{"585#6000200100000000"}) << row.request;
-        EXPECT_EQ(objects.value(0x2000, 1), row.stored) << row.request;
-        EXPECT_EQ(objects.checkedSizes().back(), row.stored.size());
-    }
-}
-
-TEST_F(SdoServerTest, SegmentedDownloadWithSize) {
-    objects.add(0x2000, 1, {});
-    EXPECT_EQ(request("210020010A000000"), Responses{"585#6000200100000000"});
-    EXPECT_EQ(objects.checkedSizes().back(), 10u);
-    EXPECT_EQ(request("0001020304050607"), Responses{"585#2000000000000000"});
-    EXPECT_EQ(objects.writeCount(), 0u);  // stored only when complete
-    EXPECT_EQ(request("1908090A00000000"), Responses{"585#3000000000000000"});
-    EXPECT_EQ(objects.value(0x2000, 1), pattern(10));
-    EXPECT_FALSE(server().deadline());
-}
-
-TEST_F(SdoServerTest, SegmentedDownloadWithoutSize) {
-    objects.add(0x2000, 1, {});
-    EXPECT_EQ(request("2000200100000000"), Responses{"585#6000200100000000"});
-    EXPECT_EQ(objects.checkedSizes().back(), std::nullopt);
-    EXPECT_EQ(request("0901020300000000"), Responses{"585#2000000000000000"});
-    EXPECT_EQ(objects.value(0x2000, 1), pattern(3));
-}
-
-TEST_F(SdoServerTest, EmptyValueDownloadsAsOneEmptySegment) {
-    objects.add(0x2000, 1, {1, 2});
-    EXPECT_EQ(request("2100200100000000"), Responses{"585#6000200100000000"});
-    EXPECT_EQ(request("0F00000000000000"), Responses{"585#2000000000000000"});
-    EXPECT_EQ(objects.writeCount(), 1u);
-    EXPECT_TRUE(objects.value(0x2000, 1).empty());
-}
-
-TEST_F(SdoServerTest, SegmentedDownloadSizeMismatchAborts) {
-    objects.add(0x2000, 1, {});
-    // Fewer bytes than indicated.
-    request("210020010A000000");
-    EXPECT_EQ(request("0100010203040506"), Responses{"585#8000200110000706"});
-    // More bytes than indicated: refused as soon as they exceed the size.
-    request("2100200103000000");
-    EXPECT_EQ(request("0000010203040506"), Responses{"585#8000200110000706"});
-    EXPECT_EQ(objects.writeCount(), 0u);
-    EXPECT_FALSE(server().deadline());
-}
-
-TEST_F(SdoServerTest, WrongToggleAborts) {
-    objects.add(0x2000, 1, pattern(20));
-    request("4000200100000000");
-    request("6000000000000000");
-    EXPECT_EQ(request("6000000000000000"), Responses{"585#8000200100000305"});
-    request("2100200114000000");
-    EXPECT_EQ(request("1000000000000000"), Responses{"585#8000200100000305"});
-    EXPECT_FALSE(server().deadline());
-}
-
-// ---- Errors at initiate --------------------------------------------------
+// ---- Errors ------------------------------------------------------------------
 
 struct AccessErrorRow {
     const char* what;
@@ -171,42 +113,63 @@ TEST_F(SdoServerTest, RefusedValueAtCompletionAborts) {
     EXPECT_EQ(request("1907080900000000"), Responses{"585#8000200130000906"});
 }
 
-// ---- Unexpected requests -------------------------------------------------
-
-struct UnexpectedRow {
+struct BadRequestRow {
     const char* what;
     std::vector<std::string> before;  // requests that set the state
     std::string request;
     Responses responses;
 };
 
-TEST_F(SdoServerTest, UnexpectedRequestsAbortWithCommandSpecifier) {
-    objects.add(0x2000, 1, pattern(20));
-    const UnexpectedRow rows[] = {
+TEST_F(SdoServerTest, BadRequestsAbort) {
+    objects.add(0x2000, 1, pattern(30));
+    const std::string upload = "4000200100000000";
+    const std::string block_upload = "A400200103000000";
+    const std::string block_start = "A300000000000000";
+    const BadRequestRow rows[] = {
         {"unknown specifier", {}, "E000200100000000", {"585#8000200101000405"}},
         {"segment when idle", {}, "6000200100000000", {"585#8000200101000405"}},
         {"short request", {}, "400020", {"585#8000200001000405"}},
         {"empty request", {}, "", {"585#8000000001000405"}},
-        {"download segment during upload",
-         {"4000200100000000"},
-         "0000000000000000",
-         {"585#8000200101000405"}},
-        {"short request during upload", {"4000200100000000"}, "60", {"585#8000200101000405"}},
-        {"ack before block start",
-         {"A400200110000000"},
-         "A200100000000000",
-         {"585#8000200101000405"}},
+        {"download segment during upload", {upload}, "0000000000000000", {"585#8000200101000405"}},
+        {"short request during upload", {upload}, "60", {"585#8000200101000405"}},
+        {"ack before block start", {block_upload}, "A200100000000000", {"585#8000200101000405"}},
         {"block upload end before data",
-         {"A400200110000000", "A300000000000000"},
+         {block_upload, block_start},
          "A100000000000000",
          {"585#8000200101000405"}},
+        {"upload toggle",
+         {upload, "6000000000000000"},
+         "6000000000000000",
+         {"585#8000200100000305"}},
+        {"download toggle", {"2100200114000000"}, "1000000000000000", {"585#8000200100000305"}},
+        {"fewer bytes than indicated",
+         {"210020010A000000"},
+         "0100010203040506",
+         {"585#8000200110000706"}},
+        {"more bytes than indicated",
+         {"2100200103000000"},
+         "0000010203040506",
+         {"585#8000200110000706"}},
+        {"block size 0", {}, "A400200100000000", {"585#8000200102000405"}},
+        {"block size 128", {}, "A400200180000000", {"585#8000200102000405"}},
+        {"ack beyond sent",
+         {block_upload, block_start},
+         "A2047F0000000000",
+         {"585#8000200103000405"}},
+        {"ack with block size 0",
+         {block_upload, block_start},
+         "A203000000000000",
+         {"585#8000200102000405"}},
     };
     for (const auto& row : rows) {
         for (const auto& r : row.before) request(r);
         EXPECT_EQ(request(row.request), row.responses) << row.what;
         EXPECT_FALSE(server().deadline()) << row.what;
     }
+    EXPECT_EQ(objects.writeCount(), 0u);
 }
+
+// ---- Other frames, restarts, aborts and time-outs -----------------------------
 
 TEST_F(SdoServerTest, IgnoresOtherIdentifiersAndFrameKinds) {
     objects.add(0x2000, 1, {1});
@@ -247,30 +210,24 @@ TEST_F(SdoServerTest, ClientAbortEndsTransferSilently) {
 
 TEST_F(SdoServerTest, TimeOutAbortsAndReturnsToIdle) {
     objects.add(0x2000, 1, pattern(20));
-    request("4000200100000000");
-    ASSERT_EQ(server().deadline(), now + config.timeout);
-    advance(config.timeout - std::chrono::milliseconds(1));
-    request("6000000000000000");  // each request restarts the time
-    ASSERT_EQ(server().deadline(), now + config.timeout);
-    advance(config.timeout - std::chrono::milliseconds(1));
-    server().onTimer(now);
-    EXPECT_TRUE(server().takeFrames().empty());
-    advance(std::chrono::milliseconds(1));
-    server().onTimer(now);
-    EXPECT_EQ(responses(), Responses{"585#8000200100000405"});
-    EXPECT_FALSE(server().deadline());
-    EXPECT_EQ(request("7000000000000000"), Responses{"585#8000000001000405"});
-}
-
-TEST_F(SdoServerTest, TimeOutDuringBlockTransfers) {
-    objects.add(0x2000, 1, pattern(20));
-    for (const char* start : {"A400200110000000", "C600200114000000"}) {
-        request(start);
-        ASSERT_TRUE(server().deadline()) << start;
-        advance(config.timeout);
+    const std::vector<std::string> transfers[] = {
+        {"4000200100000000", "6000000000000000"},
+        {"A400200110000000", "A300000000000000"},
+        {"C600200114000000", "0101020304050607"},
+    };
+    for (const auto& requests : transfers) {
+        for (const auto& r : requests) {  // each request restarts the time
+            request(r);
+            ASSERT_EQ(server().deadline(), now + config.timeout) << r;
+            advance(config.timeout - 1ms);
+            server().onTimer(now);
+            EXPECT_TRUE(server().takeFrames().empty()) << r;
+        }
+        advance(1ms);
         server().onTimer(now);
-        EXPECT_EQ(responses(), Responses{"585#8000200100000405"}) << start;
+        EXPECT_EQ(responses(), Responses{"585#8000200100000405"}) << requests[0];
         EXPECT_FALSE(server().deadline());
+        EXPECT_EQ(request("7000000000000000"), Responses{"585#8000000001000405"});
     }
 }
 
