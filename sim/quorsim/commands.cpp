@@ -1,5 +1,7 @@
 #include "commands.h"
 
+#include <linux/can/error.h>
+
 #include <cstdio>
 #include <vector>
 
@@ -13,7 +15,7 @@ namespace quorsim {
 namespace {
 
 inline constexpr const char* kCommandList =
-    "add, remove, emcy, state, heartbeat, fault, block, load, send, stats, quit";
+    "add, remove, emcy, state, heartbeat, fault, block, load, send, buserror, stats, quit";
 
 struct Words {
     std::vector<std::string_view> words;
@@ -212,12 +214,46 @@ ParseResult parseCommand(std::string_view line) {
         c.frame = *frame;
         return {c, {}};
     }
+    if (name == "buserror") {
+        c.kind = CommandKind::BusError;
+        const auto frame = w.size() == 2 ? busErrorFrame(w[1]) : std::nullopt;
+        if (!frame)
+            return fail("usage: buserror warning|passive|busoff|protocol|overflow|cleared");
+        c.frame = *frame;
+        return {c, {}};
+    }
     if (name == "stats" || name == "quit") {
         c.kind = name == "stats" ? CommandKind::Stats : CommandKind::Quit;
         if (w.size() != 1) return fail(std::string(name) + " takes no arguments");
         return {c, {}};
     }
     return fail("unknown command " + quoted(name) + " (commands: " + kCommandList + ")");
+}
+
+std::optional<CanFrame> busErrorFrame(std::string_view condition) {
+    struct Condition {
+        std::string_view name;
+        std::uint32_t error_class;
+        std::uint8_t controller;  // data[1] for CAN_ERR_CRTL
+    };
+    static constexpr Condition kConditions[] = {
+        {"warning", CAN_ERR_CRTL, CAN_ERR_CRTL_RX_WARNING | CAN_ERR_CRTL_TX_WARNING},
+        {"passive", CAN_ERR_CRTL, CAN_ERR_CRTL_RX_PASSIVE | CAN_ERR_CRTL_TX_PASSIVE},
+        {"busoff", CAN_ERR_BUSOFF, 0},
+        {"protocol", CAN_ERR_PROT, 0},
+        {"overflow", CAN_ERR_CRTL, CAN_ERR_CRTL_RX_OVERFLOW},
+        {"cleared", CAN_ERR_CRTL, CAN_ERR_CRTL_ACTIVE},
+    };
+    for (const auto& c : kConditions) {
+        if (c.name != condition) continue;
+        CanFrame f{};
+        f.id = c.error_class;
+        f.length = CAN_ERR_DLC;
+        f.data[1] = c.controller;
+        if (c.error_class == CAN_ERR_PROT) f.data[2] = CAN_ERR_PROT_BIT;
+        return f;
+    }
+    return std::nullopt;
 }
 
 Reply CommandRunner::run(std::string_view line, TimePoint now) {
@@ -240,6 +276,8 @@ Reply CommandRunner::execute(const Command& c, TimePoint now) {
         case CommandKind::Send:
             simulator_.transmit(c.frame, now);
             return {"ok sent " + morvell::toString(c.frame)};
+        case CommandKind::BusError:
+            return {"ok error frame " + morvell::toString(c.frame), false, c.frame};
         case CommandKind::Stats:
             return {"ok " + stats()};
         case CommandKind::Quit:

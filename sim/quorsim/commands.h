@@ -14,6 +14,9 @@
 //   block 5 on|off              SDO block transfer offered or refused
 //   load 1000 181#1122334455667788   1000 frames/s; "load 0" stops
 //   send 000#0100               one frame on the bus (simulated nodes see it)
+//   buserror passive            error frame to the bus's listeners (virtual bus
+//                               and socketcand only): warning|passive|busoff|
+//                               protocol|overflow|cleared
 //   stats
 //   quit
 #pragma once
@@ -39,6 +42,7 @@ enum class CommandKind {
     Block,
     Load,
     Send,
+    BusError,
     Stats,
     Quit,
 };
@@ -63,7 +67,8 @@ struct Command {
     std::uint32_t delay_ms = 0;    // FaultKind::Delay
     // block
     bool block_enabled = true;
-    // load (rate 0 = stop) and send
+    // load (rate 0 = stop) and send; buserror: the error frame (SocketCAN
+    // layout: error class as id, 8 data bytes)
     std::uint32_t rate = 0;
     CanFrame frame{};
 };
@@ -76,9 +81,19 @@ struct ParseResult {
 ParseResult parseCommand(std::string_view line);
 
 struct Reply {
+    Reply(std::string reply_line = {}, bool quit_after = false,
+          std::optional<CanFrame> frame = std::nullopt)
+        : line(std::move(reply_line)), quit(quit_after), error_frame(frame) {}
+
     std::string line;  // "ok ..." or "error: ..."; empty for CommandKind::Empty
     bool quit = false;
+    // buserror: an error frame for the program to put on the bus.
+    std::optional<CanFrame> error_frame;
 };
+
+// The error frame a bus error condition is announced with, or empty for an
+// unknown name (warning, passive, busoff, protocol, overflow, cleared).
+std::optional<CanFrame> busErrorFrame(std::string_view condition);
 
 // Runs commands against a simulator. Reads EDS files for `add`; otherwise
 // no I/O. Not thread-safe.

@@ -19,6 +19,7 @@
 #include "program_options.h"
 #include "simulator.h"
 #include "transport/channel.h"
+#include "transport/socketcand_transport.h"
 
 namespace {
 
@@ -75,6 +76,7 @@ private:
     bool start(const std::string& channel_name);
     bool handleInput();
     bool handleLine(const std::string& line);
+    bool sendErrorFrame(const CanFrame& frame);
     bool writeFrames();
     bool receiveFrames();
     void armTimer();
@@ -180,8 +182,22 @@ bool Program::receiveFrames() {
     return true;
 }
 
+// Error frames travel only through the virtual bus's extension: SocketCAN
+// error frames come from the controller, never from a program.
+bool Program::sendErrorFrame(const CanFrame& frame) {
+    auto* gateway = dynamic_cast<morvell::transport::SocketcandTransport*>(transport_.get());
+    if (!gateway || gateway->sendErrorFrame(frame) != SendResult::Ok) return false;
+    events_.clear();
+    return transport_->flush(events_);
+}
+
 bool Program::handleLine(const std::string& line) {
     const quorsim::Reply reply = runner_.run(line, now());
+    if (reply.error_frame && !sendErrorFrame(*reply.error_frame)) {
+        printLine("error: bus errors can be injected only on the virtual bus or a socketcand "
+                  "gateway that carries error frames");
+        return true;
+    }
     if (!reply.line.empty()) printLine(reply.line);
     if (reply.quit) quit_ = true;
     return true;

@@ -271,6 +271,36 @@ TEST_F(Library, EmergencyAndHeartbeatReachTheReceiveCallback) {
     }));
 }
 
+std::mutex errors_mutex;
+std::vector<std::int32_t> errors_seen;
+void recordError(std::int32_t code) {
+    std::lock_guard lock(errors_mutex);
+    errors_seen.push_back(code);
+}
+
+TEST_F(Library, BusErrorsOnTheVirtualBusReachTheErrorCallback) {
+    {
+        std::lock_guard lock(errors_mutex);
+        errors_seen.clear();
+    }
+    Event_MajorError(recordError);
+    startSimulator({"--node", "5"});
+    openLibrary();
+    simCommand("buserror passive");
+    simCommand("buserror busoff");
+    simCommand("buserror cleared");
+    const std::vector<std::int32_t> expected{MORVELL_ERROR_PASSIVE, MORVELL_ERROR_BUS_OFF,
+                                             MORVELL_ERROR_CLEARED};
+    EXPECT_TRUE(waitUntil([&] {
+        std::lock_guard lock(errors_mutex);
+        return errors_seen == expected;
+    }));
+    // Error frames are not data: the receive callback saw none of them
+    // (their error classes would appear as identifiers 0x004 and 0x040).
+    EXPECT_FALSE(sawFrame(0x004));
+    EXPECT_FALSE(sawFrame(0x040));
+}
+
 TEST_F(Library, FramesCrossToAPythonCanClient) {
     if (std::system("/usr/bin/python3 -c 'import can' 2>/dev/null") != 0)
         GTEST_SKIP() << "python3-can is not installed";

@@ -7,6 +7,7 @@
 #include "commands.h"
 #include "program_options.h"
 #include "protocol/can_frame.h"
+#include "transport/socketcan_transport.h"
 
 namespace quorsim {
 namespace {
@@ -35,6 +36,7 @@ TEST(QuorsimCommands, GoodLinesParse) {
         {"load 1000 181#1122334455667788", CommandKind::Load, 0},
         {"load 0", CommandKind::Load, 0},
         {"send 000#0100", CommandKind::Send, 0},
+        {"buserror passive", CommandKind::BusError, 0},
         {"  stats  ", CommandKind::Stats, 0},
         {"quit", CommandKind::Quit, 0},
         {"", CommandKind::Empty, 0},
@@ -70,6 +72,23 @@ TEST(QuorsimCommands, ParsedValues) {
     EXPECT_EQ(morvell::toString(load.frame), "701#R");
 }
 
+// The injected error frames must mean to the library what their names say.
+TEST(QuorsimCommands, BusErrorFramesDecodeToTheirCondition) {
+    const std::pair<const char*, std::int32_t> cases[] = {
+        {"warning", MORVELL_ERROR_WARNING},   {"passive", MORVELL_ERROR_PASSIVE},
+        {"busoff", MORVELL_ERROR_BUS_OFF},    {"protocol", MORVELL_ERROR_PROTOCOL},
+        {"overflow", MORVELL_ERROR_RX_OVERFLOW}, {"cleared", MORVELL_ERROR_CLEARED},
+    };
+    for (const auto& [name, code] : cases) {
+        const auto frame = quorsim::busErrorFrame(name);
+        ASSERT_TRUE(frame) << name;
+        EXPECT_EQ(morvell::transport::errorCodesOfErrorFrame(*frame),
+                  std::vector<std::int32_t>{code})
+            << name;
+    }
+    EXPECT_FALSE(quorsim::busErrorFrame("loud"));
+}
+
 TEST(QuorsimCommands, BadLinesGiveClearErrors) {
     struct Case {
         const char* line;
@@ -101,6 +120,8 @@ TEST(QuorsimCommands, BadLinesGiveClearErrors) {
         {"load 2000000 181#00", "bad rate '2000000'"},
         {"load 10 181#xyz", "frame '181#xyz'"},
         {"send", "usage: send"},
+        {"buserror", "usage: buserror"},
+        {"buserror loud", "usage: buserror"},
         {"send 800#00", "frame '800#00'"},
         {"stats now", "stats takes no arguments"},
         {"heartbeat 5 0x", "bad heartbeat time '0x'"},
