@@ -41,7 +41,9 @@ enum class Abort : std::uint32_t {
     NoData = 0x08000024,
 };
 
-inline constexpr std::uint32_t code(Abort a) { return static_cast<std::uint32_t>(a); }
+inline constexpr std::uint32_t code(Abort a) {
+    return static_cast<std::uint32_t>(a);
+}
 
 // The CiA 301 text of an abort code, or "Unknown abort code" when the code is
 // not in the table.

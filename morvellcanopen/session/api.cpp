@@ -72,7 +72,9 @@ bool validBitRate(std::int32_t kbps) {
     return false;
 }
 
-const char* notOpenText() { return "the CAN interface is not open"; }
+const char* notOpenText() {
+    return "the CAN interface is not open";
+}
 
 }  // namespace
 
@@ -92,7 +94,9 @@ MORVELL_API void Hardware_Initialize(int32_t interfaceCode, const void* params,
     Hardware_Close();
 
     const auto file = morvell::transport::readConfigFile(morvell::transport::defaultConfigPath());
-    const auto settings = morvell::session::loadLibrarySettings(interfaceCode, device, file, [](const char* name) -> const char* { return std::getenv(name); });
+    const auto settings = morvell::session::loadLibrarySettings(
+        interfaceCode, device, file,
+        [](const char* name) -> const char* { return std::getenv(name); });
     if (!settings.problem.empty()) return setResult(result, kHardwareInit, settings.problem);
 
     std::string error;
@@ -102,7 +106,8 @@ MORVELL_API void Hardware_Initialize(int32_t interfaceCode, const void* params,
     if (!opened.transport) return setResult(result, kHardwareInit, opened.error);
 
     auto& lib = library();
-    auto session = Session::start(std::move(opened.transport), settings.session, lib.callbacks, &error);
+    auto session =
+        Session::start(std::move(opened.transport), settings.session, lib.callbacks, &error);
     if (!session) return setResult(result, kThreadStart, error);
     {
         std::lock_guard lock(lib.mutex);
@@ -155,8 +160,9 @@ MORVELL_API void CANopen_SDODownload(uint8_t nodeId, uint32_t index, uint8_t sub
     const auto session = currentSession();
     if (!session) return setResult(result, kBusError, notOpenText());
     static const std::uint8_t kNothing = 0;
-    setResult(result, session->startDownload(nodeId, static_cast<std::uint16_t>(index), subindex,
-                                             data ? data : &kNothing, length, progress, completion));
+    setResult(result,
+              session->startDownload(nodeId, static_cast<std::uint16_t>(index), subindex,
+                                     data ? data : &kNothing, length, progress, completion));
 }
 
 MORVELL_API void CANopen_Cancel(void) {
@@ -171,6 +177,12 @@ MORVELL_API void CAN_Transmit(const CanFrame* frame, LibraryResult* result) {
     setResult(result, session->transmit(*frame));
 }
 
-MORVELL_API void Event_Receive(ReceiveCallback callback) { library().callbacks.receive = callback; }
-MORVELL_API void Event_Transmit(TransmitCallback callback) { library().callbacks.transmit = callback; }
-MORVELL_API void Event_MajorError(ErrorCallback callback) { library().callbacks.error = callback; }
+MORVELL_API void Event_Receive(ReceiveCallback callback) {
+    library().callbacks.receive = callback;
+}
+MORVELL_API void Event_Transmit(TransmitCallback callback) {
+    library().callbacks.transmit = callback;
+}
+MORVELL_API void Event_MajorError(ErrorCallback callback) {
+    library().callbacks.error = callback;
+}

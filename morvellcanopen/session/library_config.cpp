@@ -45,7 +45,9 @@ LibrarySettings loadLibrarySettings(std::int32_t adapter_code, std::uint8_t devi
         s.session.sdo.response_timeout = std::chrono::milliseconds(v);
     });
     setting("MORVELLCANOPEN_BLOCK_DOWNLOAD_MIN", "block_download_min", 0, 0xFFFFFFFFul,
-            [&](unsigned long v) { s.session.sdo.block_download_min_bytes = static_cast<std::uint32_t>(v); });
+            [&](unsigned long v) {
+                s.session.sdo.block_download_min_bytes = static_cast<std::uint32_t>(v);
+            });
     setting("MORVELLCANOPEN_BLOCK_UPLOAD", "block_upload", 0, 1,
             [&](unsigned long v) { s.session.sdo.block_upload = v != 0; });
     return s;

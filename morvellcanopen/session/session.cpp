@@ -246,9 +246,9 @@ struct Session::Impl {
         if (retry_at && (!next || *retry_at < *next)) next = retry_at;
         itimerspec spec{};
         if (next) {
-            const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                next->time_since_epoch())
-                                .count();
+            const auto ns =
+                std::chrono::duration_cast<std::chrono::nanoseconds>(next->time_since_epoch())
+                    .count();
             // Zero would disarm the timer; a deadline in the past fires at once.
             const auto at = ns > 0 ? ns : 1;
             spec.it_value.tv_sec = at / 1000000000;
@@ -355,7 +355,9 @@ Session::~Session() {
         impl_->thread.join();
 }
 
-CallResult Session::transmit(const CanFrame& frame) { return impl_->transmit(frame); }
+CallResult Session::transmit(const CanFrame& frame) {
+    return impl_->transmit(frame);
+}
 
 CallResult Session::startUpload(std::uint8_t node, std::uint16_t index, std::uint8_t subindex,
                                 std::uint8_t* buffer, std::uint32_t* length,
@@ -377,8 +379,12 @@ CallResult Session::startDownload(std::uint8_t node, std::uint16_t index, std::u
                                 });
 }
 
-void Session::cancel() { impl_->cancel(); }
+void Session::cancel() {
+    impl_->cancel();
+}
 
-std::string Session::channelName() const { return impl_->transport->name(); }
+std::string Session::channelName() const {
+    return impl_->transport->name();
+}
 
 }  // namespace morvell::session

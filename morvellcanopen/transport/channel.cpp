@@ -66,15 +66,18 @@ std::optional<Channel> parseChannel(const std::string& raw, std::string* error) 
         ch.kind = Channel::Kind::SocketCan;
         ch.interface = rest;
         if (!validName(ch.interface))
-            return fail(error, "channel '" + text + "': expected socketcan:IFACE, e.g. socketcan:can0");
+            return fail(error,
+                        "channel '" + text + "': expected socketcan:IFACE, e.g. socketcan:can0");
         return ch;
     }
     if (kind == "socketcand") {
         ch.kind = Channel::Kind::Socketcand;
         const auto slash = rest.rfind('/');
         if (slash == std::string::npos)
-            return fail(error, "channel '" + text +
-                                   "': expected socketcand:HOST[:PORT]/IFACE, e.g. socketcand:localhost/can0");
+            return fail(
+                error,
+                "channel '" + text +
+                    "': expected socketcand:HOST[:PORT]/IFACE, e.g. socketcand:localhost/can0");
         std::string address = rest.substr(0, slash);
         ch.interface = rest.substr(slash + 1);
         const auto port_colon = address.rfind(':');
@@ -85,8 +88,10 @@ std::optional<Channel> parseChannel(const std::string& raw, std::string* error) 
         }
         ch.host = address;
         if (ch.host.empty() || !validName(ch.interface))
-            return fail(error, "channel '" + text +
-                                   "': expected socketcand:HOST[:PORT]/IFACE, e.g. socketcand:localhost/can0");
+            return fail(
+                error,
+                "channel '" + text +
+                    "': expected socketcand:HOST[:PORT]/IFACE, e.g. socketcand:localhost/can0");
         return ch;
     }
     if (kind == "virtual") {
@@ -100,7 +105,8 @@ std::optional<Channel> parseChannel(const std::string& raw, std::string* error) 
         }
         ch.interface = bus.empty() ? kDefaultVirtualBus : bus;
         if (!validName(ch.interface))
-            return fail(error, "channel '" + text + "': expected virtual[:BUS][@PORT], e.g. virtual:vbus0");
+            return fail(
+                error, "channel '" + text + "': expected virtual[:BUS][@PORT], e.g. virtual:vbus0");
         return ch;
     }
     return fail(error, "unknown channel '" + text +

@@ -52,7 +52,7 @@ std::string resolveChannelText(std::int32_t adapter_code, std::uint8_t device_nu
 
 struct OpenResult {
     std::unique_ptr<CanTransport> transport;  // null on failure
-    std::string error;  // on failure: cause and fix, for LibraryResult code 7
+    std::string error;                        // on failure: cause and fix, for LibraryResult code 7
 };
 
 // Opens a channel at a bit rate in kbit/s. For the virtual bus, starts

@@ -33,8 +33,7 @@ TEST(BindingLayout, FieldOffsets) {
 
 TEST(BindingLayout, RecordsAreLittleEndianWithoutPadding) {
     // The record for "2E8", IRQ 15, EPP at 1 Mbit/s as a caller lays it out.
-    const unsigned char bytes[16] = {0xE8, 0x03, 0, 0, 0xE8, 0x02, 0, 0,
-                                     15,   0,    0, 0, 1,    0,    0, 0};
+    const unsigned char bytes[16] = {0xE8, 0x03, 0, 0, 0xE8, 0x02, 0, 0, 15, 0, 0, 0, 1, 0, 0, 0};
     HwParallelParams p;
     std::memcpy(&p, bytes, sizeof p);
     EXPECT_EQ(p.baudKbps, 1000);

@@ -56,7 +56,8 @@ protected:
         setenv("MORVELLCANOPEN_QUORBUS", testsupport::programPath("quorbus").c_str(), 1);
         setenv("MORVELLCANOPEN_SDO_TIMEOUT_MS", "300", 1);
         bus = std::make_unique<testsupport::ChildProcess>(
-            testsupport::programPath("quorbus"), std::vector<std::string>{"--port", std::to_string(port)});
+            testsupport::programPath("quorbus"),
+            std::vector<std::string>{"--port", std::to_string(port)});
         ASSERT_FALSE(bus->waitForLine("listening").empty()) << bus->errors();
     }
 
@@ -73,7 +74,8 @@ protected:
     // Starts quorsim with the given extra arguments and waits until it is ready.
     void startSimulator(std::vector<std::string> args) {
         args.insert(args.begin(), {"--channel", channel});
-        sim = std::make_unique<testsupport::ChildProcess>(testsupport::programPath("quorsim"), args);
+        sim =
+            std::make_unique<testsupport::ChildProcess>(testsupport::programPath("quorsim"), args);
         ASSERT_FALSE(sim->waitForLine("quorsim ready").empty()) << sim->errors();
     }
 

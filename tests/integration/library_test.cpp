@@ -24,7 +24,8 @@ void recordFrame(const CanFrame* f, std::int32_t) {
 bool sawFrame(std::uint32_t id, int first_byte = -1) {
     std::lock_guard lock(seen_mutex);
     for (const auto& f : seen)
-        if (f.id == id && (first_byte < 0 || (f.length > 0 && f.data[0] == first_byte))) return true;
+        if (f.id == id && (first_byte < 0 || (f.length > 0 && f.data[0] == first_byte)))
+            return true;
     return false;
 }
 
@@ -205,16 +206,52 @@ TEST_F(Library, RefusalsReturnAtOnceWithoutCompletion) {
         int parameter;
     };
     const ParamCase cases[] = {
-        {"node 0", [&](LibraryResult* res) { CANopen_SDOUpload(0, 0x1000, 0, buf.data(), &len, nullptr, onCompletion, res); }, 1},
-        {"node 128", [&](LibraryResult* res) { CANopen_SDODownload(128, 0x1000, 0, buf.data(), 1, nullptr, onCompletion, res); }, 1},
-        {"index", [&](LibraryResult* res) { CANopen_SDOUpload(5, 0x10000, 0, buf.data(), &len, nullptr, onCompletion, res); }, 2},
-        {"buffer", [&](LibraryResult* res) { CANopen_SDOUpload(5, 0x1000, 0, nullptr, &len, nullptr, onCompletion, res); }, 4},
-        {"length", [&](LibraryResult* res) { CANopen_SDOUpload(5, 0x1000, 0, buf.data(), nullptr, nullptr, onCompletion, res); }, 5},
+        {"node 0",
+         [&](LibraryResult* res) {
+             CANopen_SDOUpload(0, 0x1000, 0, buf.data(), &len, nullptr, onCompletion, res);
+         },
+         1},
+        {"node 128",
+         [&](LibraryResult* res) {
+             CANopen_SDODownload(128, 0x1000, 0, buf.data(), 1, nullptr, onCompletion, res);
+         },
+         1},
+        {"index",
+         [&](LibraryResult* res) {
+             CANopen_SDOUpload(5, 0x10000, 0, buf.data(), &len, nullptr, onCompletion, res);
+         },
+         2},
+        {"buffer",
+         [&](LibraryResult* res) {
+             CANopen_SDOUpload(5, 0x1000, 0, nullptr, &len, nullptr, onCompletion, res);
+         },
+         4},
+        {"length",
+         [&](LibraryResult* res) {
+             CANopen_SDOUpload(5, 0x1000, 0, buf.data(), nullptr, nullptr, onCompletion, res);
+         },
+         5},
         {"nmt command 4", [&](LibraryResult* res) { CANopen_NMT(5, 4, res); }, 2},
         {"nmt node 128", [&](LibraryResult* res) { CANopen_NMT(128, 0, res); }, 1},
-        {"frame length 9", [&](LibraryResult* res) { CanFrame f{}; f.length = 9; CAN_Transmit(&f, res); }, 1},
-        {"hardware code 6", [&](LibraryResult* res) { HwBaudParams p{125}; Hardware_Initialize(6, &p, res); }, 1},
-        {"bit rate 100", [&](LibraryResult* res) { HwBaudParams p{100}; Hardware_Initialize(2, &p, res); }, 2},
+        {"frame length 9",
+         [&](LibraryResult* res) {
+             CanFrame f{};
+             f.length = 9;
+             CAN_Transmit(&f, res);
+         },
+         1},
+        {"hardware code 6",
+         [&](LibraryResult* res) {
+             HwBaudParams p{125};
+             Hardware_Initialize(6, &p, res);
+         },
+         1},
+        {"bit rate 100",
+         [&](LibraryResult* res) {
+             HwBaudParams p{100};
+             Hardware_Initialize(2, &p, res);
+         },
+         2},
     };
     for (const auto& c : cases) {
         LibraryResult res{};
@@ -266,7 +303,8 @@ TEST_F(Library, EmergencyAndHeartbeatReachTheReceiveCallback) {
     EXPECT_TRUE(waitUntil([] {
         std::lock_guard lock(seen_mutex);
         for (const auto& f : seen)
-            if (f.id == 0x86 && f.length == 8 && f.data[0] == 0x10 && f.data[1] == 0x81) return true;
+            if (f.id == 0x86 && f.length == 8 && f.data[0] == 0x10 && f.data[1] == 0x81)
+                return true;
         return false;
     }));
 }
@@ -304,9 +342,9 @@ TEST_F(Library, BusErrorsOnTheVirtualBusReachTheErrorCallback) {
 TEST_F(Library, FramesCrossToAPythonCanClient) {
     if (std::system("/usr/bin/python3 -c 'import can' 2>/dev/null") != 0)
         GTEST_SKIP() << "python3-can is not installed";
-    testsupport::ChildProcess peer("/usr/bin/python3",
-                                   {std::string(QUORVANE_SOURCE_DIR) + "/tests/integration/python_can_echo.py",
-                                    std::to_string(port), "itest", "2"});
+    testsupport::ChildProcess peer("/usr/bin/python3", {std::string(QUORVANE_SOURCE_DIR) +
+                                                            "/tests/integration/python_can_echo.py",
+                                                        std::to_string(port), "itest", "2"});
     ASSERT_FALSE(peer.waitForLine("ready").empty()) << peer.errors();
     openLibrary();
     CanFrame standard{};
@@ -331,7 +369,8 @@ TEST_F(Library, FramesCrossToAPythonCanClient) {
     EXPECT_TRUE(waitUntil([] {
         std::lock_guard lock(seen_mutex);
         for (const auto& f : seen)
-            if (f.id == 0x1234568 && (f.flags & CANFRAME_FLAG_EXTENDED) && f.data[0] == 0x42) return true;
+            if (f.id == 0x1234568 && (f.flags & CANFRAME_FLAG_EXTENDED) && f.data[0] == 0x42)
+                return true;
         return false;
     }));
 }

@@ -23,11 +23,11 @@ TEST(LibrarySettings, DefaultsWhenNothingIsSet) {
 }
 
 TEST(LibrarySettings, EnvironmentOverridesFile) {
-    environment = {{"MORVELLCANOPEN_SDO_TIMEOUT_MS", "250"}, {"MORVELLCANOPEN_BLOCK_UPLOAD", "0"},
+    environment = {{"MORVELLCANOPEN_SDO_TIMEOUT_MS", "250"},
+                   {"MORVELLCANOPEN_BLOCK_UPLOAD", "0"},
                    {"MORVELLCANOPEN_CHANNEL", "virtual:a"}};
-    const morvell::transport::ConfigValues file{{"sdo_timeout_ms", "700"},
-                                                {"block_download_min", "0"},
-                                                {"adapter1", "virtual:b"}};
+    const morvell::transport::ConfigValues file{
+        {"sdo_timeout_ms", "700"}, {"block_download_min", "0"}, {"adapter1", "virtual:b"}};
     const auto s = morvell::session::loadLibrarySettings(1, 255, file, lookup);
     EXPECT_EQ(s.channel_text, "virtual:a");
     EXPECT_EQ(s.session.sdo.response_timeout, std::chrono::milliseconds(250));

@@ -106,8 +106,8 @@ protected:
     void open(SessionConfig config = {}) {
         auto t = std::make_unique<FakeTransport>();
         fake = t.get();
-        server = std::make_unique<morvell::sdo::Server>(
-            morvell::sdo::ServerConfig{.node = kNode}, objects);
+        server = std::make_unique<morvell::sdo::Server>(morvell::sdo::ServerConfig{.node = kNode},
+                                                        objects);
         fake->setPeer([this](const CanFrame& f) {
             std::lock_guard lock(server_mutex);
             server->onFrame(f, morvell::sdo::Clock::now());
@@ -133,7 +133,10 @@ TEST_F(SessionTest, TransmitIsConfirmedOnTheIoThread) {
     open();
     const CanFrame f = makeFrame(0x181, {1, 2, 3});
     ASSERT_EQ(session->transmit(f).code, 0);
-    ASSERT_TRUE(waitUntil([&] { std::lock_guard l(rec.mutex); return !rec.transmitted.empty(); }));
+    ASSERT_TRUE(waitUntil([&] {
+        std::lock_guard l(rec.mutex);
+        return !rec.transmitted.empty();
+    }));
     std::lock_guard lock(rec.mutex);
     EXPECT_TRUE(morvell::sameFrame(rec.transmitted[0], f));
     EXPECT_NE(rec.callback_threads[0], std::this_thread::get_id());
@@ -143,7 +146,10 @@ TEST_F(SessionTest, ReceivedFramesKeepTheirStatus) {
     open();
     fake->inject(makeFrame(0x705, {0x05}), 1);
     fake->inject(makeFrame(0x123, {0xAA}), 0);
-    ASSERT_TRUE(waitUntil([&] { std::lock_guard l(rec.mutex); return rec.received.size() == 2; }));
+    ASSERT_TRUE(waitUntil([&] {
+        std::lock_guard l(rec.mutex);
+        return rec.received.size() == 2;
+    }));
     std::lock_guard lock(rec.mutex);
     EXPECT_EQ(rec.statuses, (std::vector<std::int32_t>{1, 0}));
 }
@@ -184,11 +190,14 @@ TEST_F(SessionTest, CompletionCallbackMayStartTheNextTransfer) {
     rec.on_completion = [&](const LibraryResult& r) {
         if (r.code == 0 && --remaining > 0) {
             length = sizeof buffer;
-            EXPECT_EQ(session->startUpload(kNode, 0x2000, 0, buffer, &length, nullptr, onCompletion).code, 0);
+            EXPECT_EQ(
+                session->startUpload(kNode, 0x2000, 0, buffer, &length, nullptr, onCompletion).code,
+                0);
         }
     };
     length = sizeof buffer;
-    ASSERT_EQ(session->startUpload(kNode, 0x2000, 0, buffer, &length, nullptr, onCompletion).code, 0);
+    ASSERT_EQ(session->startUpload(kNode, 0x2000, 0, buffer, &length, nullptr, onCompletion).code,
+              0);
     ASSERT_TRUE(waitUntil([&] { return completions() == 3; }));
     EXPECT_EQ(rec.completions, (std::vector<std::int32_t>{0, 0, 0}));
 }
@@ -198,7 +207,8 @@ TEST_F(SessionTest, SecondTransferIsRefusedWithoutCompletion) {
     server->setFault(morvell::sdo::ServerFault::NoAnswer);
     std::uint8_t buffer[8];
     std::uint32_t length = sizeof buffer;
-    ASSERT_EQ(session->startUpload(kNode, 0x2000, 0, buffer, &length, nullptr, onCompletion).code, 0);
+    ASSERT_EQ(session->startUpload(kNode, 0x2000, 0, buffer, &length, nullptr, onCompletion).code,
+              0);
     const std::uint8_t data[2] = {1, 2};
     auto refused = session->startDownload(kNode, 0x2000, 0, data, 2, nullptr, onCompletion);
     EXPECT_EQ(refused.code, 8);
@@ -213,7 +223,8 @@ TEST_F(SessionTest, CancelSendsAnAbortAndCompletesWithCodeOne) {
     server->setFault(morvell::sdo::ServerFault::NoAnswer);
     std::uint8_t buffer[8];
     std::uint32_t length = sizeof buffer;
-    ASSERT_EQ(session->startUpload(kNode, 0x2000, 0, buffer, &length, nullptr, onCompletion).code, 0);
+    ASSERT_EQ(session->startUpload(kNode, 0x2000, 0, buffer, &length, nullptr, onCompletion).code,
+              0);
     session->cancel();
     ASSERT_TRUE(waitUntil([&] { return completions() == 1; }));
     EXPECT_EQ(rec.completions[0], 1);
@@ -231,7 +242,8 @@ TEST_F(SessionTest, SilentServerTimesOut) {
     server->setFault(morvell::sdo::ServerFault::NoAnswer);
     std::uint8_t buffer[8];
     std::uint32_t length = sizeof buffer;
-    ASSERT_EQ(session->startUpload(kNode, 0x2000, 0, buffer, &length, nullptr, onCompletion).code, 0);
+    ASSERT_EQ(session->startUpload(kNode, 0x2000, 0, buffer, &length, nullptr, onCompletion).code,
+              0);
     ASSERT_TRUE(waitUntil([&] { return completions() == 1; }));
     EXPECT_EQ(rec.completions[0], 11);
 }
@@ -241,7 +253,8 @@ TEST_F(SessionTest, ClosingMidTransferCompletesItOnce) {
     server->setFault(morvell::sdo::ServerFault::NoAnswer);
     std::uint8_t buffer[8];
     std::uint32_t length = sizeof buffer;
-    ASSERT_EQ(session->startUpload(kNode, 0x2000, 0, buffer, &length, nullptr, onCompletion).code, 0);
+    ASSERT_EQ(session->startUpload(kNode, 0x2000, 0, buffer, &length, nullptr, onCompletion).code,
+              0);
     session.reset();
     EXPECT_EQ(completions(), 1);
     EXPECT_EQ(rec.completions[0], 1);
@@ -263,7 +276,8 @@ TEST_F(SessionTest, BrokenTransportFailsTheTransferAndLaterCalls) {
     server->setFault(morvell::sdo::ServerFault::NoAnswer);
     std::uint8_t buffer[8];
     std::uint32_t length = sizeof buffer;
-    ASSERT_EQ(session->startUpload(kNode, 0x2000, 0, buffer, &length, nullptr, onCompletion).code, 0);
+    ASSERT_EQ(session->startUpload(kNode, 0x2000, 0, buffer, &length, nullptr, onCompletion).code,
+              0);
     fake->breakConnection();
     ASSERT_TRUE(waitUntil([&] { return completions() == 1; }));
     EXPECT_EQ(rec.completions[0], 8);
@@ -278,15 +292,20 @@ TEST_F(SessionTest, BusErrorsReachTheErrorCallback) {
     open();
     fake->injectError(MORVELL_ERROR_PASSIVE);
     fake->injectError(MORVELL_ERROR_CLEARED);
-    ASSERT_TRUE(waitUntil([&] { std::lock_guard l(rec.mutex); return rec.errors.size() == 2; }));
+    ASSERT_TRUE(waitUntil([&] {
+        std::lock_guard l(rec.mutex);
+        return rec.errors.size() == 2;
+    }));
     std::lock_guard lock(rec.mutex);
-    EXPECT_EQ(rec.errors, (std::vector<std::int32_t>{MORVELL_ERROR_PASSIVE, MORVELL_ERROR_CLEARED}));
+    EXPECT_EQ(rec.errors,
+              (std::vector<std::int32_t>{MORVELL_ERROR_PASSIVE, MORVELL_ERROR_CLEARED}));
 }
 
 TEST_F(SessionTest, RefusedSendsAreRetriedInOrder) {
     open();
     fake->refuseSends(3);
-    for (std::uint8_t i = 0; i < 5; ++i) ASSERT_EQ(session->transmit(makeFrame(0x200, {i})).code, 0);
+    for (std::uint8_t i = 0; i < 5; ++i)
+        ASSERT_EQ(session->transmit(makeFrame(0x200, {i})).code, 0);
     ASSERT_TRUE(waitUntil([&] { return fake->sent().size() == 5; }));
     const auto sent = fake->sent();
     for (std::uint8_t i = 0; i < 5; ++i) EXPECT_EQ(sent[i].data[0], i);
@@ -307,8 +326,11 @@ TEST_F(SessionTest, LargeDownloadArrivesWhole) {
     open();
     std::vector<std::uint8_t> data(5000);
     for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 7);
-    ASSERT_EQ(session->startDownload(kNode, 0x2100, 0, data.data(), static_cast<std::uint32_t>(data.size()),
-                                     nullptr, onCompletion).code, 0);
+    ASSERT_EQ(session
+                  ->startDownload(kNode, 0x2100, 0, data.data(),
+                                  static_cast<std::uint32_t>(data.size()), nullptr, onCompletion)
+                  .code,
+              0);
     ASSERT_TRUE(waitUntil([&] { return completions() == 1; }));
     EXPECT_EQ(rec.completions[0], 0);
     std::lock_guard lock(server_mutex);

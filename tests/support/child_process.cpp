@@ -156,6 +156,8 @@ int freeLoopbackPort() {
     return port;
 }
 
-std::string programPath(const std::string& name) { return std::string(QUORVANE_BIN_DIR) + "/" + name; }
+std::string programPath(const std::string& name) {
+    return std::string(QUORVANE_BIN_DIR) + "/" + name;
+}
 
 }  // namespace testsupport
