@@ -53,9 +53,9 @@ struct Session::Impl {
     CallResult transmit(const CanFrame& frame) {
         {
             std::lock_guard lock(queue_mutex);
-            if (broken) return {CAN_BUS_ERROR, "the interface is gone: " + broken_reason, 0};
+            if (broken) return {kBusError, "the interface is gone: " + broken_reason, 0};
             if (queue.size() >= config.transmit_queue_limit)
-                return {CAN_BUS_ERROR, "transmit queue full: the bus does not take frames", 0};
+                return {kBusError, "transmit queue full: the bus does not take frames", 0};
             queue.push_back(frame);
         }
         wake();
@@ -69,14 +69,15 @@ struct Session::Impl {
         CompletionCallback completion = nullptr;
     };
 
-    // Claims the SDO client for a new transfer; false when one runs.
+    // Claims the SDO client for a new transfer: code 8 while another one runs
+    // (until its completion is being delivered) or when the link is gone.
     template <class StartFn>
     CallResult startTransfer(const Transfer& t, StartFn&& start) {
         {
             std::lock_guard lock(sdo_mutex);
-            if (broken_flag.load()) return {CAN_BUS_ERROR, "the interface is gone", 0};
+            if (broken_flag.load()) return {kBusError, "the interface is gone", 0};
             if (transfer || client.busy())
-                return {CAN_BUS_ERROR, "an SDO transfer is already running", 0};
+                return {kBusError, "an SDO transfer is already running", 0};
             transfer = t;
             start(client, Clock::now());
         }
@@ -269,7 +270,7 @@ struct Session::Impl {
         if (auto cb = callbacks.error.load()) cb(MORVELL_ERROR_CONNECTION_LOST);
         {
             std::lock_guard lock(sdo_mutex);
-            client.fail(CAN_BUS_ERROR, "connection lost: " + reason);
+            client.fail(kBusError, "connection lost: " + reason);
         }
         deliverSdoOutputs();
     }
@@ -284,7 +285,7 @@ struct Session::Impl {
         sendPending();
     }
 
-    static constexpr std::int32_t CAN_BUS_ERROR = 8;
+    static constexpr std::int32_t kBusError = 8;  // LibraryResult code
 
     std::unique_ptr<transport::CanTransport> transport;
     SessionConfig config;
