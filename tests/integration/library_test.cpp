@@ -29,6 +29,20 @@ bool sawFrame(std::uint32_t id, int first_byte = -1) {
     return false;
 }
 
+// Frames the transmit callback confirmed.
+std::mutex sent_mutex;
+std::vector<CanFrame> sent_frames;
+void recordSent(const CanFrame* f) {
+    std::lock_guard lock(sent_mutex);
+    sent_frames.push_back(*f);
+}
+bool confirmed(std::uint32_t id, std::uint8_t b0, std::uint8_t b1) {
+    std::lock_guard lock(sent_mutex);
+    for (const auto& f : sent_frames)
+        if (f.id == id && f.length == 2 && f.data[0] == b0 && f.data[1] == b1) return true;
+    return false;
+}
+
 std::vector<std::uint8_t> pattern(std::size_t n, unsigned seed) {
     std::vector<std::uint8_t> v(n);
     for (std::size_t i = 0; i < n; ++i) v[i] = static_cast<std::uint8_t>(i * 31 + seed);
@@ -48,6 +62,11 @@ protected:
 };
 
 TEST_F(Library, NmtCommandsChangeTheNodeState) {
+    {
+        std::lock_guard lock(sent_mutex);
+        sent_frames.clear();
+    }
+    Event_Transmit(recordSent);
     startSimulator({"--node", "5", "--heartbeat", "50"});
     openLibrary();
     struct Case {
@@ -70,6 +89,10 @@ TEST_F(Library, NmtCommandsChangeTheNodeState) {
     CANopen_NMT(0, 3, &r);
     ASSERT_EQ(r.code, 0);
     EXPECT_TRUE(waitUntil([&] { return sawFrame(0x705, 0x00); }));
+    // Each command was confirmed on the bus as [command specifier, node].
+    for (const auto& [cs, node] : {std::pair{0x02, 5}, {0x01, 5}, {0x80, 5}, {0x81, 0}})
+        EXPECT_TRUE(waitUntil([&, cs = cs, node = node] { return confirmed(0x000, cs, node); }))
+            << std::hex << cs;
 }
 
 TEST_F(Library, UploadsOfEveryKind) {
