@@ -1,5 +1,7 @@
 #include "sdo_client.h"
 
+#include <string>
+
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -130,14 +132,16 @@ void Client::onTimer(TimePoint now) {
         return;
     }
     sendAbort(code(Abort::Timeout));
-    state_ = complete(kTimedOut, {});
+    state_ = complete(kTimedOut, "No response from node " + std::to_string(transfer_.node) +
+                                     " within " + std::to_string(config_.response_timeout.count()) +
+                                     " ms");
 }
 
 void Client::cancel(TimePoint now) {
     if (state_ == State::Idle) return;
     now_ = now;
     sendAbort(code(Abort::General));
-    state_ = complete(kCancelled, {});
+    state_ = complete(kCancelled, "Transfer cancelled");
 }
 
 void Client::fail(std::int32_t result_code, std::string text) {

@@ -9,7 +9,8 @@
 // protocol error (server abort, or a protocol fault found by the client,
 // which then sends an abort to the server) with describeAbort() as text;
 // 11 no response within the response time-out (abort 0x05040000 sent).
-// Codes 1 and 11 carry an empty text.
+// Every failure carries a text that reads on its own, e.g. "Transfer
+// cancelled", "No response from node 5 within 1000 ms".
 #pragma once
 
 #include <array>

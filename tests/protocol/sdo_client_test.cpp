@@ -466,7 +466,7 @@ TEST_F(SdoClientTest, TimeOutAtTheReportedDeadline) {
     EXPECT_EQ(sent(), Sent{abortFrame(0x05040000)});
     ASSERT_TRUE(completion);
     EXPECT_EQ(completion->code, 11);
-    EXPECT_EQ(completion->text, "");
+    EXPECT_EQ(completion->text, "No response from node 5 within 250 ms");
     expectNextTransferWorks();
 }
 
@@ -493,7 +493,7 @@ TEST_F(SdoClientTest, BlockUploadAcknowledgesWhatArrivedWhenABlockStopsShort) {
     EXPECT_EQ(sent(), Sent{abortFrame(0x05040000)});
     ASSERT_TRUE(completion);
     EXPECT_EQ(completion->code, 11);
-    EXPECT_EQ(completion->text, "");
+    EXPECT_EQ(completion->text, "No response from node 5 within 100 ms");
 }
 
 TEST_F(SdoClientTest, BlockUploadWithoutAnySegmentTimesOut) {
@@ -521,7 +521,7 @@ TEST_F(SdoClientTest, CancelMidTransferAbortsWithGeneralError) {
     EXPECT_EQ(sent(), Sent{abortFrame(0x08000000)});
     ASSERT_TRUE(completion);
     EXPECT_EQ(completion->code, 1);
-    EXPECT_EQ(completion->text, "");
+    EXPECT_EQ(completion->text, "Transfer cancelled");
     EXPECT_EQ(completion->length, 7u);
     reply("1001020304050607");  // late segment: ignored
     EXPECT_EQ(completions, 1);
