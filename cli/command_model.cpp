@@ -1,1 +1,0 @@
-#include "command_model.h"

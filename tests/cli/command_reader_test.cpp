@@ -1,0 +1,251 @@
+// Reading command texts: error messages, the occurrence rule and the token
+// rules (longest match, blanks, lines, ignorable bytes, token size).
+#include "command_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "command_model.h"
+
+namespace quorcmd {
+namespace {
+
+struct ErrorCase {
+    std::string text;
+    std::string message;
+};
+
+std::string Invalid(const std::string& directive, const std::string& token) {
+    return "ERROR: Invalid parameters for " + directive + " directive: " + token + "\n";
+}
+
+std::string Missing(const std::string& directive) {
+    return "ERROR: " + directive + " Directive missing parameters\n";
+}
+
+std::string Unknown(const std::string& token) {
+    return "ERROR: Unknown directive: " + token + "\n";
+}
+
+std::string MoreThanOnce(const std::string& directive) {
+    return "ERROR: More than one occurrence of directive " + directive + " found\n";
+}
+
+class ReadingErrors : public testing::TestWithParam<ErrorCase> {};
+
+TEST_P(ReadingErrors, StopWithTheFirstMessageAndQueueNothing) {
+    const ReadResult result = ParseCommands(GetParam().text);
+    EXPECT_EQ(result.status, ReadResult::Status::Error);
+    EXPECT_EQ(result.error_message, GetParam().message);
+    EXPECT_TRUE(result.commands.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    DocumentedExamples, ReadingErrors,
+    testing::Values(ErrorCase{"NMT(128,START)",
+                              "ERROR: Invalid parameters for NMT directive: NMT(128,START)\n"},
+                    ErrorCase{"NMT(5)", Invalid("NMT", "NMT(5)")},
+                    ErrorCase{"NMT", "ERROR: NMT Directive missing parameters\n"},
+                    ErrorCase{"NMT(5,START)NMT(6,STOP)", Unknown("NMT(5,START)NMT(6,STOP)")},
+                    ErrorCase{"HARDWARE(TRELVIKUSB,1000)\nHARDWARE(TRELVIKUSB,1000)\n",
+                              "ERROR: More than one occurrence of directive HARDWARE found\n"},
+                    ErrorCase{"SDOUPLOAD(5,0x1000,0,c:/out.bin)",
+                              Invalid("SDOUPLOAD", "SDOUPLOAD(5,0x1000,0,c:/out.bin)")},
+                    ErrorCase{"HARDWARE(TRELVIKUSB,100)",
+                              Invalid("HARDWARE", "HARDWARE(TRELVIKUSB,100)")}));
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryDirectiveMessage, ReadingErrors,
+    testing::Values(
+        ErrorCase{"HARDWARE", Missing("HARDWARE")},
+        ErrorCase{"SDODOWNLOAD", Missing("SDODOWNLOAD")},
+        ErrorCase{"SDOUPLOAD", Missing("SDOUPLOAD")}, ErrorCase{"ODWRITE", Missing("ODWRITE")},
+        ErrorCase{"ODREAD", Missing("ODREAD")}, ErrorCase{"QUIET", Missing("QUIET")},
+        ErrorCase{"quiet\n", Missing("QUIET")}, ErrorCase{"  sdoUpload  ", Missing("SDOUPLOAD")},
+        ErrorCase{"HARDWARE(FASTBUS,1000)", Invalid("HARDWARE", "HARDWARE(FASTBUS,1000)")},
+        ErrorCase{"SDODOWNLOAD(5,0x1000,0)", Invalid("SDODOWNLOAD", "SDODOWNLOAD(5,0x1000,0)")},
+        ErrorCase{"SDOUPLOAD(5,0x1000)", Invalid("SDOUPLOAD", "SDOUPLOAD(5,0x1000)")},
+        ErrorCase{"ODWRITE(5,1,0,a-b)", Invalid("ODWRITE", "ODWRITE(5,1,0,a-b)")},
+        ErrorCase{"ODREAD(5,1,0,\"x.bin\")", Invalid("ODREAD", "ODREAD(5,1,0,\"x.bin\")")},
+        ErrorCase{"QUIET(logs/run.log)", Invalid("QUIET", "QUIET(logs/run.log)")},
+        ErrorCase{"NMT(5,GO)", Invalid("NMT", "NMT(5,GO)")},
+        ErrorCase{"NMT(5,START,1)", Invalid("NMT", "NMT(5,START,1)")},
+        ErrorCase{"NMT()", Invalid("NMT", "NMT()")},
+        ErrorCase{"NMT(,START)", Invalid("NMT", "NMT(,START)")},
+        ErrorCase{"SDOUPLOAD(5,1,0,)", Invalid("SDOUPLOAD", "SDOUPLOAD(5,1,0,)")},
+        ErrorCase{"foo", Unknown("foo")}));
+
+INSTANTIATE_TEST_SUITE_P(
+    OccurrenceRule, ReadingErrors,
+    testing::Values(ErrorCase{"QUIET(a.log) QUIET(b.log)", MoreThanOnce("QUIET")},
+                    // The occurrence rule comes before the value checks, not before the form.
+                    ErrorCase{"HARDWARE(TRELVIKUSB,1000) HARDWARE(TRELVIKPCI,100)",
+                              MoreThanOnce("HARDWARE")},
+                    ErrorCase{"HARDWARE(TRELVIKUSB,1000) HARDWARE(TRELVIKPCI)",
+                              Invalid("HARDWARE", "HARDWARE(TRELVIKPCI)")},
+                    // A refused first HARDWARE stops reading before any second one.
+                    ErrorCase{"HARDWARE(TRELVIKUSB,9)\nHARDWARE(TRELVIKUSB,1000)",
+                              Invalid("HARDWARE", "HARDWARE(TRELVIKUSB,9)")}));
+
+INSTANTIATE_TEST_SUITE_P(
+    TokenRules, ReadingErrors,
+    testing::Values(
+        ErrorCase{"NMT(5,START)x", Unknown("NMT(5,START)x")},
+        ErrorCase{"xNMT(5,START)", Unknown("xNMT(5,START)")},
+        ErrorCase{"NMT(5,START", Unknown("NMT(5,START")}, ErrorCase{"NMT(", Unknown("NMT(")},
+        ErrorCase{"NMTX", Unknown("NMTX")}, ErrorCase{"NMT(5)x", Unknown("NMT(5)x")},
+        // Blanks end the printable run, so the parenthesised reading is longer.
+        ErrorCase{"NMT(5, x)", Invalid("NMT", "NMT(5, x)")},
+        // The directive wins over "NMT(1,", then "x" is a token of its own.
+        ErrorCase{"NMT(1, START)x", Unknown("x")}, ErrorCase{"NMT (5,START", Missing("NMT")},
+        ErrorCase{"NMT\n(5,START)", Missing("NMT")},
+        // A parenthesised text may span lines but then never has the form.
+        ErrorCase{"NMT(5,\nSTART)", Invalid("NMT", "NMT(5,\nSTART)")},
+        ErrorCase{"NMT(5,START\nNMT(6,STOP)", Invalid("NMT", "NMT(5,START\nNMT(6,STOP)")},
+        ErrorCase{"NMT(5,\x01START)", Invalid("NMT", "NMT(5,\x01START)")},
+        // No comment syntax.
+        ErrorCase{"; comment\nNMT(5,START)", Unknown(";")},
+        ErrorCase{";comment", Unknown(";comment")}, ErrorCase{"# note", Unknown("#")},
+        ErrorCase{"// NMT(5,START)", Unknown("//")},
+        // Ignorable bytes end a run of other characters.
+        ErrorCase{"ab\x80"
+                  "cd",
+                  Unknown("ab")},
+        ErrorCase{"\x7F\x01zz\x1F", Unknown("zz")}));
+
+INSTANTIATE_TEST_SUITE_P(
+    LaterLineHasTheError, ReadingErrors,
+    testing::Values(ErrorCase{"NMT(5,START)\nNMT(6,GO)\nNMT(7,STOP)", Invalid("NMT", "NMT(6,GO)")},
+                    ErrorCase{"HARDWARE(TRELVIKUSB,500)\nSDOUPLOAD(5,0x1000,0,screen)\nbad",
+                              Unknown("bad")}));
+
+TEST(ReadingErrors, LaterLineErrorKeepsOnlyTheFirstMessage) {
+    const ReadResult result = ParseCommands("NMT(5,START)\nfoo\nbar\nNMT");
+    EXPECT_EQ(result.status, ReadResult::Status::Error);
+    EXPECT_EQ(result.error_message, Unknown("foo"));
+    EXPECT_TRUE(result.commands.empty());
+}
+
+struct TokenCountCase {
+    std::string text;
+    std::size_t commands;
+};
+
+class SeparatedDirectives : public testing::TestWithParam<TokenCountCase> {};
+
+TEST_P(SeparatedDirectives, AreReadOneByOne) {
+    const ReadResult result = ParseCommands(GetParam().text);
+    EXPECT_EQ(result.status, ReadResult::Status::Ok) << result.error_message;
+    EXPECT_EQ(result.commands.size(), GetParam().commands);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    TokenRules, SeparatedDirectives,
+    testing::Values(TokenCountCase{"", 0}, TokenCountCase{"\n\n \t\r\x01\x7F\x80\xFF\n", 0},
+                    TokenCountCase{"HARDWARE(TRELVIKUSB,500)\nQUIET(run.log)\n", 0},
+                    TokenCountCase{"NMT(1,START)\nNMT(2,STOP)", 2},
+                    TokenCountCase{"NMT(1,START)\r\nNMT(2,STOP)\r\n", 2},
+                    TokenCountCase{"NMT(1,START) NMT(2,STOP)\tNMT(3,STOP)", 3},
+                    TokenCountCase{"NMT(1,START)\x80NMT(2,STOP)\x01NMT(3,STOP)\x7F", 3},
+                    TokenCountCase{"\n\n\nNMT(1,START)\n\n\n", 1},
+                    TokenCountCase{"nmt ( 5 , start )", 1},
+                    TokenCountCase{"NMT\t\r (\t5\r,START )", 1}));
+
+TEST(CommandText, IsTheDirectiveExactlyAsRead) {
+    const ReadResult result =
+        ParseCommands("  nmt ( 5 , start )\n\tSdoUpload(5,0x1000,0,\tmy\tfile.bin )x");
+    ASSERT_EQ(result.status, ReadResult::Status::Error);
+    // The tab ends the printable run, so the directive is the longer match.
+    EXPECT_EQ(result.error_message, Unknown("x"));
+
+    const ReadResult ok = ParseCommands("  nmt ( 5 , start )\n\tSdoUpload(5,0x1000,0,\tmy file )");
+    ASSERT_EQ(ok.commands.size(), 2u);
+    EXPECT_EQ(ok.commands[0].directive_text, "nmt ( 5 , start )");
+    EXPECT_EQ(ok.commands[1].directive_text, "SdoUpload(5,0x1000,0,\tmy file )");
+}
+
+// ---- Token size ------------------------------------------------------------
+
+// "SDODOWNLOAD(5,1,0,<digits>)" of exactly `length` characters.
+std::string DownloadOfLength(std::size_t length) {
+    const std::string head = "SDODOWNLOAD(5,1,0,";
+    return head + std::string(length - head.size() - 1, 'A') + ")";
+}
+
+TEST(TokenSize, LimitIs8191Characters) {
+    const ReadResult run = ParseCommands(std::string(kMaxTokenLength, 'a'));
+    EXPECT_EQ(run.status, ReadResult::Status::Error);
+    EXPECT_EQ(run.error_message, Unknown(std::string(kMaxTokenLength, 'a')));
+
+    EXPECT_EQ(ParseCommands(std::string(kMaxTokenLength + 1, 'a')).status,
+              ReadResult::Status::TokenTooLarge);
+}
+
+TEST(TokenSize, ADirectiveOf8191CharactersIsRead) {
+    // 8191 - 19 = 8172 digits: even, so the text is hex data.
+    const std::string text = DownloadOfLength(kMaxTokenLength);
+    const ReadResult result = ParseCommands("NMT(1,START)\n" + text + "\n");
+    ASSERT_EQ(result.status, ReadResult::Status::Ok) << result.error_message.substr(0, 80);
+    ASSERT_EQ(result.commands.size(), 2u);
+    EXPECT_EQ(result.commands[1].directive_text, text);
+    EXPECT_EQ(result.commands[1].data.size(), (kMaxTokenLength - 19) / 2);
+}
+
+TEST(TokenSize, LargerDirectivesStopReading) {
+    const ReadResult result =
+        ParseCommands("NMT(1,START)\n" + DownloadOfLength(kMaxTokenLength + 1));
+    EXPECT_EQ(result.status, ReadResult::Status::TokenTooLarge);
+    EXPECT_TRUE(result.commands.empty());
+
+    // A parenthesised text over many lines counts as one token.
+    const std::string lines = "NMT(" + std::string(kMaxTokenLength, '\n') + ")";
+    EXPECT_EQ(ParseCommands(lines).status, ReadResult::Status::TokenTooLarge);
+}
+
+TEST(TokenSize, IgnorableBytesAreNotPartOfAToken) {
+    const std::string text = std::string(3 * kMaxTokenLength, ' ') + "NMT(1,START)" +
+                             std::string(3 * kMaxTokenLength, '\x80');
+    const ReadResult result = ParseCommands(text);
+    EXPECT_EQ(result.status, ReadResult::Status::Ok);
+    EXPECT_EQ(result.commands.size(), 1u);
+}
+
+// ---- Scanner ---------------------------------------------------------------
+
+struct ScanCase {
+    std::string text;
+    Token::Kind kind;
+    std::string token;
+};
+
+class Scanner : public testing::TestWithParam<ScanCase> {};
+
+TEST_P(Scanner, TakesTheLongestMatchEarlierRuleOnATie) {
+    std::size_t pos = 0;
+    const Token token = NextToken(GetParam().text, pos);
+    EXPECT_EQ(token.kind, GetParam().kind);
+    EXPECT_EQ(token.text, GetParam().token);
+    EXPECT_EQ(pos, GetParam().text.find(GetParam().token) + GetParam().token.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    TokenRules, Scanner,
+    testing::Values(ScanCase{"NMT(5,START)", Token::Kind::Parenthesised, "NMT(5,START)"},
+                    ScanCase{"NMT(5)", Token::Kind::Parenthesised, "NMT(5)"},
+                    ScanCase{"  NMT  ", Token::Kind::KeywordAlone, "NMT"},
+                    ScanCase{"NMT(5,START)x", Token::Kind::Other, "NMT(5,START)x"},
+                    ScanCase{"odread (a\nb) c", Token::Kind::Parenthesised, "odread (a\nb)"},
+                    ScanCase{"\n\x01 quiet(x)(y)", Token::Kind::Other, "quiet(x)(y)"},
+                    ScanCase{"QUIET(x) (y)", Token::Kind::Parenthesised, "QUIET(x)"}));
+
+TEST(Scanner, EndsAfterIgnorableBytes) {
+    const std::string text = "NMT(1,START) \n\x80";
+    std::size_t pos = 0;
+    EXPECT_EQ(NextToken(text, pos).kind, Token::Kind::Parenthesised);
+    EXPECT_EQ(NextToken(text, pos).kind, Token::Kind::End);
+    EXPECT_EQ(pos, text.size());
+}
+
+}  // namespace
+}  // namespace quorcmd
