@@ -1,2 +1,5 @@
-// quorcmd entry point: replaced by the start-up code.
-int main() { return 0; }
+#include "startup.h"
+
+int main(int argc, char** argv) {
+    return quorcmd::runQuorcmd(argc, argv);
+}

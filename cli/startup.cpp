@@ -1,0 +1,133 @@
+#include "startup.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+
+#include "banner.h"
+#include "command_model.h"
+#include "command_runner.h"
+
+namespace quorcmd {
+namespace {
+
+constexpr char kCommandFileMark = '@';
+constexpr const char* kTemporaryPrefix = "morvell";
+constexpr const char* kTokenTooLarge = "token too large, exceeds YYLMAX\n";
+
+// Either the directive text, or the start-up message that ends the run.
+struct Source {
+    std::string text;
+    std::string error;  // e.g. "\nERROR: Command file not found\n"
+};
+
+bool readAll(std::FILE* file, std::string& text) {
+    char chunk[8192];
+    std::size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
+    return !std::ferror(file);
+}
+
+Source commandFileSource(const char* name) {
+    Source source;
+    std::FILE* file = std::fopen(name, "r");
+    if (!file) return {{}, "\nERROR: Command file not found\n"};
+    const bool read = readAll(file, source.text);
+    std::fclose(file);
+    if (!read) return {{}, "\nERROR: Command file not found\n"};
+    return source;
+}
+
+// The arguments go through a temporary file, one line each, as a command
+// file would; the file is deleted after reading.
+Source argumentSource(int argc, char** argv) {
+    const auto folder = TemporaryFolder();
+    if (!folder) return {{}, "\nERROR: Unable to find the temp folder\n"};
+    std::string path = *folder + "/" + kTemporaryPrefix + "XXXXXX";
+    const int fd = mkstemp(path.data());
+    if (fd < 0) return {{}, "\nERROR: Unable to find a temporary file\n"};
+    std::FILE* out = fdopen(fd, "w");
+    if (!out) {
+        close(fd);
+        unlink(path.c_str());
+        return {{}, "\nERROR: Unable to create temporary file - check disk space\n"};
+    }
+    bool written = true;
+    for (int i = 1; i < argc; ++i)
+        written = written && std::fputs(argv[i], out) >= 0 && std::fputc('\n', out) != EOF;
+    if (std::fclose(out) != 0 || !written) {
+        unlink(path.c_str());
+        return {{}, "\nERROR: Unable to create temporary file - check disk space\n"};
+    }
+    Source source;
+    std::FILE* in = std::fopen(path.c_str(), "r");
+    if (!in) {
+        unlink(path.c_str());
+        return {{}, "\nERROR: Unable to open temporary file\n"};
+    }
+    const bool read = readAll(in, source.text);
+    std::fclose(in);
+    unlink(path.c_str());
+    if (!read) return {{}, "\nERROR: Unable to open temporary file\n"};
+    return source;
+}
+
+Source chooseSource(int argc, char** argv) {
+    if (argc == 2 && argv[1][0] == kCommandFileMark) {
+        if (argv[1][1] == '\0') return {{}, "\nERROR: Invalid command file\n"};
+        return commandFileSource(argv[1] + 1);
+    }
+    return argumentSource(argc, argv);
+}
+
+// Banner and message on the console; exit code 1.
+int consoleFailure(const std::string& message) {
+    std::fputs(kBanner, stdout);
+    std::fputs(message.c_str(), stdout);
+    std::fflush(stdout);
+    return kExitFailure;
+}
+
+}  // namespace
+
+std::optional<std::string> TemporaryFolder() {
+    const char* tmpdir = std::getenv("TMPDIR");
+    std::string folder = tmpdir && *tmpdir ? tmpdir : "/tmp";
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    struct stat info {};
+    if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return std::nullopt;
+    return folder;
+}
+
+int runQuorcmd(int argc, char** argv) {
+    if (argc < 2) {
+        std::fputs(kBanner, stdout);
+        std::fflush(stdout);
+        return kExitSuccess;
+    }
+    const Source source = chooseSource(argc, argv);
+    if (!source.error.empty()) return consoleFailure(source.error);
+
+    const ReadResult read = ParseCommands(source.text);
+    switch (read.status) {
+        case ReadResult::Status::TokenTooLarge:
+            std::fputs(kTokenTooLarge, stderr);
+            return kExitTokenTooLarge;
+        case ReadResult::Status::Error:
+            return consoleFailure("\n" + read.error_message);
+        case ReadResult::Status::Ok:
+            break;
+    }
+    if (read.commands.empty()) {
+        // Only settings: the banner on the console, no log file, no interface.
+        std::fputs(kBanner, stdout);
+        std::fflush(stdout);
+        return kExitSuccess;
+    }
+    return RunCommands(read.commands, read.interface, read.log) ? kExitSuccess : kExitFailure;
+}
+
+}  // namespace quorcmd

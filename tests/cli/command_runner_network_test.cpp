@@ -1,0 +1,163 @@
+// quorcmd against quorsim node 5 through quorbus: result lines, files and
+// exit codes.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "command_runner_fixture.h"
+
+namespace quorcmd_test {
+namespace {
+
+const std::string kDumpHeader = "Offset Hexadecimal                      ASCII\n";
+const std::string kOpened = kBanner + "Hardware initialized\n";
+
+std::string pattern(std::size_t n, unsigned step) {
+    std::string s(n, '\0');
+    for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>(i * step);
+    return s;
+}
+
+class CommandRunnerNetwork : public QuorcmdTest {
+protected:
+    void SetUp() override {
+        QuorcmdTest::SetUp();
+        startNetwork();
+    }
+};
+
+TEST_F(CommandRunnerNetwork, NmtToOneNodeAndToAllNodes) {
+    // A stopped node serves no SDO; a start to all nodes brings it back.
+    // Separate runs: each ends only after its frames went out.
+    const std::string upload = "SDOUPLOAD(5,0x2000,1,SCREEN)";
+    const ProgramRun stop = quorcmd({"NMT(5,STOP)"});
+    EXPECT_EQ(stop.exit_code, 0);
+    EXPECT_EQ(stop.out, kOpened + "NMT message sent to 05 [NMT(5,STOP)]\n");
+    const ProgramRun stopped = quorcmd({upload});
+    EXPECT_EQ(stopped.exit_code, 1);
+    EXPECT_EQ(stopped.out, kOpened + "SDO Upload failed: No response from node 5 within 300 ms [" +
+                               upload + "]\n" + kDumpHeader);
+    const ProgramRun start = quorcmd({"NMT(0,START)"});
+    EXPECT_EQ(start.exit_code, 0);
+    EXPECT_EQ(start.out, kOpened + "NMT message sent to 00 [NMT(0,START)]\n");
+    const ProgramRun started = quorcmd({upload});
+    EXPECT_EQ(started.exit_code, 0);
+    EXPECT_EQ(started.out, kOpened + "SDO Upload complete [" + upload + "]\n" + kDumpHeader +
+                               "000000 78563412" + std::string(25, ' ') + "xV4." +
+                               std::string(12, ' ') + "\n");
+}
+
+TEST_F(CommandRunnerNetwork, NmtWordsReachTheNode) {
+    const ProgramRun run = quorcmd({"NMT(5,PREOPERATIONAL)", "NMT(5,RESETCOMM)", "NMT(5,RESET)",
+                                    "nmt ( 5 , start )", "SDOUPLOAD(5,0x2000,1,SCREEN)"});
+    EXPECT_EQ(run.exit_code, 0) << run.out;
+    EXPECT_NE(run.out.find("NMT message sent to 05 [NMT(5,RESET)]\n"), std::string::npos);
+    EXPECT_NE(run.out.find("NMT message sent to 05 [nmt ( 5 , start )]\n"), std::string::npos);
+    EXPECT_NE(run.out.find("SDO Upload complete"), std::string::npos);
+}
+
+TEST_F(CommandRunnerNetwork, UploadDestinations) {
+    const std::string dump = kDumpHeader + "000000 78563412" + std::string(25, ' ') + "xV4." +
+                             std::string(12, ' ') + "\n";
+    const ProgramRun run =
+        quorcmd({"SDOUPLOAD(5,0x2000,1,value.txt)", "SDOUPLOAD(5,0x2000,1,value.bin)",
+                 "SDOUPLOAD(5,0x2000,1,VALUE.TXT)", "ODREAD(5,0x2000,5,byte)",
+                 "ODREAD(5,0x2000,6,word.dat)", "SDOUPLOAD(5,0x1008,0,name.bin)",
+                 "SDOUPLOAD(5,0x2100,0,domain.bin)"});
+    EXPECT_EQ(run.exit_code, 0) << run.out;
+    EXPECT_EQ(run.out, kOpened +
+                           "SDO Upload complete [SDOUPLOAD(5,0x2000,1,value.txt)]\n"
+                           "SDO Upload complete [SDOUPLOAD(5,0x2000,1,value.bin)]\n"
+                           "SDO Upload complete [SDOUPLOAD(5,0x2000,1,VALUE.TXT)]\n"
+                           "OD Read complete [ODREAD(5,0x2000,5,byte)]\n"
+                           "OD Read complete [ODREAD(5,0x2000,6,word.dat)]\n"
+                           "SDO Upload complete [SDOUPLOAD(5,0x1008,0,name.bin)]\n"
+                           "SDO Upload complete [SDOUPLOAD(5,0x2100,0,domain.bin)]\n");
+    EXPECT_EQ(readFile("value.txt"), dump);
+    EXPECT_EQ(readFile("value.bin"), "\x12\x34\x56\x78");
+    EXPECT_EQ(readFile("VALUE.TXT"), "\x12\x34\x56\x78");
+    EXPECT_EQ(readFile("byte"), "\xAB");
+    EXPECT_EQ(readFile("word.dat"), "\xAB\xCD");
+    EXPECT_EQ(readFile("name.bin"), "Quorsim Device");
+    EXPECT_EQ(readFile("domain.bin"), pattern(1000, 7));
+}
+
+TEST_F(CommandRunnerNetwork, DownloadsInlineAndFromFiles) {
+    writeFile("value.bin", "\x01\x02\x03\x04");
+    writeFile("domain.bin", pattern(160000, 3));
+    const ProgramRun run =
+        quorcmd({"SDODOWNLOAD(5,0x2000,1,0x11223344)", "SDOUPLOAD(5,0x2000,1,a.bin)",
+                 "ODWRITE(5,0x2000,1,value.bin)", "SDOUPLOAD(5,0x2000,1,b.bin)",
+                 "SDODOWNLOAD(5,0x2101,0,domain.bin)", "SDOUPLOAD(5,0x2101,0,back.bin)"});
+    EXPECT_EQ(run.exit_code, 0) << run.out;
+    EXPECT_EQ(run.out, kOpened +
+                           "SDO Download complete [SDODOWNLOAD(5,0x2000,1,0x11223344)]\n"
+                           "SDO Upload complete [SDOUPLOAD(5,0x2000,1,a.bin)]\n"
+                           "OD Write complete [ODWRITE(5,0x2000,1,value.bin)]\n"
+                           "SDO Upload complete [SDOUPLOAD(5,0x2000,1,b.bin)]\n"
+                           "SDO Download complete [SDODOWNLOAD(5,0x2101,0,domain.bin)]\n"
+                           "SDO Upload complete [SDOUPLOAD(5,0x2101,0,back.bin)]\n");
+    EXPECT_EQ(readFile("a.bin"), "\x11\x22\x33\x44");
+    // File bytes go out in file order; the 4-byte value comes back reversed.
+    EXPECT_EQ(readFile("b.bin"), "\x04\x03\x02\x01");
+    EXPECT_EQ(readFile("back.bin"), pattern(160000, 3));
+}
+
+TEST_F(CommandRunnerNetwork, FailuresAreReportedAndTheNextCommandRuns) {
+    writeFile("big.bin", pattern(160001, 1));
+    std::filesystem::create_directory("outdir");
+    const ProgramRun run =
+        quorcmd({"SDODOWNLOAD(5,0x2001,0,0x1234)", "SDOUPLOAD(9,0x2000,1,x.bin)",
+                 "SDODOWNLOAD(5,0x2000,0,missing.bin)", "SDODOWNLOAD(5,0x2101,0,big.bin)",
+                 "ODWRITE(5,0x2101,0,big.bin)", "SDOUPLOAD(5,0x2101,0,all.bin)",
+                 "SDOUPLOAD(5,0x1008,0,outdir)", "ODREAD(0,0x2000,1,SCREEN)",
+                 "SDOUPLOAD(5,0x2000,1,SCREEN)"});
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(
+        run.out,
+        kOpened +
+            "SDO Download failed: Attempt to write a read only object (0x06010002) "
+            "[SDODOWNLOAD(5,0x2001,0,0x1234)]\n"
+            "SDO Upload failed: No response from node 9 within 300 ms "
+            "[SDOUPLOAD(9,0x2000,1,x.bin)]\n"
+            "SDO Download failed: Unable to open file missing.bin "
+            "[SDODOWNLOAD(5,0x2000,0,missing.bin)]\n"
+            "SDO Download failed: File big.bin is larger than 160000 bytes "
+            "[SDODOWNLOAD(5,0x2101,0,big.bin)]\n"
+            "OD Write failed: File big.bin is larger than 160000 bytes "
+            "[ODWRITE(5,0x2101,0,big.bin)]\n"
+            // The domain kept its 200000 bytes: nothing was sent cut short.
+            "SDO Upload failed: Entry of 200000 bytes does not fit the buffer of 160000 bytes: "
+            "Out of memory (0x05040005) [SDOUPLOAD(5,0x2101,0,all.bin)]\n"
+            "SDO Upload failed: Unable to create file outdir "
+            "[SDOUPLOAD(5,0x1008,0,outdir)]\n"
+            "OD Read failed: Invalid parameter 1 [ODREAD(0,0x2000,1,SCREEN)]\n"
+            "SDO Upload complete [SDOUPLOAD(5,0x2000,1,SCREEN)]\n" +
+            kDumpHeader + "000000 78563412" + std::string(25, ' ') + "xV4." + std::string(12, ' ') +
+            "\n");
+}
+
+TEST_F(CommandRunnerNetwork, QuietWritesEverythingToTheLog) {
+    const ProgramRun run = quorcmd({"QUIET(run.log)", "NMT(0,START)"});
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_EQ(run.out, "");
+    const std::string log = readFile("run.log");
+    const std::string header = "CANopen logfile generated by Quorvane at ";
+    ASSERT_EQ(log.compare(0, header.size(), header), 0) << log;
+    // "02:35PM 06 Dec 2009"
+    const auto line_end = log.find('\n');
+    ASSERT_EQ(line_end, header.size() + 19) << log;
+    EXPECT_EQ(log.substr(header.size() + 5, 2).back(), 'M');
+    EXPECT_EQ(log.substr(line_end + 1), kOpened + "NMT message sent to 00 [NMT(0,START)]\n");
+}
+
+TEST_F(CommandRunnerNetwork, QuietWithoutACreatableLogStopsOnTheConsole) {
+    std::filesystem::create_directory("logdir");
+    const ProgramRun run = quorcmd({"QUIET(logdir)", "NMT(0,START)"});
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.out, kBanner + "Output file creation failed (logdir)\n");
+}
+
+}  // namespace
+}  // namespace quorcmd_test

@@ -1,0 +1,146 @@
+// The shared operation state without the library: result lines are printed
+// exactly once whichever side obtains opstate_mutex, and destination rules.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "command_runner.h"
+
+namespace quorcmd {
+namespace {
+
+// An output sink in memory.
+class MemorySink {
+public:
+    MemorySink() : file_(open_memstream(&data_, &size_)) {}
+    ~MemorySink() {
+        std::fclose(file_);
+        std::free(data_);
+    }
+    std::FILE* file() { return file_; }
+    std::string text() {
+        std::fflush(file_);
+        return std::string(data_, size_);
+    }
+
+private:
+    char* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::FILE* file_;
+};
+
+LibraryResult makeResult(std::int32_t code, const char* text) {
+    LibraryResult r{};
+    r.code = code;
+    std::snprintf(r.text, sizeof r.text, "%s", text);
+    return r;
+}
+
+CommandRecord upload(const char* text) {
+    CommandRecord c;
+    c.operation = Operation::SdoUpload;
+    c.directive_text = text;
+    return c;
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+TEST(CommandRunnerState, CallbackPrintsTheLineWhenItGetsTheMutex) {
+    MemorySink sink;
+    ErrorFlag failed{false};
+    OperationState state(sink.file(), failed);
+    const CommandRecord command = upload("SDOUPLOAD(5,0x2000,1,SCREEN)");
+    ASSERT_TRUE(state.begin(kSdoUploadTransfer, command));
+    std::thread library([&] { state.complete(makeResult(0, "")); });
+    EXPECT_EQ(state.waitForCompletion(), 0);
+    library.join();
+    EXPECT_EQ(sink.text(), "SDO Upload complete [SDOUPLOAD(5,0x2000,1,SCREEN)]\n");
+    EXPECT_FALSE(failed);
+}
+
+TEST(CommandRunnerState, PollPrintsTheLineWhenTheCallbackWaitFails) {
+    MemorySink sink;
+    ErrorFlag failed{false};
+    OperationState state(sink.file(), failed);
+    const CommandRecord command = upload("ODREAD(5,0x2000,1,SCREEN)");
+    ASSERT_TRUE(state.begin(kOdReadTransfer, command));
+    {
+        // The callback gives up after its 500 ms wait while the mutex is held.
+        std::lock_guard hold(state.opstateMutex());
+        std::thread library([&] { state.complete(makeResult(11, "No response")); });
+        library.join();
+        EXPECT_EQ(sink.text(), "");
+    }
+    EXPECT_EQ(state.waitForCompletion(), 11);
+    EXPECT_EQ(sink.text(), "OD Read failed: No response [ODREAD(5,0x2000,1,SCREEN)]\n");
+    EXPECT_TRUE(failed);
+}
+
+TEST(CommandRunnerState, EveryResultIsReportedOnceUnderContention) {
+    MemorySink sink;
+    ErrorFlag failed{false};
+    OperationState state(sink.file(), failed);
+    const CommandRecord command = upload("X");
+    constexpr int kTransfers = 300;
+    for (int i = 0; i < kTransfers; ++i) {
+        ASSERT_TRUE(state.begin(i % 2 ? kSdoDownloadTransfer : kOdWriteTransfer, command));
+        std::thread library([&] { state.complete(makeResult(0, "")); });
+        state.waitForCompletion();
+        library.join();
+    }
+    const std::string text = sink.text();
+    EXPECT_EQ(occurrences(text, "SDO Download complete [X]\n"), kTransfers / 2);
+    EXPECT_EQ(occurrences(text, "OD Write complete [X]\n"), kTransfers / 2);
+    EXPECT_EQ(occurrences(text, "\n"), static_cast<std::size_t>(kTransfers));
+}
+
+TEST(CommandRunnerState, ResultTextReadsOnItsOwn) {
+    EXPECT_EQ(ResultText(makeResult(5, "Attempt to write a read only object (0x06010002)")),
+              "Attempt to write a read only object (0x06010002)");
+    LibraryResult parameter{};
+    parameter.code = 4;
+    parameter.text[0] = 1;
+    EXPECT_EQ(ResultText(parameter), "Invalid parameter 1");
+    EXPECT_EQ(ResultText(makeResult(8, "")), "Error code 8");
+}
+
+TEST(CommandRunnerDestination, ExtensionTxtIsCaseSensitive) {
+    const struct {
+        const char* file;
+        Destination destination;
+    } cases[] = {
+        {"SCREEN", Destination::Screen},        {"value.txt", Destination::TextFile},
+        {"VALUE.TXT", Destination::BinaryFile}, {"value.bin", Destination::BinaryFile},
+        {"a.txt.bin", Destination::BinaryFile}, {"a.bin.txt", Destination::TextFile},
+        {"screen", Destination::BinaryFile},    {"SCREEN.txt", Destination::TextFile},
+        {"out", Destination::BinaryFile},       {"c:\\my files\\out.", Destination::BinaryFile},
+    };
+    for (const auto& c : cases) EXPECT_EQ(DestinationOf(c.file), c.destination) << c.file;
+}
+
+TEST(CommandRunnerDestination, ValuesUpToFourBytesAreReversed) {
+    const std::uint8_t received[] = {1, 2, 3, 4, 5, 6, 7, 8};
+    const struct {
+        std::size_t length;
+        std::vector<std::uint8_t> written;
+    } cases[] = {
+        {0, {}},
+        {1, {1}},
+        {2, {2, 1}},
+        {4, {4, 3, 2, 1}},
+        {5, {1, 2, 3, 4, 5}},
+        {8, {1, 2, 3, 4, 5, 6, 7, 8}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(BinaryFileBytes(received, c.length), c.written) << c.length;
+}
+
+}  // namespace
+}  // namespace quorcmd

@@ -1,0 +1,102 @@
+// Invocation forms, start-up messages and exit codes of the quorcmd program.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "command_runner_fixture.h"
+
+namespace quorcmd_test {
+namespace {
+
+class Startup : public QuorcmdTest {};
+
+TEST_F(Startup, MessagesAndExitCodes) {
+    writeFile("two_lines.cmd", "NMT(5,START)\nNMT(128,START)\n");
+    writeFile("settings.cmd", "HARDWARE(TRELVIKUSB,500)\nQUIET(run.log)\n");
+    writeFile("empty.cmd", "");
+    writeFile("unknown.cmd", "; comment\n");
+    const struct {
+        std::vector<std::string> args;
+        int exit_code;
+        std::string out;
+    } cases[] = {
+        {{}, 0, kBanner},
+        {{"@"}, 1, kBanner + "\nERROR: Invalid command file\n"},
+        {{"@missing"}, 1, kBanner + "\nERROR: Command file not found\n"},
+        {{"@two_lines.cmd", "NMT(5,START)"},
+         1,
+         kBanner + "\nERROR: Unknown directive: @two_lines.cmd\n"},
+        {{"@two_lines.cmd"},
+         1,
+         kBanner + "\nERROR: Invalid parameters for NMT directive: NMT(128,START)\n"},
+        {{"@settings.cmd"}, 0, kBanner},
+        {{"@empty.cmd"}, 0, kBanner},
+        {{"@unknown.cmd"}, 1, kBanner + "\nERROR: Unknown directive: ;\n"},
+        {{"QUIET(run.log)", "HARDWARE(OSTRAUSB,any,500)"}, 0, kBanner},
+        {{"NMT(5)"}, 1, kBanner + "\nERROR: Invalid parameters for NMT directive: NMT(5)\n"},
+        {{"QUIET(a.log)", "NMT"}, 1, kBanner + "\nERROR: NMT Directive missing parameters\n"},
+    };
+    for (const auto& c : cases) {
+        std::string name;
+        for (const auto& a : c.args) name += a + " ";
+        SCOPED_TRACE(name);
+        const ProgramRun run = quorcmd(c.args);
+        EXPECT_EQ(run.exit_code, c.exit_code);
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_EQ(run.err, "");
+    }
+    // Settings alone never create the log file.
+    EXPECT_FALSE(exists("run.log"));
+    EXPECT_FALSE(exists("a.log"));
+}
+
+TEST_F(Startup, OversizedTokenEndsWithExitCodeTwo) {
+    const ProgramRun run = quorcmd({"NMT(5,START)", std::string(8192, 'A')});
+    EXPECT_EQ(run.exit_code, 2);
+    EXPECT_EQ(run.err, "token too large, exceeds YYLMAX\n");
+    EXPECT_EQ(run.out, "");
+    // The longest token allowed is only an unknown directive.
+    const ProgramRun longest = quorcmd({std::string(8191, 'A')});
+    EXPECT_EQ(longest.exit_code, 1);
+    EXPECT_EQ(longest.err, "");
+}
+
+TEST_F(Startup, ArgumentsGoThroughATemporaryFileThatIsDeleted) {
+    std::filesystem::create_directory("tmp");
+    const std::string tmpdir = "TMPDIR=" + (work_dir_ / "tmp").string();
+    const ProgramRun run =
+        quorcmd({"HARDWARE(TRELVIKISA,0x300,5,250)", "QUIET(run.log)"}, {tmpdir});
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_EQ(run.out, kBanner);
+    EXPECT_TRUE(std::filesystem::is_empty("tmp"));
+
+    const ProgramRun no_folder =
+        quorcmd({"NMT(5,START)"}, {"TMPDIR=" + (work_dir_ / "none").string()});
+    EXPECT_EQ(no_folder.exit_code, 1);
+    EXPECT_EQ(no_folder.out, kBanner + "\nERROR: Unable to find the temp folder\n");
+}
+
+TEST_F(Startup, FailedCommandGivesExitCodeOne) {
+    // No gateway answers: the interface stays closed and each command reports
+    // the library's refusal at once.
+    const ProgramRun run =
+        quorcmd({"NMT(5,START)", "SDOUPLOAD(5,0x2000,1,SCREEN)", "ODWRITE(5,0x2000,1,0x12345678)"},
+                {"MORVELLCANOPEN_CHANNEL=socketcand:127.0.0.1:1/can0"});
+    EXPECT_EQ(run.exit_code, 1);
+    const std::string not_open = "the CAN interface is not open";
+    const std::string opening = kBanner + "Hardware initialization failed: ";
+    EXPECT_EQ(run.out.substr(0, opening.size()), opening);
+    EXPECT_NE(run.out.find("\nNMT message send failed: " + not_open + " (05) [NMT(5,START)]\n"),
+              std::string::npos);
+    EXPECT_NE(
+        run.out.find("\nSDO Upload failed: " + not_open + " [SDOUPLOAD(5,0x2000,1,SCREEN)]\n"),
+        std::string::npos);
+    EXPECT_TRUE(
+        run.out.ends_with("\nOD Write failed: " + not_open + " [ODWRITE(5,0x2000,1,0x12345678)]\n"))
+        << run.out;
+}
+
+}  // namespace
+}  // namespace quorcmd_test
