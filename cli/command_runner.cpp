@@ -205,7 +205,8 @@ private:
             written = std::fwrite(dump.data(), 1, dump.size(), file) == dump.size();
         } else {
             const auto bytes = BinaryFileBytes(data, length);
-            written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+            written =
+                bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
         }
         if (!written) fail(operation, "Unable to write file " + command.file, command);
     }

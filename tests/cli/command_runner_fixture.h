@@ -65,6 +65,10 @@ protected:
         run.exit_code = program.wait(std::chrono::seconds(60));
         run.out = program.output();
         run.err = program.errors();
+        // Sanitizer reports of the program land here too.
+        if (stderr_must_stay_empty_) {
+            EXPECT_EQ(run.err, "");
+        }
         return run;
     }
 
@@ -79,6 +83,7 @@ protected:
 
     std::filesystem::path work_dir_;
     std::string channel_;
+    bool stderr_must_stay_empty_ = true;
     std::unique_ptr<testsupport::ChildProcess> bus_, sim_;
 
 private:

@@ -53,6 +53,7 @@ TEST_F(Startup, MessagesAndExitCodes) {
 }
 
 TEST_F(Startup, OversizedTokenEndsWithExitCodeTwo) {
+    stderr_must_stay_empty_ = false;
     const ProgramRun run = quorcmd({"NMT(5,START)", std::string(8192, 'A')});
     EXPECT_EQ(run.exit_code, 2);
     EXPECT_EQ(run.err, "token too large, exceeds YYLMAX\n");
