@@ -183,8 +183,13 @@ struct Session::Impl {
                 transfer.reset();
             }
         }
-        for (const auto& f : frames) pending.push_back(f);
-        if (!frames.empty()) sendPending();
+        if (!frames.empty()) {
+            // Frames other threads queued before the engine produced these go
+            // first: an NMT command sent before an SDO request precedes it.
+            takeQueued();
+            for (const auto& f : frames) pending.push_back(f);
+            sendPending();
+        }
         if (progress && progress_cb) progress_cb(*progress);
         if (done) {
             if (finished.length) *finished.length = done->length;
@@ -197,14 +202,16 @@ struct Session::Impl {
 
     // Sends what the engine produced and what other threads queued, in order,
     // as far as the transport takes it; then reports confirmations.
-    void sendPending() {
-        {
-            std::lock_guard lock(queue_mutex);
-            while (!queue.empty()) {
-                pending.push_back(queue.front());
-                queue.pop_front();
-            }
+    void takeQueued() {
+        std::lock_guard lock(queue_mutex);
+        while (!queue.empty()) {
+            pending.push_back(queue.front());
+            queue.pop_front();
         }
+    }
+
+    void sendPending() {
+        takeQueued();
         if (broken_flag.load()) {
             pending.clear();
             return;

@@ -142,6 +142,31 @@ TEST_F(SessionTest, TransmitIsConfirmedOnTheIoThread) {
     EXPECT_NE(rec.callback_threads[0], std::this_thread::get_id());
 }
 
+TEST_F(SessionTest, FramesLeaveInTheOrderOfTheCalls) {
+    open();
+    std::uint8_t buffer[8];
+    for (int round = 0; round < 50; ++round) {
+        std::uint32_t length = sizeof buffer;
+        const int before = completions();
+        ASSERT_EQ(session->transmit(makeFrame(0x000, {0x02, kNode})).code, 0);
+        ASSERT_EQ(
+            session->startUpload(kNode, 0x2000, 0, buffer, &length, nullptr, onCompletion).code, 0);
+        ASSERT_TRUE(waitUntil([&] { return completions() == before + 1; }));
+    }
+    // Each transfer's first request (initiate upload, or block upload) follows its NMT command.
+    const auto sent = fake->sent();
+    int requests = 0;
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+        const bool initiate =
+            sent[i].id == 0x600 + kNode && (sent[i].data[0] == 0x40 || sent[i].data[0] == 0xA4);
+        if (!initiate) continue;
+        ++requests;
+        ASSERT_TRUE(i > 0 && sent[i - 1].id == 0x000)
+            << "request " << i << " overtook the NMT command";
+    }
+    EXPECT_EQ(requests, 50);
+}
+
 TEST_F(SessionTest, ReceivedFramesKeepTheirStatus) {
     open();
     fake->inject(makeFrame(0x705, {0x05}), 1);
