@@ -28,24 +28,17 @@ protected:
 };
 
 TEST_F(CommandRunnerNetwork, NmtToOneNodeAndToAllNodes) {
-    // A stopped node serves no SDO; a start to all nodes brings it back.
-    // Separate runs: each ends only after its frames went out.
+    // A stopped node serves no SDO; a start to all nodes brings it back. One
+    // run: each command's frame reaches the bus before the next request.
     const std::string upload = "SDOUPLOAD(5,0x2000,1,SCREEN)";
-    const ProgramRun stop = quorcmd({"NMT(5,STOP)"});
-    EXPECT_EQ(stop.exit_code, 0);
-    EXPECT_EQ(stop.out, kOpened + "NMT message sent to 05 [NMT(5,STOP)]\n");
-    const ProgramRun stopped = quorcmd({upload});
-    EXPECT_EQ(stopped.exit_code, 1);
-    EXPECT_EQ(stopped.out, kOpened + "SDO Upload failed: No response from node 5 within 300 ms [" +
-                               upload + "]\n" + kDumpHeader);
-    const ProgramRun start = quorcmd({"NMT(0,START)"});
-    EXPECT_EQ(start.exit_code, 0);
-    EXPECT_EQ(start.out, kOpened + "NMT message sent to 00 [NMT(0,START)]\n");
-    const ProgramRun started = quorcmd({upload});
-    EXPECT_EQ(started.exit_code, 0);
-    EXPECT_EQ(started.out, kOpened + "SDO Upload complete [" + upload + "]\n" + kDumpHeader +
-                               "000000 78563412" + std::string(25, ' ') + "xV4." +
-                               std::string(12, ' ') + "\n");
+    const ProgramRun run = quorcmd({"NMT(5,STOP)", upload, "NMT(0,START)", upload});
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.out, kOpened + "NMT message sent to 05 [NMT(5,STOP)]\n" +
+                           "SDO Upload failed: No response from node 5 within 300 ms [" + upload +
+                           "]\n" + kDumpHeader + "NMT message sent to 00 [NMT(0,START)]\n" +
+                           "SDO Upload complete [" + upload + "]\n" + kDumpHeader +
+                           "000000 78563412" + std::string(25, ' ') + "xV4." +
+                           std::string(12, ' ') + "\n");
 }
 
 TEST_F(CommandRunnerNetwork, NmtWordsReachTheNode) {
