@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, and runs the main job on the simulated
 # network: quorsim plays nodes 5 and 6 on the virtual bus (quorbus starts on
-# its own), and the library demonstration reads, writes and commands them.
+# its own); the library demonstration reads, writes and commands them, then a
+# scripted quorcmd session does the same from the console.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -18,3 +19,6 @@ while IFS= read -r -t 20 line <&"${SIM[0]}"; do
   case "$line" in *"quorsim ready"*) break ;; esac
 done
 "$BIN/morvell_demo" 5 6
+echo
+"$BIN/quorcmd" "NMT(0,PREOPERATIONAL)" "SDOUPLOAD(5,0x1008,0,SCREEN)" \
+  "SDODOWNLOAD(6,0x2000,1,0x11223344)" "ODREAD(6,0x2000,1,SCREEN)" "ODREAD(6,0x1018,4,SCREEN)"
