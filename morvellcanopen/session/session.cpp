@@ -200,16 +200,19 @@ struct Session::Impl {
         }
     }
 
-    // Sends what the engine produced and what other threads queued, in order,
-    // as far as the transport takes it; then reports confirmations.
+    // Moves queued frames behind the pending ones, but never more than the
+    // queue limit: while the transport refuses frames, the queue fills and
+    // CAN_Transmit is refused instead of memory growing without bound.
     void takeQueued() {
         std::lock_guard lock(queue_mutex);
-        while (!queue.empty()) {
+        while (!queue.empty() && pending.size() < config.transmit_queue_limit) {
             pending.push_back(queue.front());
             queue.pop_front();
         }
     }
 
+    // Sends what the engine produced and what other threads queued, in order,
+    // as far as the transport takes it; then reports confirmations.
     void sendPending() {
         takeQueued();
         if (broken_flag.load()) {
@@ -221,6 +224,7 @@ struct Session::Impl {
             const auto r = transport->send(pending.front());
             if (r == transport::SendResult::Ok) {
                 pending.pop_front();
+                if (pending.empty()) takeQueued();
             } else if (r == transport::SendResult::WouldBlock) {
                 if (!transport->hasPendingOutput()) retry_at = Clock::now() + kSendRetry;
                 break;
