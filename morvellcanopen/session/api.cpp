@@ -66,12 +66,6 @@ void setResult(LibraryResult* r, const CallResult& c) {
         setResult(r, c.code, c.text);
 }
 
-bool validBitRate(std::int32_t kbps) {
-    for (int rate : {1000, 800, 500, 250, 125, 50, 20, 10})
-        if (kbps == rate) return true;
-    return false;
-}
-
 const char* notOpenText() {
     return "the CAN interface is not open";
 }
@@ -86,7 +80,7 @@ MORVELL_API void Hardware_Initialize(int32_t interfaceCode, const void* params,
     // Every record starts with the bit rate; the USB module adds a device number.
     std::int32_t kbps;
     std::memcpy(&kbps, params, sizeof kbps);
-    if (!validBitRate(kbps)) return setParameterError(result, 2);
+    if (!morvell::transport::isSupportedBitrate(kbps)) return setParameterError(result, 2);
     std::uint8_t device = 255;
     if (interfaceCode == HW_USB_MODULE)
         device = static_cast<const HwUsbModuleParams*>(params)->deviceNumber;

@@ -55,6 +55,10 @@ struct OpenResult {
     std::string error;                        // on failure: cause and fix, for LibraryResult code 7
 };
 
+// The bit rates an adapter is opened at: 1000, 800, 500, 250, 125, 50, 20
+// and 10 kbit/s.
+bool isSupportedBitrate(int bitrate_kbps);
+
 // Opens a channel at a bit rate in kbit/s. For the virtual bus, starts
 // quorbus when none is listening.
 OpenResult openChannel(const Channel& channel, int bitrate_kbps);

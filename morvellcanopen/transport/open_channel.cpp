@@ -14,11 +14,6 @@ namespace {
 constexpr std::array<int, 8> kBitratesKbps = {1000, 800, 500, 250, 125, 50, 20, 10};
 constexpr std::chrono::milliseconds kSocketcandConnectLimit{2000};
 
-bool isSupportedBitrate(int bitrate_kbps) {
-    return std::find(kBitratesKbps.begin(), kBitratesKbps.end(), bitrate_kbps) !=
-           kBitratesKbps.end();
-}
-
 OpenResult failed(std::string text) {
     OpenResult result;
     result.error = std::move(text);
@@ -49,6 +44,11 @@ OpenResult openSocketcand(const Channel& channel) {
 }
 
 }  // namespace
+
+bool isSupportedBitrate(int bitrate_kbps) {
+    return std::find(kBitratesKbps.begin(), kBitratesKbps.end(), bitrate_kbps) !=
+           kBitratesKbps.end();
+}
 
 OpenResult openChannel(const Channel& channel, int bitrate_kbps) {
     if (!isSupportedBitrate(bitrate_kbps))
