@@ -2,6 +2,7 @@
 
 #include "device_constants.h"
 #include "number_text.h"
+#include "transport/channel.h"
 
 namespace quorsim {
 namespace {
@@ -44,7 +45,9 @@ OptionsResult parseProgramOptions(const std::vector<std::string>& args,
             o.channel = value;
         } else if (a == "--bitrate") {
             const auto v = parseUnsigned(value, kMaxBitrateKbps);
-            if (!v || *v == 0) return fail("--bitrate '" + value + "': expected 1-1000 kbit/s");
+            if (!v || !morvell::transport::isSupportedBitrate(static_cast<int>(*v)))
+                return fail("--bitrate '" + value +
+                            "': expected 1000, 800, 500, 250, 125, 50, 20 or 10 kbit/s");
             o.bitrate_kbps = static_cast<int>(*v);
         } else if (a == "--node") {
             const auto colon = value.find(':');

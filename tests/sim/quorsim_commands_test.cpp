@@ -229,6 +229,7 @@ TEST(QuorsimProgramOptions, ParsesTheCommandLine) {
         {{"--node", "0"}, "--node '0'"},
         {{"--node", "5:"}, "EDS file name is empty"},
         {{"--bitrate", "0"}, "--bitrate '0'"},
+        {{"--bitrate", "100"}, "expected 1000, 800, 500, 250, 125, 50, 20 or 10"},
         {{"--heartbeat", "70000"}, "--heartbeat '70000'"},
         {{"--channel"}, "option --channel needs a value"},
         {{"--frobnicate"}, "unknown option '--frobnicate'"},
