@@ -120,6 +120,19 @@ protected:
 
     int completions() { return rec.completion_count.load(); }
 
+    // An upload the server never answers: it runs until something ends it.
+    void startUnansweredUpload() {
+        server->setFault(morvell::sdo::ServerFault::NoAnswer);
+        silent_length = sizeof silent_buffer;
+        ASSERT_EQ(session
+                      ->startUpload(kNode, 0x2000, 0, silent_buffer, &silent_length, nullptr,
+                                    onCompletion)
+                      .code,
+                  0);
+    }
+    std::uint8_t silent_buffer[8] = {};
+    std::uint32_t silent_length = 0;
+
     Record rec;
     Callbacks callbacks;
     Objects objects;
@@ -229,11 +242,7 @@ TEST_F(SessionTest, CompletionCallbackMayStartTheNextTransfer) {
 
 TEST_F(SessionTest, SecondTransferIsRefusedWithoutCompletion) {
     open();
-    server->setFault(morvell::sdo::ServerFault::NoAnswer);
-    std::uint8_t buffer[8];
-    std::uint32_t length = sizeof buffer;
-    ASSERT_EQ(session->startUpload(kNode, 0x2000, 0, buffer, &length, nullptr, onCompletion).code,
-              0);
+    ASSERT_NO_FATAL_FAILURE(startUnansweredUpload());
     const std::uint8_t data[2] = {1, 2};
     auto refused = session->startDownload(kNode, 0x2000, 0, data, 2, nullptr, onCompletion);
     EXPECT_EQ(refused.code, 8);
@@ -245,11 +254,7 @@ TEST_F(SessionTest, SecondTransferIsRefusedWithoutCompletion) {
 
 TEST_F(SessionTest, CancelSendsAnAbortAndCompletesWithCodeOne) {
     open();
-    server->setFault(morvell::sdo::ServerFault::NoAnswer);
-    std::uint8_t buffer[8];
-    std::uint32_t length = sizeof buffer;
-    ASSERT_EQ(session->startUpload(kNode, 0x2000, 0, buffer, &length, nullptr, onCompletion).code,
-              0);
+    ASSERT_NO_FATAL_FAILURE(startUnansweredUpload());
     session->cancel();
     ASSERT_TRUE(waitUntil([&] { return completions() == 1; }));
     EXPECT_EQ(rec.completions[0], 1);
@@ -264,22 +269,14 @@ TEST_F(SessionTest, SilentServerTimesOut) {
     SessionConfig config;
     config.sdo.response_timeout = std::chrono::milliseconds(30);
     open(config);
-    server->setFault(morvell::sdo::ServerFault::NoAnswer);
-    std::uint8_t buffer[8];
-    std::uint32_t length = sizeof buffer;
-    ASSERT_EQ(session->startUpload(kNode, 0x2000, 0, buffer, &length, nullptr, onCompletion).code,
-              0);
+    ASSERT_NO_FATAL_FAILURE(startUnansweredUpload());
     ASSERT_TRUE(waitUntil([&] { return completions() == 1; }));
     EXPECT_EQ(rec.completions[0], 11);
 }
 
 TEST_F(SessionTest, ClosingMidTransferCompletesItOnce) {
     open();
-    server->setFault(morvell::sdo::ServerFault::NoAnswer);
-    std::uint8_t buffer[8];
-    std::uint32_t length = sizeof buffer;
-    ASSERT_EQ(session->startUpload(kNode, 0x2000, 0, buffer, &length, nullptr, onCompletion).code,
-              0);
+    ASSERT_NO_FATAL_FAILURE(startUnansweredUpload());
     session.reset();
     EXPECT_EQ(completions(), 1);
     EXPECT_EQ(rec.completions[0], 1);
@@ -298,11 +295,7 @@ TEST_F(SessionTest, ClosingFromACallbackDoesNotDeadlock) {
 
 TEST_F(SessionTest, BrokenTransportFailsTheTransferAndLaterCalls) {
     open();
-    server->setFault(morvell::sdo::ServerFault::NoAnswer);
-    std::uint8_t buffer[8];
-    std::uint32_t length = sizeof buffer;
-    ASSERT_EQ(session->startUpload(kNode, 0x2000, 0, buffer, &length, nullptr, onCompletion).code,
-              0);
+    ASSERT_NO_FATAL_FAILURE(startUnansweredUpload());
     fake->breakConnection();
     ASSERT_TRUE(waitUntil([&] { return completions() == 1; }));
     EXPECT_EQ(rec.completions[0], 8);
