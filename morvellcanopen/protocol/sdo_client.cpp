@@ -1,9 +1,8 @@
 #include "sdo_client.h"
 
-#include <string>
-
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <utility>
 
 #include "can_frame.h"
@@ -132,9 +131,9 @@ void Client::onTimer(TimePoint now) {
         return;
     }
     sendAbort(code(Abort::Timeout));
-    state_ = complete(kTimedOut, "No response from node " + std::to_string(transfer_.node) +
-                                     " within " + std::to_string(config_.response_timeout.count()) +
-                                     " ms");
+    state_ =
+        complete(kTimedOut, "No response from node " + std::to_string(transfer_.node) + " within " +
+                                std::to_string(config_.response_timeout.count()) + " ms");
 }
 
 void Client::cancel(TimePoint now) {
@@ -172,11 +171,20 @@ bool Client::isStaleAnswer(const CanFrame& f) const {
     if (transfer_.node != quiet_node_ || now_ >= quiet_until_) return false;
     std::uint8_t expected = 0;
     switch (state_) {
-        case State::UploadInitiate: expected = kScsInitiateUpload; break;
-        case State::BlockUploadInitiate: expected = kScsBlockUpload; break;
-        case State::DownloadInitiate: expected = kScsInitiateDownload; break;
-        case State::BlockDownloadInitiate: expected = kScsBlockDownload; break;
-        default: return false;
+        case State::UploadInitiate:
+            expected = kScsInitiateUpload;
+            break;
+        case State::BlockUploadInitiate:
+            expected = kScsBlockUpload;
+            break;
+        case State::DownloadInitiate:
+            expected = kScsInitiateDownload;
+            break;
+        case State::BlockDownloadInitiate:
+            expected = kScsBlockDownload;
+            break;
+        default:
+            return false;
     }
     if (f.length < kFrameLength) return false;
     const std::uint8_t scs = specifier(f.data[kCommandByte]);
@@ -266,6 +274,16 @@ Client::State Client::onUploadInitiateResponse(const CanFrame& f) {
     return sendUploadSegmentRequest();
 }
 
+// A segment response must carry the expected specifier and this segment's
+// toggle bit; otherwise the transfer is aborted.
+std::optional<Client::State> Client::checkSegmentResponse(std::uint8_t command,
+                                                          std::uint8_t expected_scs) {
+    if (specifier(command) != expected_scs) return abortTransfer(code(Abort::CommandSpecifier));
+    if (((command & kToggle) != 0) != transfer_.toggle)
+        return abortTransfer(code(Abort::ToggleBit));
+    return std::nullopt;
+}
+
 // Request 011t 0000 | reserved.
 Client::State Client::sendUploadSegmentRequest() {
     Bytes b{};
@@ -277,10 +295,7 @@ Client::State Client::sendUploadSegmentRequest() {
 // Response 000t nnnc | 7 - n data bytes.
 Client::State Client::onUploadSegment(const CanFrame& f) {
     const std::uint8_t command = f.data[kCommandByte];
-    if (specifier(command) != kScsUploadSegment)
-        return abortTransfer(code(Abort::CommandSpecifier));
-    if (((command & kToggle) != 0) != transfer_.toggle)
-        return abortTransfer(code(Abort::ToggleBit));
+    if (auto fault = checkSegmentResponse(command, kScsUploadSegment)) return *fault;
     const unsigned unused = (command & kSegmentUnusedMask) >> kSegmentUnusedShift;
     if (auto fault = store({&f.data[kSegmentDataByte], kSegmentDataBytes - unused})) return *fault;
     updateProgress();
@@ -433,10 +448,7 @@ Client::State Client::sendDownloadSegment() {
 // Response 001t 0000 | reserved.
 Client::State Client::onDownloadSegmentResponse(const CanFrame& f) {
     const std::uint8_t command = f.data[kCommandByte];
-    if (specifier(command) != kScsDownloadSegment)
-        return abortTransfer(code(Abort::CommandSpecifier));
-    if (((command & kToggle) != 0) != transfer_.toggle)
-        return abortTransfer(code(Abort::ToggleBit));
+    if (auto fault = checkSegmentResponse(command, kScsDownloadSegment)) return *fault;
     transfer_.transferred += transfer_.segment_bytes;
     updateProgress();
     if (transfer_.transferred == *transfer_.size) return complete(kSuccess, {});

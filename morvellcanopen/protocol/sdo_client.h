@@ -138,6 +138,7 @@ private:
 
     State onUploadInitiateResponse(const CanFrame& f);
     State onUploadSegment(const CanFrame& f);
+    std::optional<State> checkSegmentResponse(std::uint8_t command, std::uint8_t expected_scs);
     State onBlockUploadInitiateResponse(const CanFrame& f);
     State onBlockUploadSegment(const CanFrame& f);
     State acknowledgeBlock();
