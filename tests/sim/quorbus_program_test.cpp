@@ -10,17 +10,10 @@
 namespace {
 
 using quorbustest::HubClient;
+using quorbustest::kListening;
+using quorbustest::portOf;
 using testsupport::ChildProcess;
 using testsupport::programPath;
-
-constexpr char kListening[] = "quorbus listening on 127.0.0.1:";
-
-// The port from the listening line, or 0.
-std::uint16_t portOf(const std::string& line) {
-    const auto at = line.find(kListening);
-    if (at == std::string::npos) return 0;
-    return static_cast<std::uint16_t>(std::stoi(line.substr(at + sizeof kListening - 1)));
-}
 
 TEST(QuorbusProgram, AnnouncesItsPortAndStopsCleanlyOnSigterm) {
     ChildProcess hub(programPath("quorbus"), {"--port", "0"});

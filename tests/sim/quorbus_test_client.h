@@ -15,7 +15,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "protocol/can_frame.h"
 #include "transport/socketcand_framing.h"
 
 namespace quorbustest {
@@ -88,6 +90,22 @@ public:
         return true;
     }
 
+    // Skips messages until a frame with this id (and first data byte) arrives;
+    // returns it as "ID#DATA", or empty when none came within the limit.
+    std::string waitForFrame(std::uint32_t id, std::optional<std::uint8_t> first = std::nullopt,
+                             std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (auto message = next(std::chrono::duration_cast<std::chrono::milliseconds>(
+                   end - std::chrono::steady_clock::now()))) {
+            const auto timed =
+                morvell::socketcand::parseFrame(morvell::socketcand::splitWords(*message));
+            if (!timed || timed->frame.id != id) continue;
+            if (first && (timed->frame.length == 0 || timed->frame.data[0] != *first)) continue;
+            return morvell::toString(timed->frame);
+        }
+        return {};
+    }
+
     void closeSocket() {
         if (fd_ >= 0) close(fd_);
         fd_ = -1;
@@ -104,6 +122,23 @@ inline std::vector<std::string> wordsOf(const std::optional<std::string>& messag
     if (!message) return out;
     for (auto w : morvell::socketcand::splitWords(*message)) out.emplace_back(w);
     return out;
+}
+
+// A frame message as "ID#DATA" (8 id digits when extended), or "" for anything else.
+inline std::string frameText(const std::optional<std::string>& message) {
+    const auto timed =
+        message ? morvell::socketcand::parseFrame(morvell::socketcand::splitWords(*message))
+                : std::nullopt;
+    return timed ? morvell::toString(timed->frame) : std::string();
+}
+
+constexpr char kListening[] = "quorbus listening on 127.0.0.1:";
+
+// The port in quorbus's listening line, or 0.
+inline std::uint16_t portOf(const std::string& line) {
+    const auto at = line.find(kListening);
+    if (at == std::string::npos) return 0;
+    return static_cast<std::uint16_t>(std::stoi(line.substr(at + sizeof kListening - 1)));
 }
 
 }  // namespace quorbustest
