@@ -1,7 +1,6 @@
 // Reading command texts: error messages, the occurrence rule and the token
-// rules (longest match, blanks, lines, ignorable bytes, token size).
-#include "command_reader.h"
-
+// rules (longest match, blanks, lines, ignorable bytes, token size), checked
+// through ParseCommands: each token kind gives its own message.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -15,6 +14,10 @@ struct ErrorCase {
     std::string text;
     std::string message;
 };
+
+void PrintTo(const ErrorCase& c, std::ostream* os) {
+    *os << testing::PrintToString(c.text.substr(0, 80));
+}
 
 std::string Invalid(const std::string& directive, const std::string& token) {
     return "ERROR: Invalid parameters for " + directive + " directive: " + token + "\n";
@@ -32,11 +35,15 @@ std::string MoreThanOnce(const std::string& directive) {
     return "ERROR: More than one occurrence of directive " + directive + " found\n";
 }
 
+const std::string kTokenTooLarge = "token too large, exceeds YYLMAX\n";
+
 class ReadingErrors : public testing::TestWithParam<ErrorCase> {};
 
 TEST_P(ReadingErrors, StopWithTheFirstMessageAndQueueNothing) {
     const ReadResult result = ParseCommands(GetParam().text);
-    EXPECT_EQ(result.status, ReadResult::Status::Error);
+    EXPECT_EQ(result.status, GetParam().message == kTokenTooLarge
+                                 ? ReadResult::Status::TokenTooLarge
+                                 : ReadResult::Status::Error);
     EXPECT_EQ(result.error_message, GetParam().message);
     EXPECT_TRUE(result.commands.empty());
 }
@@ -98,8 +105,12 @@ INSTANTIATE_TEST_SUITE_P(
         // Blanks end the printable run, so the parenthesised reading is longer.
         ErrorCase{"NMT(5, x)", Invalid("NMT", "NMT(5, x)")},
         // The directive wins over "NMT(1,", then "x" is a token of its own.
-        ErrorCase{"NMT(1, START)x", Unknown("x")}, ErrorCase{"NMT (5,START", Missing("NMT")},
-        ErrorCase{"NMT\n(5,START)", Missing("NMT")},
+        ErrorCase{"NMT(1, START)x", Unknown("x")},
+        ErrorCase{"  nmt ( 5 , start )\n\tSdoUpload(5,0x1000,0,\tmy\tfile.bin )x", Unknown("x")},
+        ErrorCase{"NMT (5,START", Missing("NMT")},
+        // Longest match: a run of printable characters, or the first parentheses.
+        ErrorCase{"\n\x01 quiet(x)(y)", Unknown("quiet(x)(y)")},
+        ErrorCase{"QUIET(x) (y)", Unknown("(y)")}, ErrorCase{"NMT\n(5,START)", Missing("NMT")},
         // A parenthesised text may span lines but then never has the form.
         ErrorCase{"NMT(5,\nSTART)", Invalid("NMT", "NMT(5,\nSTART)")},
         ErrorCase{"NMT(5,START\nNMT(6,STOP)", Invalid("NMT", "NMT(5,START\nNMT(6,STOP)")},
@@ -118,14 +129,8 @@ INSTANTIATE_TEST_SUITE_P(
     LaterLineHasTheError, ReadingErrors,
     testing::Values(ErrorCase{"NMT(5,START)\nNMT(6,GO)\nNMT(7,STOP)", Invalid("NMT", "NMT(6,GO)")},
                     ErrorCase{"HARDWARE(TRELVIKUSB,500)\nSDOUPLOAD(5,0x1000,0,screen)\nbad",
-                              Unknown("bad")}));
-
-TEST(ReadingErrors, LaterLineErrorKeepsOnlyTheFirstMessage) {
-    const ReadResult result = ParseCommands("NMT(5,START)\nfoo\nbar\nNMT");
-    EXPECT_EQ(result.status, ReadResult::Status::Error);
-    EXPECT_EQ(result.error_message, Unknown("foo"));
-    EXPECT_TRUE(result.commands.empty());
-}
+                              Unknown("bad")},
+                    ErrorCase{"NMT(5,START)\nfoo\nbar\nNMT", Unknown("foo")}));
 
 struct TokenCountCase {
     std::string text;
@@ -150,20 +155,11 @@ INSTANTIATE_TEST_SUITE_P(
                     TokenCountCase{"NMT(1,START)\x80NMT(2,STOP)\x01NMT(3,STOP)\x7F", 3},
                     TokenCountCase{"\n\n\nNMT(1,START)\n\n\n", 1},
                     TokenCountCase{"nmt ( 5 , start )", 1},
-                    TokenCountCase{"NMT\t\r (\t5\r,START )", 1}));
-
-TEST(CommandText, IsTheDirectiveExactlyAsRead) {
-    const ReadResult result =
-        ParseCommands("  nmt ( 5 , start )\n\tSdoUpload(5,0x1000,0,\tmy\tfile.bin )x");
-    ASSERT_EQ(result.status, ReadResult::Status::Error);
-    // The tab ends the printable run, so the directive is the longer match.
-    EXPECT_EQ(result.error_message, Unknown("x"));
-
-    const ReadResult ok = ParseCommands("  nmt ( 5 , start )\n\tSdoUpload(5,0x1000,0,\tmy file )");
-    ASSERT_EQ(ok.commands.size(), 2u);
-    EXPECT_EQ(ok.commands[0].directive_text, "nmt ( 5 , start )");
-    EXPECT_EQ(ok.commands[1].directive_text, "SdoUpload(5,0x1000,0,\tmy file )");
-}
+                    TokenCountCase{"NMT\t\r (\t5\r,START )", 1},
+                    // Ignorable bytes are not part of a token, however many.
+                    TokenCountCase{std::string(3 * kMaxTokenLength, ' ') + "NMT(1,START)" +
+                                       std::string(3 * kMaxTokenLength, '\x80'),
+                                   1}));
 
 // ---- Token size ------------------------------------------------------------
 
@@ -173,14 +169,14 @@ std::string DownloadOfLength(std::size_t length) {
     return head + std::string(length - head.size() - 1, 'A') + ")";
 }
 
-TEST(TokenSize, LimitIs8191Characters) {
-    const ReadResult run = ParseCommands(std::string(kMaxTokenLength, 'a'));
-    EXPECT_EQ(run.status, ReadResult::Status::Error);
-    EXPECT_EQ(run.error_message, Unknown(std::string(kMaxTokenLength, 'a')));
-
-    EXPECT_EQ(ParseCommands(std::string(kMaxTokenLength + 1, 'a')).status,
-              ReadResult::Status::TokenTooLarge);
-}
+INSTANTIATE_TEST_SUITE_P(
+    TokenSize, ReadingErrors,
+    testing::Values(
+        ErrorCase{std::string(kMaxTokenLength, 'a'), Unknown(std::string(kMaxTokenLength, 'a'))},
+        ErrorCase{std::string(kMaxTokenLength + 1, 'a'), kTokenTooLarge},
+        ErrorCase{"NMT(1,START)\n" + DownloadOfLength(kMaxTokenLength + 1), kTokenTooLarge},
+        // A parenthesised text over many lines counts as one token.
+        ErrorCase{"NMT(" + std::string(kMaxTokenLength, '\n') + ")", kTokenTooLarge}));
 
 TEST(TokenSize, ADirectiveOf8191CharactersIsRead) {
     // 8191 - 19 = 8172 digits: even, so the text is hex data.
@@ -190,61 +186,6 @@ TEST(TokenSize, ADirectiveOf8191CharactersIsRead) {
     ASSERT_EQ(result.commands.size(), 2u);
     EXPECT_EQ(result.commands[1].directive_text, text);
     EXPECT_EQ(result.commands[1].data.size(), (kMaxTokenLength - 19) / 2);
-}
-
-TEST(TokenSize, LargerDirectivesStopReading) {
-    const ReadResult result =
-        ParseCommands("NMT(1,START)\n" + DownloadOfLength(kMaxTokenLength + 1));
-    EXPECT_EQ(result.status, ReadResult::Status::TokenTooLarge);
-    EXPECT_TRUE(result.commands.empty());
-
-    // A parenthesised text over many lines counts as one token.
-    const std::string lines = "NMT(" + std::string(kMaxTokenLength, '\n') + ")";
-    EXPECT_EQ(ParseCommands(lines).status, ReadResult::Status::TokenTooLarge);
-}
-
-TEST(TokenSize, IgnorableBytesAreNotPartOfAToken) {
-    const std::string text = std::string(3 * kMaxTokenLength, ' ') + "NMT(1,START)" +
-                             std::string(3 * kMaxTokenLength, '\x80');
-    const ReadResult result = ParseCommands(text);
-    EXPECT_EQ(result.status, ReadResult::Status::Ok);
-    EXPECT_EQ(result.commands.size(), 1u);
-}
-
-// ---- Scanner ---------------------------------------------------------------
-
-struct ScanCase {
-    std::string text;
-    Token::Kind kind;
-    std::string token;
-};
-
-class Scanner : public testing::TestWithParam<ScanCase> {};
-
-TEST_P(Scanner, TakesTheLongestMatchEarlierRuleOnATie) {
-    std::size_t pos = 0;
-    const Token token = NextToken(GetParam().text, pos);
-    EXPECT_EQ(token.kind, GetParam().kind);
-    EXPECT_EQ(token.text, GetParam().token);
-    EXPECT_EQ(pos, GetParam().text.find(GetParam().token) + GetParam().token.size());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    TokenRules, Scanner,
-    testing::Values(ScanCase{"NMT(5,START)", Token::Kind::Parenthesised, "NMT(5,START)"},
-                    ScanCase{"NMT(5)", Token::Kind::Parenthesised, "NMT(5)"},
-                    ScanCase{"  NMT  ", Token::Kind::KeywordAlone, "NMT"},
-                    ScanCase{"NMT(5,START)x", Token::Kind::Other, "NMT(5,START)x"},
-                    ScanCase{"odread (a\nb) c", Token::Kind::Parenthesised, "odread (a\nb)"},
-                    ScanCase{"\n\x01 quiet(x)(y)", Token::Kind::Other, "quiet(x)(y)"},
-                    ScanCase{"QUIET(x) (y)", Token::Kind::Parenthesised, "QUIET(x)"}));
-
-TEST(Scanner, EndsAfterIgnorableBytes) {
-    const std::string text = "NMT(1,START) \n\x80";
-    std::size_t pos = 0;
-    EXPECT_EQ(NextToken(text, pos).kind, Token::Kind::Parenthesised);
-    EXPECT_EQ(NextToken(text, pos).kind, Token::Kind::End);
-    EXPECT_EQ(pos, text.size());
 }
 
 }  // namespace

@@ -37,6 +37,7 @@ TEST(OpenChannel, FailuresNameTheFixPerKind) {
     struct Row {
         Channel channel;
         std::string text;
+        bool whole = false;  // the text is the whole error, not its start
     } rows[] = {
         {channelOf(Channel::Kind::SocketCan, "nosuchcan7"),
          socketcan ? "CAN interface 'nosuchcan7' does not exist"
@@ -44,7 +45,8 @@ TEST(OpenChannel, FailuresNameTheFixPerKind) {
         {channelOf(Channel::Kind::Socketcand, "can1", "127.0.0.1",
                    static_cast<std::uint16_t>(closed_port)),
          "no socketcand gateway at 127.0.0.1:" + std::to_string(closed_port) +
-             ": start socketcand -i can1, or check the address"},
+             ": start socketcand -i can1, or check the address",
+         true},
         {channelOf(Channel::Kind::Socketcand, "can0", "no-such-host.invalid"),
          "cannot resolve host 'no-such-host.invalid'"},
     };
@@ -52,7 +54,7 @@ TEST(OpenChannel, FailuresNameTheFixPerKind) {
         SCOPED_TRACE(row.text);
         OpenResult r = openChannel(row.channel, 250);
         EXPECT_FALSE(r.transport);
-        EXPECT_EQ(r.error.rfind(row.text, 0), 0u) << r.error;
+        EXPECT_EQ(row.whole ? r.error : r.error.substr(0, row.text.size()), row.text);
         EXPECT_LT(r.error.size(), 280u);
     }
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,137 +38,96 @@ std::string readBack(const std::string& text) {
     return m ? *m : std::string("<none>");
 }
 
-// ---- client messages: the header's examples first
-
-struct SendRow {
-    std::string text;  // what formatSend / formatSendErr writes
-    CanFrame frame;
-};
-
-void PrintTo(const SendRow& row, std::ostream* os) {
-    *os << row.text;
-}
-
-class SendFormat : public ::testing::TestWithParam<SendRow> {};
-
-TEST_P(SendFormat, FormatsAndParsesBack) {
-    const SendRow& row = GetParam();
-    const bool error_frame = row.text.rfind("< senderr", 0) == 0;
-    EXPECT_EQ(error_frame ? sc::formatSendErr(row.frame) : sc::formatSend(row.frame), row.text);
-    const std::string message = readBack(row.text);
+// The parser for the message's command word; client messages have no time.
+std::optional<sc::TimedFrame> parseByWord(const std::string& message) {
     const auto words = sc::splitWords(message);
-    const auto parsed = error_frame                    ? sc::parseSendErr(words)
-                        : morvell::isRemote(row.frame) ? sc::parseSendRtr(words)
-                                                       : sc::parseSend(words);
-    ASSERT_TRUE(parsed) << message;
-    EXPECT_TRUE(sameFrame(*parsed, row.frame))
-        << toString(*parsed) << " vs " << toString(row.frame);
+    const auto untimed = [](std::optional<CanFrame> frame) {
+        return frame ? std::optional(sc::TimedFrame{*frame, 0, 0}) : std::nullopt;
+    };
+    if (words[0] == "send") return untimed(sc::parseSend(words));
+    if (words[0] == "sendrtr") return untimed(sc::parseSendRtr(words));
+    if (words[0] == "senderr") return untimed(sc::parseSendErr(words));
+    if (words[0] == "frame") return sc::parseFrame(words);
+    if (words[0] == "rtr") return sc::parseRtr(words);
+    if (words[0] == "errframe") return sc::parseErrFrame(words);
+    return std::nullopt;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Examples, SendFormat,
-    ::testing::Values(SendRow{"< send 123 3 11 22 33 >\n", makeFrame(0x123, {0x11, 0x22, 0x33})},
-                      SendRow{"< send 12345678 0 >\n", makeFrame(0x12345678, {}, kExt)},
-                      SendRow{"< sendrtr 123 8 >\n", remoteFrame(0x123, 8)},
-                      SendRow{"< senderr 20000004 00 08 00 00 00 00 00 00 >\n",
-                              makeFrame(0x20000004, {0, 8, 0, 0, 0, 0, 0, 0})},
-                      SendRow{"< send 000 0 >\n", makeFrame(0, {})},
-                      SendRow{"< send 7FF 8 00 01 7F 80 AB CD EF FF >\n",
-                              makeFrame(0x7FF, {0, 1, 0x7F, 0x80, 0xAB, 0xCD, 0xEF, 0xFF})},
-                      SendRow{"< send 00000001 1 5A >\n", makeFrame(1, {0x5A}, kExt)},
-                      SendRow{"< send 1FFFFFFF 2 01 02 >\n", makeFrame(0x1FFFFFFF, {1, 2}, kExt)},
-                      SendRow{"< sendrtr 0001ABCD 0 >\n", remoteFrame(0x1ABCD, 0, kExt)}));
+std::string formatByWord(const std::string& word, const sc::TimedFrame& timed) {
+    if (word == "senderr") return sc::formatSendErr(timed.frame);
+    if (word == "errframe") return sc::formatErrorFrame(timed);
+    if (word == "frame" || word == "rtr") return sc::formatFrame(timed);
+    return sc::formatSend(timed.frame);
+}
 
-// ---- server messages
-
-struct FrameRow {
+struct MessageRow {
     std::string text;
     CanFrame frame;
-    std::uint64_t seconds;
-    std::uint32_t microseconds;
+    std::uint64_t seconds = 0;
+    std::uint32_t microseconds = 0;
 };
 
-void PrintTo(const FrameRow& row, std::ostream* os) {
-    *os << row.text;
-}
-
-class FrameFormat : public ::testing::TestWithParam<FrameRow> {};
-
-TEST_P(FrameFormat, FormatsAndParsesBack) {
-    const FrameRow& row = GetParam();
-    const sc::TimedFrame timed{row.frame, row.seconds, row.microseconds};
-    const bool error_frame = row.text.rfind("< errframe", 0) == 0;
-    EXPECT_EQ(error_frame ? sc::formatErrorFrame(timed) : sc::formatFrame(timed), row.text);
-    const std::string message = readBack(row.text);
-    const auto words = sc::splitWords(message);
-    const auto parsed = error_frame                    ? sc::parseErrFrame(words)
-                        : morvell::isRemote(row.frame) ? sc::parseRtr(words)
-                                                       : sc::parseFrame(words);
-    ASSERT_TRUE(parsed) << row.text;
-    EXPECT_TRUE(sameFrame(parsed->frame, row.frame)) << toString(parsed->frame);
-    EXPECT_EQ(parsed->seconds, row.seconds);
-    EXPECT_EQ(parsed->microseconds, row.microseconds);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Examples, FrameFormat,
-    ::testing::Values(
-        FrameRow{"< frame 123 1699999999.000123 112233 >\n", makeFrame(0x123, {0x11, 0x22, 0x33}),
-                 1699999999, 123},
-        FrameRow{"< frame 12345678 23.000001  >\n", makeFrame(0x12345678, {}, kExt), 23, 1},
-        FrameRow{"< rtr 123 23.000001 8 >\n", remoteFrame(0x123, 8), 23, 1},
-        FrameRow{"< errframe 20000004 23.000001 0008000000000000 >\n",
-                 makeFrame(0x20000004, {0, 8, 0, 0, 0, 0, 0, 0}), 23, 1},
-        FrameRow{"< frame 000 0.000000  >\n", makeFrame(0, {}), 0, 0},
-        FrameRow{"< frame 1FFFFFFF 4294967296.999999 0102030405060708 >\n",
-                 makeFrame(0x1FFFFFFF, {1, 2, 3, 4, 5, 6, 7, 8}, kExt), 4294967296ull, 999999},
-        FrameRow{"< rtr 0001ABCD 5.100000 0 >\n", remoteFrame(0x1ABCD, 0, kExt), 5, 100000}));
-
-// ---- what other writers send: accepted spellings
-
-struct ParseRow {
-    std::string message;
-    CanFrame frame;
-};
-
-void PrintTo(const ParseRow& row, std::ostream* os) {
-    *os << row.message;
-}
-
-class LenientParse : public ::testing::TestWithParam<ParseRow> {};
-
-TEST_P(LenientParse, Accepts) {
-    const auto words = sc::splitWords(GetParam().message);
-    std::optional<CanFrame> parsed;
-    if (words[0] == "send") parsed = sc::parseSend(words);
-    if (words[0] == "sendrtr") parsed = sc::parseSendRtr(words);
-    if (words[0] == "frame") {
-        if (auto timed = sc::parseFrame(words)) parsed = timed->frame;
+// Client messages (the header's examples first), then server messages.
+TEST(MessageFormat, FormatsAndParsesBack) {
+    const MessageRow rows[] = {
+        {"< send 123 3 11 22 33 >\n", makeFrame(0x123, {0x11, 0x22, 0x33})},
+        {"< send 12345678 0 >\n", makeFrame(0x12345678, {}, kExt)},
+        {"< sendrtr 123 8 >\n", remoteFrame(0x123, 8)},
+        {"< senderr 20000004 00 08 00 00 00 00 00 00 >\n",
+         makeFrame(0x20000004, {0, 8, 0, 0, 0, 0, 0, 0})},
+        {"< send 000 0 >\n", makeFrame(0, {})},
+        {"< send 7FF 8 00 01 7F 80 AB CD EF FF >\n",
+         makeFrame(0x7FF, {0, 1, 0x7F, 0x80, 0xAB, 0xCD, 0xEF, 0xFF})},
+        {"< send 00000001 1 5A >\n", makeFrame(1, {0x5A}, kExt)},
+        {"< send 1FFFFFFF 2 01 02 >\n", makeFrame(0x1FFFFFFF, {1, 2}, kExt)},
+        {"< sendrtr 0001ABCD 0 >\n", remoteFrame(0x1ABCD, 0, kExt)},
+        {"< frame 123 1699999999.000123 112233 >\n", makeFrame(0x123, {0x11, 0x22, 0x33}),
+         1699999999, 123},
+        {"< frame 12345678 23.000001  >\n", makeFrame(0x12345678, {}, kExt), 23, 1},
+        {"< rtr 123 23.000001 8 >\n", remoteFrame(0x123, 8), 23, 1},
+        {"< errframe 20000004 23.000001 0008000000000000 >\n",
+         makeFrame(0x20000004, {0, 8, 0, 0, 0, 0, 0, 0}), 23, 1},
+        {"< frame 000 0.000000  >\n", makeFrame(0, {}), 0, 0},
+        {"< frame 1FFFFFFF 4294967296.999999 0102030405060708 >\n",
+         makeFrame(0x1FFFFFFF, {1, 2, 3, 4, 5, 6, 7, 8}, kExt), 4294967296ull, 999999},
+        {"< rtr 0001ABCD 5.100000 0 >\n", remoteFrame(0x1ABCD, 0, kExt), 5, 100000},
+    };
+    for (const MessageRow& row : rows) {
+        SCOPED_TRACE(row.text);
+        const std::string word = row.text.substr(2, row.text.find(' ', 2) - 2);
+        EXPECT_EQ(formatByWord(word, {row.frame, row.seconds, row.microseconds}), row.text);
+        const auto parsed = parseByWord(readBack(row.text));
+        ASSERT_TRUE(parsed);
+        EXPECT_TRUE(sameFrame(parsed->frame, row.frame)) << toString(parsed->frame);
+        EXPECT_EQ(parsed->seconds, row.seconds);
+        EXPECT_EQ(parsed->microseconds, row.microseconds);
     }
-    ASSERT_TRUE(parsed) << GetParam().message;
-    EXPECT_TRUE(sameFrame(*parsed, GetParam().frame)) << toString(*parsed);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Spellings, LenientParse,
-    ::testing::Values(
+// What other writers send: accepted spellings.
+TEST(MessageFormat, LenientSpellingsAreAccepted) {
+    const MessageRow rows[] = {
         // python-can: lower-case bytes without padding, extended ids unpadded
-        ParseRow{"send 1ABCD 3 a 0 ff", makeFrame(0x1ABCD, {0xA, 0, 0xFF}, kExt)},
-        ParseRow{"send 123 0", makeFrame(0x123, {})}, ParseRow{"send 7 1 1", makeFrame(7, {1})},
+        {"send 1ABCD 3 a 0 ff", makeFrame(0x1ABCD, {0xA, 0, 0xFF}, kExt)},
+        {"send 123 0", makeFrame(0x123, {})},
+        {"send 7 1 1", makeFrame(7, {1})},
         // more than 3 digits or above 0x7FF: extended
-        ParseRow{"send 0123 0", makeFrame(0x123, {}, kExt)},
-        ParseRow{"send 800 0", makeFrame(0x800, {}, kExt)},
-        ParseRow{"send fff 1 01", makeFrame(0xFFF, {1}, kExt)},
-        // frame data split into words, short fractions
-        ParseRow{"frame 123 23.5 11 2233", makeFrame(0x123, {0x11, 0x22, 0x33})},
-        ParseRow{"frame 7ff 1.000001 aabb", makeFrame(0x7FF, {0xAA, 0xBB})},
-        ParseRow{"sendrtr 12345 2", remoteFrame(0x12345, 2, kExt)}));
-
-TEST(LenientParse, ShortFractionIsScaledToMicroseconds) {
-    const auto timed = sc::parseFrame(sc::splitWords("frame 123 23.5 11"));
-    ASSERT_TRUE(timed);
-    EXPECT_EQ(timed->seconds, 23u);
-    EXPECT_EQ(timed->microseconds, 500000u);
+        {"send 0123 0", makeFrame(0x123, {}, kExt)},
+        {"send 800 0", makeFrame(0x800, {}, kExt)},
+        {"send fff 1 01", makeFrame(0xFFF, {1}, kExt)},
+        // frame data split into words, short fractions scaled to microseconds
+        {"frame 123 23.5 11 2233", makeFrame(0x123, {0x11, 0x22, 0x33}), 23, 500000},
+        {"frame 7ff 1.000001 aabb", makeFrame(0x7FF, {0xAA, 0xBB}), 1, 1},
+        {"sendrtr 12345 2", remoteFrame(0x12345, 2, kExt)},
+    };
+    for (const MessageRow& row : rows) {
+        SCOPED_TRACE(row.text);
+        const auto parsed = parseByWord(row.text);
+        ASSERT_TRUE(parsed);
+        EXPECT_TRUE(sameFrame(parsed->frame, row.frame)) << toString(parsed->frame);
+        EXPECT_EQ(parsed->seconds, row.seconds);
+        EXPECT_EQ(parsed->microseconds, row.microseconds);
+    }
 }
 
 // ---- malformed messages are refused
@@ -226,14 +186,7 @@ const std::vector<std::string> kStreamMessages = {"hi",
                                                   "echo",
                                                   "frame 12345678 23.000001"};
 
-TEST(MessageReader, SeveralMessagesInOneRead) {
-    sc::MessageReader reader;
-    reader.feed(kStream);
-    EXPECT_EQ(drain(reader), kStreamMessages);
-    EXPECT_EQ(reader.discarded(), 0u);
-}
-
-TEST(MessageReader, SplitAtEveryByte) {
+TEST(MessageReader, SplitAtAnyByteOrFedByteByByte) {
     for (std::size_t cut = 0; cut <= kStream.size(); ++cut) {
         sc::MessageReader reader;
         reader.feed(std::string_view(kStream).substr(0, cut));
@@ -241,10 +194,8 @@ TEST(MessageReader, SplitAtEveryByte) {
         reader.feed(std::string_view(kStream).substr(cut));
         for (auto& m : drain(reader)) got.push_back(m);
         EXPECT_EQ(got, kStreamMessages) << "cut at " << cut;
+        EXPECT_EQ(reader.discarded(), 0u);
     }
-}
-
-TEST(MessageReader, OneByteAtATime) {
     sc::MessageReader reader;
     std::vector<std::string> got;
     for (char c : kStream) {
@@ -254,32 +205,27 @@ TEST(MessageReader, OneByteAtATime) {
     EXPECT_EQ(got, kStreamMessages);
 }
 
-struct GarbageRow {
-    std::string input;
-    std::vector<std::string> messages;
-    std::uint64_t discarded;
-};
-
-void PrintTo(const GarbageRow& row, std::ostream* os) {
-    *os << row.input;
+TEST(MessageReader, GarbageAroundMessagesIsDiscardedAndCounted) {
+    const struct {
+        std::string input;
+        std::vector<std::string> messages;
+        std::uint64_t discarded;
+    } rows[] = {
+        {"xx< hi >yy\n< ok >", {"hi", "ok"}, 4},
+        {"<\tsend  123\n 0 >", {"send 123 0"}, 0},
+        {"< >< ok >", {"ok"}, 3},
+        {"<>", {}, 2},
+        {"< sen< ok >", {"ok"}, 5},  // a '<' inside restarts
+        {">>> ok >", {}, 6},
+        {"\n\r\t ", {}, 0},
+    };
+    for (const auto& row : rows) {
+        sc::MessageReader reader;
+        reader.feed(row.input);
+        EXPECT_EQ(drain(reader), row.messages) << row.input;
+        EXPECT_EQ(reader.discarded(), row.discarded) << row.input;
+    }
 }
-
-class ReaderGarbage : public ::testing::TestWithParam<GarbageRow> {};
-
-TEST_P(ReaderGarbage, KeepsOnlyWholeMessages) {
-    sc::MessageReader reader;
-    reader.feed(GetParam().input);
-    EXPECT_EQ(drain(reader), GetParam().messages);
-    EXPECT_EQ(reader.discarded(), GetParam().discarded);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, ReaderGarbage,
-    ::testing::Values(GarbageRow{"xx< hi >yy\n< ok >", {"hi", "ok"}, 4},
-                      GarbageRow{"<\tsend  123\n 0 >", {"send 123 0"}, 0},
-                      GarbageRow{"< >< ok >", {"ok"}, 3}, GarbageRow{"<>", {}, 2},
-                      GarbageRow{"< sen< ok >", {"ok"}, 5},  // a '<' inside restarts
-                      GarbageRow{">>> ok >", {}, 6}, GarbageRow{"\n\r\t ", {}, 0}));
 
 TEST(MessageReader, OverlongMessageIsDiscardedAndCounted) {
     const std::size_t fits = sc::MessageReader::kMaxMessage - 2;  // content with both brackets

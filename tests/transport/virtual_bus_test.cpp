@@ -34,25 +34,21 @@ TEST(VirtualBusSearch, CandidatesInOrder) {
     }
 }
 
-TEST(VirtualBusSearch, LocateTakesTheFirstExecutable) {
+TEST(VirtualBusSearch, LocateTakesTheFirstExecutableAndStartReportsWhatCannotRun) {
     std::string error;
     EXPECT_EQ(locateQuorbus({"", "/nonexistent/lib", "/nonexistent/a:/bin"}, &error), "");
     EXPECT_EQ(error, "no quorbus program beside the library or on PATH");
     EXPECT_EQ(locateQuorbus({"/nonexistent/quorbus", "", "/usr/bin"}, &error), "");
     EXPECT_EQ(error, "MORVELLCANOPEN_QUORBUS=/nonexistent/quorbus is not an executable program");
     EXPECT_EQ(locateQuorbus({"/bin/true", "/nonexistent", ""}, &error), "/bin/true");
+    EXPECT_FALSE(startQuorbus("/nonexistent/quorbus", 1, &error));
+    EXPECT_EQ(error, "/nonexistent/quorbus: No such file or directory");
 }
 
 TEST(VirtualBusSearch, ThisProcessIsFoundByDladdr) {
     const QuorbusSearch search = currentQuorbusSearch();
     EXPECT_EQ(search.library_dir,
               testsupport::programPath("").substr(0, testsupport::programPath("").size() - 1));
-}
-
-TEST(VirtualBusStart, ProgramThatCannotRunIsReported) {
-    std::string error;
-    EXPECT_FALSE(startQuorbus("/nonexistent/quorbus", 1, &error));
-    EXPECT_EQ(error, "/nonexistent/quorbus: No such file or directory");
 }
 
 // Sets an environment variable for one test.
@@ -96,12 +92,18 @@ std::vector<TransportEvent> receiveEvents(CanTransport& transport, std::size_t c
     return events;
 }
 
-TEST(VirtualBusStart, OpenStartsTheHubAndTwoParticipantsExchangeFrames) {
-    const std::string program = testsupport::programPath("quorbus");
-    if (access(program.c_str(), X_OK) != 0) GTEST_SKIP() << "quorbus is not built";
-    ScopedEnvironment quorbus("MORVELLCANOPEN_QUORBUS", program);
-    const auto port = static_cast<std::uint16_t>(testsupport::freeLoopbackPort());
+// Opens use the quorbus built beside the tests, on a free port.
+class VirtualBusHub : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (access(program_.c_str(), X_OK) != 0) GTEST_SKIP() << "quorbus is not built";
+    }
+    const std::string program_ = testsupport::programPath("quorbus");
+    ScopedEnvironment quorbus_{"MORVELLCANOPEN_QUORBUS", program_};
+    const std::uint16_t port = static_cast<std::uint16_t>(testsupport::freeLoopbackPort());
+};
 
+TEST_F(VirtualBusHub, OpenStartsTheHubAndTwoParticipantsExchangeFrames) {
     OpenResult a = openVirtualBus("vbus0", port);
     ASSERT_TRUE(a.transport) << a.error;
     OpenResult b = openVirtualBus("vbus0", port);
@@ -130,15 +132,10 @@ TEST(VirtualBusStart, OpenStartsTheHubAndTwoParticipantsExchangeFrames) {
     EXPECT_TRUE(sameFrame(back[1].frame, remote)) << toString(back[1].frame);
 }
 
-TEST(VirtualBusStart, ConcurrentOpensShareOneHub) {
-    const std::string program = testsupport::programPath("quorbus");
-    if (access(program.c_str(), X_OK) != 0) GTEST_SKIP() << "quorbus is not built";
-    ScopedEnvironment quorbus("MORVELLCANOPEN_QUORBUS", program);
-    const auto port = static_cast<std::uint16_t>(testsupport::freeLoopbackPort());
-
+TEST_F(VirtualBusHub, ConcurrentOpensShareOneHub) {
     OpenResult results[3];
     std::vector<std::thread> openers;
-    for (auto& r : results) openers.emplace_back([&r, port] { r = openVirtualBus("vbus1", port); });
+    for (auto& r : results) openers.emplace_back([&r, this] { r = openVirtualBus("vbus1", port); });
     for (auto& t : openers) t.join();
     for (auto& r : results) ASSERT_TRUE(r.transport) << r.error;
 
