@@ -20,13 +20,6 @@ std::vector<std::uint8_t> counting(std::size_t n, std::uint8_t first) {
     return v;
 }
 
-TEST(HexDump, HeaderIsExact) {
-    EXPECT_STREQ(kHexDumpHeader,
-                 "Offset Hexadecimal"
-                 "                      "
-                 "ASCII\n");
-}
-
 TEST(HexDump, FormatsLinesOfSixteenBytes) {
     const std::vector<DumpCase> cases = {
         {"empty", {}, ""},

