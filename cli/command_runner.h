@@ -13,7 +13,7 @@
 
 #include "command_model.h"
 #include "morvellcanopen.h"
-#include "timed_mutex.h"
+#include "sync/timed_mutex.h"
 
 namespace quorcmd {
 
@@ -73,7 +73,7 @@ public:
     void complete(const LibraryResult& result);
 
     // For tests that hold the mutex to make the other side's wait fail.
-    TimedMutex& opstateMutex() { return opstate_mutex_; }
+    quorvane::TimedMutex& opstateMutex() { return opstate_mutex_; }
 
 private:
     // Caller holds opstate_mutex_ and operation_ != kNoTransfer.
@@ -82,7 +82,7 @@ private:
     std::FILE* sink_;
     ErrorFlag& error_flag_;
 
-    TimedMutex opstate_mutex_;
+    quorvane::TimedMutex opstate_mutex_;
     std::uint32_t operation_ = kNoTransfer;   // guarded by opstate_mutex_
     const CommandRecord* current_ = nullptr;  // guarded by opstate_mutex_
 

@@ -8,6 +8,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsocketcan-dev
   python3 python3-can
+  qt6-base-dev fonts-dejavu-core
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

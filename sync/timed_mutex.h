@@ -10,7 +10,7 @@
 #include <condition_variable>
 #include <mutex>
 
-namespace quorcmd {
+namespace quorvane {
 
 class TimedMutex {
 public:
@@ -50,4 +50,4 @@ private:
     bool locked_ = false;
 };
 
-}  // namespace quorcmd
+}  // namespace quorvane

@@ -1,0 +1,120 @@
+#include "app/library_events.h"
+
+#include <chrono>
+#include <mutex>
+
+#include "app/messaging.h"
+#include "trace/network_live_states.h"
+#include "trace/trace_buffer.h"
+#include "transmit/transmit_table.h"
+
+namespace {
+
+using std::chrono::milliseconds;
+
+constexpr milliseconds kRxSignalWait{500};
+constexpr milliseconds kCurrentNodeWait{10};
+constexpr uint32_t kHeartbeatBase = 0x700;
+constexpr uint32_t kEmergencyBase = 0x080;
+
+// The library's callbacks carry no context: the registered object.
+std::atomic<LibraryEvents*> registered{nullptr};
+
+void receiveCallback(const CanFrame* frame, int32_t status) {
+    if (LibraryEvents* events = registered.load()) events->onReceive(*frame, status);
+}
+void transmitCallback(const CanFrame* frame) {
+    if (LibraryEvents* events = registered.load()) events->onTransmit(*frame);
+}
+void errorCallback(int32_t code) {
+    if (LibraryEvents* events = registered.load()) events->onError(code);
+}
+
+bool isRemote(const CanFrame& frame) { return (frame.flags & CANFRAME_FLAG_REMOTE) != 0; }
+bool isExtended(const CanFrame& frame) { return (frame.flags & CANFRAME_FLAG_EXTENDED) != 0; }
+
+}  // namespace
+
+LibraryEvents::LibraryEvents(SignalState& signals, TTraceBuffer& trace, TMessaging& messaging,
+                             TTransmit& transmit)
+    : signals_(signals), trace_(trace), messaging_(messaging), transmit_(transmit) {}
+
+LibraryEvents::~LibraryEvents() {
+    LibraryEvents* self = this;
+    if (registered.compare_exchange_strong(self, nullptr)) {
+        Event_Receive(nullptr);
+        Event_Transmit(nullptr);
+        Event_MajorError(nullptr);
+    }
+}
+
+void LibraryEvents::registerWithLibrary() {
+    registered.store(this);
+    Event_Receive(receiveCallback);
+    Event_Transmit(transmitCallback);
+    Event_MajorError(errorCallback);
+}
+
+bool LibraryEvents::copyCurrentNode(uint8_t& node) {
+    std::unique_lock guard(signals_.current_nodeid_mutex, kCurrentNodeWait);
+    if (!guard.owns_lock()) return false;
+    node = signals_.currentNodeId;
+    return true;
+}
+
+void LibraryEvents::onReceive(const CanFrame& frame, int32_t status) {
+    {
+        std::unique_lock guard(signals_.rx_signal_mutex, kRxSignalWait);
+        if (!guard.owns_lock()) return;
+        signals_.rxSeen = true;
+        if (signals_.rxStatus == 0 && status != 0) signals_.rxStatus = static_cast<uint32_t>(status);
+    }
+    uint8_t node = 0;
+    if (!copyCurrentNode(node)) return;
+
+    const uint8_t direction = status != 0 ? kTraceReceived : kTraceOtherTraffic;
+    trace_.Store(frame.id, frame.length, node, direction, isRemote(frame), isExtended(frame),
+                 frame.data);
+    messaging_.Store(frame.id, frame.length, node, direction, isRemote(frame), isExtended(frame),
+                     frame.data);
+    transmit_.ReceiveTrigger(frame.id);
+
+    const bool heartbeatRange = (frame.id & 0xF00) == kHeartbeatBase && !isRemote(frame);
+    if (heartbeatRange) {
+        if (NetworkLiveStates* network = network_.load()) {
+            network->RecordHeartbeat(static_cast<uint8_t>(frame.id & 0x7F), frame.data[0]);
+        }
+    }
+    // Node 0 is "none selected": 0x080 is SYNC and 0x700 no node's heartbeat.
+    if (node == 0) return;
+    if (heartbeatRange && frame.id == kHeartbeatBase + node) {
+        std::lock_guard guard(signals_.nodeinfo_signal_mutex);
+        signals_.nodeInfoChanged = true;
+        signals_.nodeState = NodeStateFromHeartbeat(frame.data[0]);
+    }
+    // Any frame on the node's emergency identifier counts, whatever its length.
+    if (frame.id == kEmergencyBase + node) {
+        std::lock_guard guard(signals_.nodeinfo_signal_mutex);
+        signals_.nodeInfoChanged = true;
+        signals_.lastEmergency = static_cast<uint16_t>(frame.data[0] | frame.data[1] << 8);
+    }
+}
+
+void LibraryEvents::onTransmit(const CanFrame& frame) {
+    {
+        std::lock_guard guard(signals_.tx_signal_mutex);
+        signals_.txSeen = true;
+    }
+    uint8_t node = 0;
+    if (!copyCurrentNode(node)) return;
+    trace_.Store(frame.id, frame.length, node, kTraceTransmitted, isRemote(frame),
+                 isExtended(frame), frame.data);
+    messaging_.Store(frame.id, frame.length, node, kTraceTransmitted, isRemote(frame),
+                     isExtended(frame), frame.data);
+}
+
+void LibraryEvents::onError(int32_t code) {
+    std::lock_guard guard(signals_.error_signal_mutex);
+    signals_.errorSeen = true;
+    signals_.errorCode = code;
+}

@@ -1,0 +1,45 @@
+// The library's receive, transmit and error callbacks of quorvane. They run
+// on the library's I/O thread and only record facts: SignalState under its
+// mutexes and the frame hand-offs below.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "app/signal_state.h"
+#include "morvellcanopen.h"
+
+class TTraceBuffer;
+class TMessaging;
+class TTransmit;
+class NetworkLiveStates;
+
+class LibraryEvents {
+public:
+    LibraryEvents(SignalState& signals, TTraceBuffer& trace, TMessaging& messaging,
+                  TTransmit& transmit);
+    ~LibraryEvents();
+
+    // The network overview's live states; may be set after construction but
+    // before the interface is opened. nullptr = not handed on.
+    void setNetworkStates(NetworkLiveStates* states) { network_.store(states); }
+
+    // Registers this object's callbacks with the library (receive, transmit,
+    // error, in this order). One object at a time; the destructor unregisters.
+    void registerWithLibrary();
+
+    void onReceive(const CanFrame& frame, int32_t status);
+    void onTransmit(const CanFrame& frame);
+    void onError(int32_t code);
+
+private:
+    // The node to attribute a frame to, or false when the current node's
+    // mutex stays busy (10 ms): the frame then only counts for the LEDs.
+    bool copyCurrentNode(uint8_t& node);
+
+    SignalState& signals_;
+    TTraceBuffer& trace_;
+    TMessaging& messaging_;
+    TTransmit& transmit_;
+    std::atomic<NetworkLiveStates*> network_{nullptr};
+};

@@ -1,0 +1,22 @@
+// quorvane: the windowed CANopen tool.
+#include <QApplication>
+
+#include "app/notifier.h"
+#include "app/quorvane_app.h"
+#include "node/main_window.h"
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quorvane"));
+    QApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
+    MessageBoxNotifier notifier;
+    int status = 0;
+    {
+        QuorvaneApp quorvane(notifier, LibraryInterfaceOpener());
+        QObject::connect(quorvane.windows().main, &TWin_Main::closed, &application,
+                         &QApplication::quit, Qt::QueuedConnection);
+        quorvane.windows().main->show();
+        status = application.exec();
+    }
+    return status;
+}

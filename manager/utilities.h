@@ -1,0 +1,4 @@
+// Blocking SDO access for the CANopen Manager windows.
+#pragma once
+
+class TUtilities {};

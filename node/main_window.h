@@ -1,0 +1,100 @@
+// The main window of quorvane: LEDs, node status and NMT, the read, write
+// and transmit tabs, menus and the hint banner. UI thread; library callbacks
+// reach it only through SignalState, polled every 5 ms.
+#pragma once
+
+#include <QMainWindow>
+#include <QTimer>
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "app/activity_led.h"
+#include "app/library_events.h"
+#include "app/signal_state.h"
+#include "node/main_settings.h"
+#include "node/main_window_controls.h"
+
+class HintBanner;
+class Notifier;
+struct ProcessObjects;
+struct WindowSet;
+
+class TWin_Main : public QMainWindow {
+    Q_OBJECT
+public:
+    // Bytes a read or write of the main window can hold.
+    static constexpr uint32_t kDataBufferSize = 174080;
+
+    // `windows` is filled by start-up after this window; it is used from the
+    // first show on.
+    TWin_Main(ProcessObjects& objects, WindowSet& windows, Notifier& notifier,
+              QWidget* parent = nullptr);
+    ~TWin_Main() override;
+
+    SignalState& signalState() { return signals_; }
+    LibraryEvents& libraryEvents() { return events_; }
+    const MainControls& controls() const { return c_; }
+    // The sum of the 5 ms tick intervals so far.
+    uint32_t elapsedTicks() const { return elapsedTicks_; }
+    bool bannerActive() const;
+
+Q_SIGNALS:
+    // The close steps have run (interface closed, settings saved).
+    void closed();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    class LedTimer;
+
+    void FormShow();
+    void ThreadSigTimerTimer();
+    void updateNodeStatus(const SignalSnapshot& signals);
+    void clearReadDisplay();
+    void NodeStateTimerTimer();
+    void nodelistChange(int row);
+    void sendNmt(int32_t command);
+    void applyEnablingRule();
+    void updateWriteDataLabel();
+
+    void applySettings(const MainSettings& values);
+    MainSettings currentSettings() const;
+    void startBanner();
+    void setWindowHeight(bool withBanner);
+
+    void connectControls();
+    void viewpennorakClick();
+    void manualClick();
+    void aboutClick();
+
+    ProcessObjects& objects_;
+    WindowSet& windows_;
+    Notifier& notifier_;
+    SignalState signals_;
+    LibraryEvents events_;
+    MainControls c_;
+
+    std::array<QPixmap, 8> ledImages_;
+    std::unique_ptr<LedTimer> TxTimer, RxTimer, BusTimer;
+    std::unique_ptr<ActivityLed> txLed_, rxLed_, busLed_;
+    std::unique_ptr<ErrorLed> errorLed_;
+    QTimer ThreadSigTimer;
+    QTimer NodeStateTimer;
+    QTimer InputCheckTimer;
+    uint32_t elapsedTicks_ = 0;
+
+    HintBanner* banner_ = nullptr;
+    bool usepennorak_ = true;
+
+    // Transfer data of reads and writes.
+    std::unique_ptr<uint8_t[]> dataBuffer;
+    uint32_t dataLength = 0;
+    uint32_t transferMode = 0;
+
+    bool firstShowDone_ = false;
+    bool closeStepsDone_ = false;
+};
