@@ -1,0 +1,96 @@
+// Rotation order, selection and timing on a virtual clock.
+#include "hint_rotation.h"
+
+#include <gtest/gtest.h>
+
+#include "pennorak_constants.h"
+
+namespace pennorak {
+namespace {
+
+using std::chrono::seconds;
+
+const Clock::time_point kStart{seconds(1000)};
+constexpr seconds kPeriod{30};
+
+HintRotation threeHints() {
+    std::vector<Hint> hints;
+    for (const char* id : {"a", "b", "c"}) hints.push_back({id, id, "", "https://x/"});
+    return HintRotation(std::move(hints), kPeriod);
+}
+
+TEST(HintRotation, FirstHintIsTakenModuloTheCount) {
+    const struct {
+        std::int64_t first;
+        std::size_t expected;
+    } cases[] = {{0, 0}, {2, 2}, {3, 0}, {7, 1}, {-1, 2}, {-4, 2}};
+    for (const auto& c : cases) {
+        HintRotation rotation = threeHints();
+        rotation.begin(c.first, kStart);
+        EXPECT_EQ(rotation.currentIndex(), c.expected) << "first " << c.first;
+    }
+}
+
+TEST(HintRotation, SelectMovesNextPreviousAndByIndexWithWrapAround) {
+    HintRotation rotation = threeHints();
+    rotation.begin(0, kStart);
+    const struct {
+        std::int32_t which;
+        std::size_t expected;
+    } steps[] = {{kSelectNext, 1},     {kSelectNext, 2}, {kSelectNext, 0}, {kSelectPrevious, 2},
+                 {kSelectPrevious, 1}, {0, 0},           {5, 2},           {3, 0}};
+    for (const auto& step : steps) {
+        EXPECT_TRUE(rotation.select(step.which));
+        EXPECT_EQ(rotation.currentIndex(), step.expected) << "which " << step.which;
+        EXPECT_EQ(rotation.current()->id, std::string(1, static_cast<char>('a' + step.expected)));
+    }
+}
+
+TEST(HintRotation, UnknownCodesAndEmptyListsSelectNothing) {
+    HintRotation rotation = threeHints();
+    rotation.begin(1, kStart);
+    EXPECT_FALSE(rotation.select(-3));
+    EXPECT_EQ(rotation.currentIndex(), 1u);
+
+    HintRotation empty({}, kPeriod);
+    empty.begin(4, kStart);
+    EXPECT_EQ(empty.current(), nullptr);
+    EXPECT_FALSE(empty.select(kSelectNext));
+    EXPECT_FALSE(empty.rotateIfDue(kStart + 10 * kPeriod));
+}
+
+TEST(HintRotation, RotatesOncePerPeriodInOrder) {
+    HintRotation rotation = threeHints();
+    rotation.begin(0, kStart);
+    EXPECT_EQ(rotation.deadline(), kStart + kPeriod);
+    EXPECT_FALSE(rotation.rotateIfDue(kStart + kPeriod - seconds(1)));
+    EXPECT_EQ(rotation.currentIndex(), 0u);
+
+    Clock::time_point now = kStart;
+    for (std::size_t expected : {1u, 2u, 0u, 1u}) {
+        now += kPeriod;
+        EXPECT_TRUE(rotation.rotateIfDue(now));
+        EXPECT_EQ(rotation.currentIndex(), expected);
+        EXPECT_FALSE(rotation.rotateIfDue(now)) << "one step per period";
+    }
+}
+
+TEST(HintRotation, LateWakeUpStartsTheNextPeriodFromThen) {
+    HintRotation rotation = threeHints();
+    rotation.begin(0, kStart);
+    const Clock::time_point late = kStart + 5 * kPeriod;
+    EXPECT_TRUE(rotation.rotateIfDue(late));
+    EXPECT_EQ(rotation.currentIndex(), 1u) << "missed periods are not caught up";
+    EXPECT_EQ(rotation.deadline(), late + kPeriod);
+}
+
+TEST(HintRotation, RestartPeriodPostponesTheNextHint) {
+    HintRotation rotation = threeHints();
+    rotation.begin(0, kStart);
+    rotation.restartPeriod(kStart + seconds(20));
+    EXPECT_FALSE(rotation.rotateIfDue(kStart + kPeriod));
+    EXPECT_TRUE(rotation.rotateIfDue(kStart + seconds(20) + kPeriod));
+}
+
+}  // namespace
+}  // namespace pennorak

@@ -1,0 +1,121 @@
+// Hints file lines, limits and the default path.
+#include "hints_file.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "pennorak_constants.h"
+
+namespace pennorak {
+namespace {
+
+TEST(HintsFile, ParsesLinesIntoHintsOrIgnoresOrSkipsThem) {
+    const struct {
+        const char* line;
+        LineKind kind;
+        Hint hint;
+    } cases[] = {
+        {"", LineKind::Ignored, {}},
+        {"   \t", LineKind::Ignored, {}},
+        {"# id|text|caption|https://x/", LineKind::Ignored, {}},
+        {"  #indented comment", LineKind::Ignored, {}},
+        {"h1|Use F5|Read more|https://example.com/a?b=1",
+         LineKind::Hint,
+         {"h1", "Use F5", "Read more", "https://example.com/a?b=1"}},
+        {" h2 | spaced text |  | http://x/ ",
+         LineKind::Hint,
+         {"h2", "spaced text", "", "http://x/"}},
+        {"h3|text|cap|FILE:///usr/share/doc",
+         LineKind::Hint,
+         {"h3", "text", "cap", "FILE:///usr/share/doc"}},
+        {"h4|text|cap", LineKind::Skipped, {}},
+        {"h4|text|cap|https://x/|extra", LineKind::Skipped, {}},
+        {"|text|cap|https://x/", LineKind::Skipped, {}},
+        {"h5||cap|https://x/", LineKind::Skipped, {}},
+        {"h6|text|cap|", LineKind::Skipped, {}},
+        {"h7|text|cap|ftp://x/", LineKind::Skipped, {}},
+        {"h8|text|cap|javascript:alert(1)", LineKind::Skipped, {}},
+        {"h9|text|cap|-https://x/", LineKind::Skipped, {}},
+        {"h10|text|cap|https://", LineKind::Skipped, {}},
+        {"h11|text|cap|https://x/a b", LineKind::Skipped, {}},
+        {"h12|text|cap|https://x/\x1b[0m", LineKind::Skipped, {}},
+        {"no separators at all", LineKind::Skipped, {}},
+    };
+    for (const auto& c : cases) {
+        const ParsedLine parsed = parseHintLine(c.line);
+        EXPECT_EQ(parsed.kind, c.kind) << c.line;
+        if (c.kind == LineKind::Hint) {
+            EXPECT_EQ(parsed.hint, c.hint) << c.line;
+        }
+    }
+}
+
+std::string lineOfLength(std::size_t length) {
+    const std::string head = "id|";
+    const std::string tail = "|cap|https://x/";
+    return head + std::string(length - head.size() - tail.size(), 't') + tail;
+}
+
+TEST(HintsFile, ReadsInOrderReportingSkippedLineNumbers) {
+    std::istringstream input(
+        "# hints\n"
+        "a|first|more|https://a/\r\n"
+        "\n"
+        "broken line\n"
+        "b|second|more|http://b/\n" +
+        lineOfLength(kMaxLineLength + 1) + "\n" + lineOfLength(kMaxLineLength) + "\r\n" +
+        "c|last without newline|more|file:///c");
+    const HintsFileContent content = readHints(input, 0);
+    ASSERT_EQ(content.hints.size(), 4u);
+    EXPECT_EQ(content.hints[0], (Hint{"a", "first", "more", "https://a/"}));
+    EXPECT_EQ(content.hints[1].id, "b");
+    EXPECT_EQ(content.hints[2].text.size(), kMaxLineLength - 18);
+    EXPECT_EQ(content.hints[3], (Hint{"c", "last without newline", "more", "file:///c"}));
+    EXPECT_EQ(content.skippedLines, (std::vector<std::size_t>{4, 6}));
+}
+
+TEST(HintsFile, HugeLineIsSkippedWithoutLosingTheNextOne) {
+    std::istringstream input(std::string(1 << 20, 'x') + "\nb|kept|more|https://b/\n");
+    const HintsFileContent content = readHints(input, 0);
+    ASSERT_EQ(content.hints.size(), 1u);
+    EXPECT_EQ(content.hints[0].id, "b");
+    EXPECT_EQ(content.skippedLines, std::vector<std::size_t>{1});
+}
+
+TEST(HintsFile, MaxHintsKeepsTheFirstValidOnes) {
+    const std::string text = "a|1||https://a/\nbad\nb|2||https://b/\nc|3||https://c/\n";
+    for (std::size_t max : {1u, 2u, 3u, 0u}) {
+        std::istringstream input(text);
+        const std::size_t expected = max == 0 || max > 3 ? 3 : max;
+        EXPECT_EQ(readHints(input, max).hints.size(), expected) << "max " << max;
+    }
+}
+
+TEST(HintsFile, MissingFileGivesNoHints) {
+    const HintsFileContent content = readHintsFile("/nonexistent/pennorak/hints.txt", 0);
+    EXPECT_TRUE(content.hints.empty());
+    EXPECT_TRUE(content.skippedLines.empty());
+}
+
+TEST(HintsFile, DefaultPathPrefersXdgConfigHome) {
+    const struct {
+        const char* app;
+        const char* xdg;
+        const char* home;
+        const char* expected;
+    } cases[] = {
+        {"quorvane", "/cfg", "/home/u", "/cfg/Trelvik-System/quorvane-hints.txt"},
+        {"quorvane", nullptr, "/home/u", "/home/u/.config/Trelvik-System/quorvane-hints.txt"},
+        {"quorvane", "", "/home/u", "/home/u/.config/Trelvik-System/quorvane-hints.txt"},
+        {"quorvane", nullptr, nullptr, ""},
+        {"", "/cfg", "/home/u", ""},
+        {"../evil", "/cfg", "/home/u", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(defaultHintsPath(c.app, c.xdg, c.home), c.expected) << c.app;
+    }
+}
+
+}  // namespace
+}  // namespace pennorak

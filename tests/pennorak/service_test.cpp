@@ -1,0 +1,366 @@
+// The exported C functions: argument checks, display callbacks on the
+// service's thread, the hints file, closing and the link opener.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include "pennorak.h"
+#include "support/child_process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::waitUntil;
+
+constexpr int32_t kLongPeriod = 86400;  // rotation never fires during a test
+
+struct Shown {
+    std::string text;
+    std::string caption;
+    std::thread::id thread;
+};
+
+// What the display callbacks received; callbacks are plain C functions.
+class ShownLog {
+public:
+    void add(const char* text, const char* caption) {
+        std::lock_guard lock(mutex_);
+        shown_.push_back({text, caption, std::this_thread::get_id()});
+    }
+    std::size_t count() {
+        std::lock_guard lock(mutex_);
+        return shown_.size();
+    }
+    Shown at(std::size_t index) {
+        std::lock_guard lock(mutex_);
+        return shown_.at(index);
+    }
+    void clear() {
+        std::lock_guard lock(mutex_);
+        shown_.clear();
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<Shown> shown_;
+};
+
+ShownLog shownLog;
+std::atomic<bool> slowCallbackEntered{false};
+std::atomic<bool> slowCallbackFinished{false};
+std::atomic<bool> closedInCallback{false};
+
+void recordShown(const char* text, const char* caption) {
+    shownLog.add(text, caption);
+}
+
+void slowRecordShown(const char* text, const char* caption) {
+    slowCallbackEntered = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // widens the race window
+    shownLog.add(text, caption);
+    slowCallbackFinished = true;
+}
+
+void closeFromCallback(const char* text, const char* caption) {
+    shownLog.add(text, caption);
+    pennorak_close();
+    closedInCallback = true;
+}
+
+struct InitArgs {
+    const char* appName = "pennorak_test";
+    int32_t rotateSeconds = kLongPeriod;
+    int32_t useHintsFile = 0;
+    const char* hintsPath = nullptr;
+    int32_t firstHint = 0;
+    int32_t maxHints = 0;
+    int32_t shuffle = 0;
+    int32_t showLinks = 1;
+    PennorakDisplayCallback display = recordShown;
+    int32_t reserved = 0;
+};
+
+int initService(const InitArgs& a) {
+    return pennorak_init(a.appName, a.rotateSeconds, a.useHintsFile, a.hintsPath, nullptr,
+                         a.firstHint, a.maxHints, a.shuffle, a.showLinks, "Quorvane", a.display,
+                         a.reserved, 0x51u);
+}
+
+std::string linkOf(const std::string& id) {
+    return "https://example.invalid/" + id;
+}
+
+void addHints(std::initializer_list<std::string> ids) {
+    for (const std::string& id : ids) {
+        const std::string text = "text " + id, caption = "caption " + id, link = linkOf(id);
+        PennorakHint hint{id.c_str(), text.c_str(), caption.c_str(), link.c_str()};
+        ASSERT_EQ(pennorak_addhint(&hint), 1) << id;
+    }
+}
+
+bool waitForShown(std::size_t count) {
+    return waitUntil([count] { return shownLog.count() >= count; });
+}
+
+std::string readFile(const fs::path& path) {
+    std::ifstream input(path);
+    std::ostringstream content;
+    content << input.rdbuf();
+    return content.str();
+}
+
+class PennorakService : public testing::Test {
+protected:
+    void SetUp() override {
+        shownLog.clear();
+        std::string pattern = (fs::temp_directory_path() / "pennorak_testXXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override {
+        pennorak_close();
+        unsetenv("PENNORAK_OPEN_COMMAND");
+        fs::remove_all(dir_);
+    }
+
+    // Shows the next hint count-1 times; returns the texts of all shown.
+    std::vector<std::string> walkHints(std::size_t count) {
+        std::vector<std::string> texts;
+        for (std::size_t i = 0; i < count; ++i) {
+            if (i > 0) pennorak_selecthint(-2, 1, 1);
+            if (!waitForShown(i + 1)) return texts;
+            texts.push_back(shownLog.at(i).text);
+        }
+        return texts;
+    }
+
+    fs::path writeFile(const fs::path& name, const std::string& content) {
+        const fs::path path = dir_ / name;
+        fs::create_directories(path.parent_path());
+        std::ofstream(path) << content;
+        return path;
+    }
+
+    // An opener that writes its argument count and first argument to a file.
+    fs::path installOpener() {
+        const fs::path script = writeFile(
+            "open.sh", "#!/bin/sh\nprintf '%s\\n%s' \"$#\" \"$1\" > \"" + (dir_ / "tmp").string() +
+                           "\" && mv \"" + (dir_ / "tmp").string() + "\" \"" +
+                           openedPath().string() + "\"\n");
+        fs::permissions(script, fs::perms::owner_all);
+        setenv("PENNORAK_OPEN_COMMAND", script.c_str(), 1);
+        return script;
+    }
+    fs::path openedPath() const { return dir_ / "opened"; }
+
+    fs::path dir_;
+};
+
+TEST_F(PennorakService, InitChecksItsArguments) {
+    const struct {
+        const char* name;
+        InitArgs args;
+        int expected;
+    } cases[] = {
+        {"no display", {.display = nullptr}, 0},
+        {"period 0", {.rotateSeconds = 0}, 0},
+        {"negative period", {.rotateSeconds = -5}, 0},
+        {"period over a day", {.rotateSeconds = 86401}, 0},
+        {"shortest period", {.rotateSeconds = 1}, 1},
+        {"longest period", {.rotateSeconds = 86400}, 1},
+        {"no app name", {.appName = nullptr}, 1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(initService(c.args), c.expected) << c.name;
+        pennorak_close();
+    }
+    ASSERT_EQ(initService({}), 1);
+    EXPECT_EQ(initService({}), 0) << "already initialised";
+}
+
+TEST_F(PennorakService, AddHintRefusesMissingFieldsAndWrongPhase) {
+    PennorakHint hint{"id", "text", "caption", "https://x/"};
+    EXPECT_EQ(pennorak_addhint(&hint), 0) << "before init";
+    ASSERT_EQ(initService({}), 1);
+    EXPECT_EQ(pennorak_addhint(nullptr), 0);
+    for (const char* PennorakHint::*field :
+         {&PennorakHint::id, &PennorakHint::text, &PennorakHint::caption, &PennorakHint::link}) {
+        PennorakHint missing = hint;
+        missing.*field = nullptr;
+        EXPECT_EQ(pennorak_addhint(&missing), 0);
+    }
+    EXPECT_EQ(pennorak_addhint(&hint), 1);
+    pennorak_start();
+    EXPECT_EQ(pennorak_addhint(&hint), 0) << "after start";
+}
+
+TEST_F(PennorakService, StartShowsTheFirstHintOnTheServiceThread) {
+    const struct {
+        int32_t firstHint;
+        int32_t showLinks;
+        const char* text;
+        const char* caption;
+    } cases[] = {
+        {1, 1, "text b", "caption b"}, {4, 1, "text b", "caption b"}, {0, 0, "text a", ""}};
+    for (const auto& c : cases) {
+        shownLog.clear();
+        ASSERT_EQ(initService({.firstHint = c.firstHint, .showLinks = c.showLinks}), 1);
+        addHints({"a", "b", "c"});
+        pennorak_start();
+        ASSERT_TRUE(waitForShown(1));
+        const Shown shown = shownLog.at(0);
+        EXPECT_EQ(shown.text, c.text);
+        EXPECT_EQ(shown.caption, c.caption);
+        EXPECT_NE(shown.thread, std::this_thread::get_id());
+        pennorak_close();
+    }
+}
+
+TEST_F(PennorakService, SelectHintShowsTheChosenHint) {
+    ASSERT_EQ(initService({}), 1);
+    addHints({"a", "b", "c"});
+    pennorak_selecthint(2, 1, 1);  // ignored before start
+    pennorak_start();
+    ASSERT_TRUE(waitForShown(1));
+    EXPECT_EQ(shownLog.at(0).text, "text a");
+
+    const struct {
+        int32_t which;
+        const char* text;
+    } steps[] = {{-2, "text b"}, {-1, "text a"}, {-1, "text c"}, {-2, "text a"}, {4, "text b"}};
+    std::size_t count = 1;
+    for (const auto& step : steps) {
+        pennorak_selecthint(step.which, 1, 1);
+        ASSERT_TRUE(waitForShown(++count)) << step.which;
+        EXPECT_EQ(shownLog.at(count - 1).text, step.text) << step.which;
+    }
+}
+
+TEST_F(PennorakService, RotationShowsTheNextHintWhenThePeriodEnds) {
+    ASSERT_EQ(initService({.rotateSeconds = 1}), 1);
+    addHints({"a", "b"});
+    pennorak_start();
+    ASSERT_TRUE(waitForShown(2));
+    EXPECT_EQ(shownLog.at(1).text, "text b");
+}
+
+TEST_F(PennorakService, CloseWaitsForARunningCallbackAndAllowsANewInit) {
+    slowCallbackEntered = slowCallbackFinished = false;
+    ASSERT_EQ(initService({.display = slowRecordShown}), 1);
+    addHints({"old"});
+    pennorak_start();
+    ASSERT_TRUE(waitUntil([] { return slowCallbackEntered.load(); }));
+    pennorak_close();
+    EXPECT_TRUE(slowCallbackFinished) << "close returned while the callback ran";
+
+    shownLog.clear();
+    ASSERT_EQ(initService({}), 1);
+    addHints({"new"});
+    pennorak_start();
+    ASSERT_TRUE(waitForShown(1));
+    EXPECT_EQ(walkHints(2), (std::vector<std::string>{"text new", "text new"}))
+        << "hints of the closed service are forgotten";
+}
+
+TEST_F(PennorakService, CloseFromTheCallbackEndsTheService) {
+    closedInCallback = false;
+    ASSERT_EQ(initService({.display = closeFromCallback}), 1);
+    addHints({"a"});
+    pennorak_start();
+    ASSERT_TRUE(waitUntil([] { return closedInCallback.load(); }));
+    EXPECT_EQ(initService({}), 1);
+}
+
+TEST_F(PennorakService, NoHintsShowNothingAndOpenNothing) {
+    installOpener();
+    ASSERT_EQ(initService({}), 1);
+    pennorak_start();
+    pennorak_selecthint(-2, 1, 1);
+    pennorak_hintclick();
+    pennorak_close();
+    EXPECT_EQ(shownLog.count(), 0u);
+    EXPECT_FALSE(fs::exists(openedPath()));
+}
+
+TEST_F(PennorakService, HintsFileHintsFollowTheAddedOnes) {
+    const fs::path file = writeFile("hints.txt",
+                                    "# comment\n"
+                                    "\n"
+                                    "f1|from file 1|more|https://f/1\n"
+                                    "malformed\n"
+                                    "fx|bad scheme|more|mailto:someone\n"
+                                    "f2|from file 2|more|https://f/2\n"
+                                    "f3|from file 3|more|https://f/3\n");
+    const struct {
+        int32_t useHintsFile;
+        int32_t maxHints;
+        std::vector<std::string> texts;  // one full turn and the first again
+    } cases[] = {
+        {1, 0, {"text a", "from file 1", "from file 2", "from file 3", "text a"}},
+        {1, 2, {"text a", "from file 1", "from file 2", "text a"}},
+        {0, 0, {"text a", "text a"}},
+    };
+    for (const auto& c : cases) {
+        shownLog.clear();
+        ASSERT_EQ(initService({.useHintsFile = c.useHintsFile,
+                               .hintsPath = file.c_str(),
+                               .maxHints = c.maxHints}),
+                  1);
+        addHints({"a"});
+        pennorak_start();
+        EXPECT_EQ(walkHints(c.texts.size()), c.texts) << "max " << c.maxHints;
+        pennorak_close();
+    }
+}
+
+TEST_F(PennorakService, DefaultHintsFileLivesUnderXdgConfigHome) {
+    writeFile("Trelvik-System/pennorak_test-hints.txt", "d1|default file|more|https://d/1\n");
+    const char* previous = getenv("XDG_CONFIG_HOME");
+    const std::string saved = previous ? previous : "";
+    setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
+    ASSERT_EQ(initService({.useHintsFile = 1}), 1);
+    pennorak_start();
+    const bool shown = waitForShown(1);
+    previous ? setenv("XDG_CONFIG_HOME", saved.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shownLog.at(0).text, "default file");
+}
+
+TEST_F(PennorakService, HintClickPassesTheExactLinkAsTheOnlyArgument) {
+    installOpener();
+    const std::string link = "https://example.invalid/?q=$(touch${IFS}x);`id`|cat&a='b'\"c\"";
+    ASSERT_EQ(initService({}), 1);
+    addHints({"a"});
+    PennorakHint hint{"shell", "text", "caption", link.c_str()};
+    ASSERT_EQ(pennorak_addhint(&hint), 1);
+    pennorak_start();
+    pennorak_selecthint(1, 0, 0);  // move without showing
+    pennorak_hintclick();
+    ASSERT_TRUE(waitUntil([this] { return fs::exists(openedPath()); }));
+    EXPECT_EQ(readFile(openedPath()), "1\n" + link);
+    EXPECT_FALSE(fs::exists(fs::current_path() / "x"));
+}
+
+TEST_F(PennorakService, HintClickNeverOpensOtherSchemes) {
+    installOpener();
+    ASSERT_EQ(initService({}), 1);
+    for (const char* link : {"javascript:alert(1)", "--help", "", "https://x/ y"}) {
+        PennorakHint hint{"id", "text", "caption", link};
+        ASSERT_EQ(pennorak_addhint(&hint), 1);
+    }
+    pennorak_start();
+    for (int i = 0; i < 4; ++i) {
+        pennorak_selecthint(i, 0, 0);
+        pennorak_hintclick();  // returns after the opener would have ended
+        EXPECT_FALSE(fs::exists(openedPath())) << i;
+    }
+}
+
+}  // namespace
