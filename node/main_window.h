@@ -38,6 +38,11 @@ public:
     // The sum of the 5 ms tick intervals so far.
     uint32_t elapsedTicks() const { return elapsedTicks_; }
     bool bannerActive() const;
+    // LED states, for tests and accessibility tools.
+    bool txLit() const { return txLed_->lit(); }
+    bool rxLit() const { return rxLed_->lit(); }
+    bool busLit() const { return busLed_->lit(); }
+    bool errorLit() const { return errorLed_->lit(); }
 
 Q_SIGNALS:
     // The close steps have run (interface closed, settings saved).

@@ -4,9 +4,21 @@
 
 #include <QApplication>
 #include <QTemporaryDir>
+#include <QtGlobal>
 #include <cstdlib>
 
+namespace {
+
+// The offscreen platform reports every window it cannot size to its hints.
+void quietMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (text.contains(QLatin1String("propagateSizeHints"))) return;
+    qt_message_output(type, context, text);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    qInstallMessageHandler(quietMessages);
     QTemporaryDir home;
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     setenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit().constData(), 1);

@@ -1,0 +1,249 @@
+// The main window against the library on quorbus with quorsim nodes: opening
+// through the hardware dialog, LEDs on real traffic, node status and last
+// emergency, NMT frames on the bus, settings and the hint banner.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <memory>
+#include <string>
+
+#include "app/hw_config_dialog.h"
+#include "app/quorvane_app.h"
+#include "app/settings_store.h"
+#include "gui_test_support.h"
+#include "node/main_window.h"
+#include "sim/quorbus_test_client.h"
+#include "support/child_process.h"
+
+namespace {
+
+using guitest::find;
+using guitest::waitFor;
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        guitest::clearSettings();
+        port = testsupport::freeLoopbackPort();
+        channel = "virtual:gui@" + std::to_string(port);
+        setenv("MORVELLCANOPEN_CHANNEL", channel.c_str(), 1);
+        setenv("MORVELLCANOPEN_QUORBUS", testsupport::programPath("quorbus").c_str(), 1);
+        setenv("PENNORAK_OPEN_COMMAND", "/bin/true", 1);
+        bus = std::make_unique<testsupport::ChildProcess>(
+            testsupport::programPath("quorbus"),
+            std::vector<std::string>{"--port", std::to_string(port)});
+        ASSERT_FALSE(bus->waitForLine("listening").empty()) << bus->errors();
+        sim = std::make_unique<testsupport::ChildProcess>(
+            testsupport::programPath("quorsim"),
+            std::vector<std::string>{"--channel", channel, "--node", "5", "--node", "10"});
+        ASSERT_FALSE(sim->waitForLine("quorsim ready").empty()) << sim->errors();
+    }
+
+    void TearDown() override {
+        if (main() != nullptr) main()->close();
+        app.reset();
+        sim.reset();
+        bus.reset();
+    }
+
+    void createApp() { app = std::make_unique<QuorvaneApp>(notifier, LibraryInterfaceOpener()); }
+    TWin_Main* main() { return app ? app->windows().main : nullptr; }
+    const MainControls& controls() { return main()->controls(); }
+
+    // Shows the main window and presses `button` ("ok" or "cancel") of the
+    // hardware dialog once it is up.
+    void showAndAnswer(const char* button) {
+        TWin_HWConfig* dialog = app->windows().hwConfig;
+        QTimer answer;
+        answer.setInterval(5);
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            if (!dialog->isVisible()) return;
+            answer.stop();
+            find<QPushButton>(dialog, button)->click();
+        });
+        answer.start();
+        main()->show();
+        ASSERT_TRUE(waitFor([&] { return !answer.isActive(); }));
+    }
+
+    void openInterface() {
+        showAndAnswer("ok");
+        ASSERT_TRUE(waitFor([&] { return !controls().baudrate->text().isEmpty(); }))
+            << notifier.texts().join('\n').toStdString();
+    }
+
+    void simCommand(const std::string& command) {
+        ASSERT_TRUE(sim->writeLine(command));
+        const std::string answer = sim->waitForLine("");
+        ASSERT_EQ(answer.rfind("ok", 0), 0u) << command << " -> " << answer;
+    }
+
+    bool statusIs(const char* text) {
+        return waitFor([&] { return controls().status->text() == QLatin1String(text); });
+    }
+    bool emcyIs(const char* text) {
+        return waitFor([&] { return controls().emcy->text() == QLatin1String(text); });
+    }
+
+    int port = 0;
+    std::string channel;
+    std::unique_ptr<testsupport::ChildProcess> bus, sim;
+    guitest::RecordingNotifier notifier;
+    std::unique_ptr<QuorvaneApp> app;
+};
+
+TEST_F(MainWindowTest, FirstStartTakesDefaultsAndOpensTheChosenInterface) {
+    createApp();
+    const MainControls& c = controls();
+    EXPECT_EQ(c.nodelist->currentText(), "28 (40d)");
+    EXPECT_EQ(c.nodelist->count(), 127);
+    EXPECT_EQ(c.nodelist->itemText(9), "0A (10d)");
+    EXPECT_EQ(c.readindex->text(), "1000");
+    EXPECT_TRUE(c.readdisplay->isChecked());
+    EXPECT_TRUE(c.singlenode->isChecked());
+    EXPECT_TRUE(c.writeenter->isChecked());
+    EXPECT_EQ(c.writedatalabel->text(), "Data: 0x");
+    EXPECT_TRUE(c.viewpennorak->isChecked());
+    EXPECT_EQ(c.status->text(), "Unknown");
+    EXPECT_EQ(c.emcy->text(), "None");
+    EXPECT_EQ(main()->windowTitle(), "Quorvane");
+    {
+        auto settings = OpenSettings();
+        ASSERT_TRUE(settings);
+        EXPECT_EQ(ReadString(*settings, "nodeid"), QString("40"));
+        EXPECT_EQ(ReadBool(*settings, "usepennorak"), true);
+        EXPECT_EQ(ReadString(*settings, "hwselect"),
+                  QString("Trelvik Kestra Parallel Port Dongle"));
+    }
+    openInterface();
+    EXPECT_EQ(c.baudrate->text(), "125kbps");
+    EXPECT_TRUE(notifier.boxes.empty());
+}
+
+TEST_F(MainWindowTest, CancelInTheHardwareDialogEndsTheProgram) {
+    createApp();
+    bool closed = false;
+    QObject::connect(main(), &TWin_Main::closed, [&] { closed = true; });
+    showAndAnswer("cancel");
+    EXPECT_TRUE(waitFor([&] { return closed; }));
+    EXPECT_FALSE(main()->isVisible());
+}
+
+TEST_F(MainWindowTest, LedsFollowTrafficAndBusErrors) {
+    createApp();
+    openInterface();
+    EXPECT_FALSE(main()->rxLit());
+    simCommand("heartbeat 5 20");
+    EXPECT_TRUE(waitFor([&] { return main()->rxLit() && main()->busLit(); }));
+    simCommand("heartbeat 5 0");
+    // Dark again once the traffic stops.
+    EXPECT_TRUE(waitFor([&] { return !main()->rxLit() && !main()->busLit(); }));
+
+    find<QPushButton>(main(), "operational")->click();
+    EXPECT_TRUE(waitFor([&] { return main()->txLit(); }));
+
+    simCommand("buserror passive");
+    EXPECT_TRUE(waitFor([&] { return main()->errorLit(); }));
+    simCommand("buserror cleared");
+    EXPECT_TRUE(waitFor([&] { return !main()->errorLit(); }));
+}
+
+TEST_F(MainWindowTest, NodeStatusAndLastEmergencyFollowTheSelectedNode) {
+    createApp();
+    openInterface();
+    controls().nodelist->setCurrentIndex(9);  // node 10
+    simCommand("state 10 operational");
+    simCommand("heartbeat 10 30");
+    EXPECT_TRUE(statusIs("Operational"));
+    simCommand("state 10 stopped");
+    EXPECT_TRUE(statusIs("Stopped"));
+    simCommand("state 5 preop");  // another node: no change
+    simCommand("emcy 10 0x8110");
+    EXPECT_TRUE(emcyIs("CAN Overrun (Objects lost)"));
+    simCommand("emcy 10 0x2310");
+    EXPECT_TRUE(emcyIs("Current, device output side"));
+    simCommand("emcy 10 0x0000");  // error reset: the shown emergency stays
+    simCommand("emcy 10 0x8130");
+    EXPECT_TRUE(emcyIs("Life Guard Error/Heartbeat Error"));
+    EXPECT_EQ(controls().status->text(), "Stopped");
+
+    // A node change forgets the emergency at once and the state at the next tick.
+    controls().nodelist->setCurrentIndex(4);
+    EXPECT_EQ(controls().emcy->text(), "None");
+    EXPECT_TRUE(statusIs("Unknown"));
+    simCommand("state 5 boot");
+    EXPECT_TRUE(statusIs("Bootup"));
+}
+
+TEST_F(MainWindowTest, NmtButtonsSendTheirCommandToTheNodeOrToAll) {
+    createApp();
+    openInterface();
+    quorbustest::HubClient observer(static_cast<std::uint16_t>(port));
+    ASSERT_TRUE(observer.connected());
+    ASSERT_TRUE(observer.join("gui"));
+
+    controls().nodelist->setCurrentIndex(4);  // node 5
+    controls().singlenode->setChecked(true);
+    const struct {
+        const char* button;
+        const char* frame;
+    } cases[] = {
+        {"operational", "000#0105"}, {"stop", "000#0205"},       {"preoperational", "000#8005"},
+        {"reset", "000#8105"},       {"resetcomm", "000#8205"},
+    };
+    for (const auto& row : cases) {
+        find<QPushButton>(main(), row.button)->click();
+        EXPECT_EQ(observer.waitForFrame(0), row.frame) << row.button;
+    }
+    controls().allnodes->setChecked(true);
+    controls().nodelist->setCurrentIndex(-1);
+    find<QPushButton>(main(), "operational")->click();
+    EXPECT_EQ(observer.waitForFrame(0), "000#0100");
+    EXPECT_TRUE(notifier.boxes.empty());
+
+    controls().singlenode->setChecked(true);
+    find<QPushButton>(main(), "stop")->click();
+    EXPECT_EQ(notifier.texts(), QStringList{"Node ID must be in the range 0x01 -> 0x7F"});
+}
+
+TEST_F(MainWindowTest, SettingsAndBannerChoiceSurviveARestart) {
+    createApp();
+    openInterface();
+    EXPECT_TRUE(main()->bannerActive());
+    EXPECT_TRUE(controls().banner->isVisible());
+    // The service's first hint replaces the design-time text.
+    EXPECT_TRUE(waitFor([&] { return controls().eh1->text().contains("quorsim") ||
+                                     controls().eh1->text().contains("Trace") ||
+                                     controls().eh1->text().contains("quorcmd") ||
+                                     controls().eh1->text().contains("Kestra"); }));
+    const int heightWithBanner = main()->height();
+
+    controls().nodelist->setCurrentIndex(6);
+    controls().readindex->setText("2000");
+    controls().allnodes->setChecked(true);
+    controls().viewpennorak->trigger();
+    EXPECT_EQ(notifier.texts(),
+              QStringList{"Pennorak will not be shown the next time Quorvane is started."});
+    EXPECT_FALSE(controls().viewpennorak->isChecked());
+    EXPECT_TRUE(main()->bannerActive());  // the banner changes at the next start only
+    main()->close();
+    app.reset();
+
+    createApp();
+    EXPECT_EQ(controls().nodelist->currentText(), "07 (7d)");
+    EXPECT_EQ(controls().readindex->text(), "2000");
+    EXPECT_TRUE(controls().allnodes->isChecked());
+    EXPECT_FALSE(controls().viewpennorak->isChecked());
+    EXPECT_FALSE(main()->bannerActive());
+    openInterface();
+    EXPECT_FALSE(controls().banner->isVisible());
+    EXPECT_LT(main()->height(), heightWithBanner);
+}
+
+}  // namespace
