@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, and runs the main job on the simulated
 # network: quorsim plays nodes 5 and 6 on the virtual bus (quorbus starts on
-# its own); the library demonstration reads, writes and commands them, then a
+# its own). With a display, quorvane opens on that bus (accept the hardware
+# dialog's default, the dongle row, which maps to the virtual bus). Without
+# one, the library demonstration reads, writes and commands the nodes, then a
 # scripted quorcmd session does the same from the console.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,6 +20,11 @@ while IFS= read -r -t 20 line <&"${SIM[0]}"; do
   echo "[quorsim] $line"
   case "$line" in *"quorsim ready"*) break ;; esac
 done
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${QUORVANE_CONSOLE_DEMO:-}" ]; then
+  echo "Opening quorvane on $MORVELLCANOPEN_CHANNEL (nodes 5 and 6, heartbeat 1 s)"
+  "$BIN/quorvane"
+  exit 0
+fi
 "$BIN/morvell_demo" 5 6
 echo
 "$BIN/quorcmd" "NMT(0,PREOPERATIONAL)" "SDOUPLOAD(5,0x1008,0,SCREEN)" \
