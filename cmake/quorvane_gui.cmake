@@ -18,6 +18,12 @@ target_precompile_headers(quorvane_parts PRIVATE <QtWidgets/QtWidgets>)
 add_executable(quorvane ${PROJECT_SOURCE_DIR}/app/main.cpp)
 target_link_libraries(quorvane PRIVATE quorvane_parts)
 
+# Programs that run Qt take the Qt suppressions in sanitizer builds.
+if(QUORVANE_SANITIZE)
+  add_library(qt_sanitizer_defaults OBJECT ${PROJECT_SOURCE_DIR}/cmake/qt_sanitizer_defaults.cpp)
+  target_link_libraries(quorvane PRIVATE qt_sanitizer_defaults)
+endif()
+
 if(EXISTS ${PROJECT_SOURCE_DIR}/docs/CMakeLists.txt)
   add_subdirectory(docs)
 endif()

@@ -5,6 +5,8 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -20,6 +22,7 @@
 #include "node/main_window.h"
 #include "sim/quorbus_test_client.h"
 #include "support/child_process.h"
+#include "url_recorder.h"
 
 namespace {
 
@@ -244,6 +247,32 @@ TEST_F(MainWindowTest, SettingsAndBannerChoiceSurviveARestart) {
     openInterface();
     EXPECT_FALSE(controls().banner->isVisible());
     EXPECT_LT(main()->height(), heightWithBanner);
+}
+
+TEST_F(MainWindowTest, HelpMenuOpensTheManualBesideTheProgramAndTheHomePages) {
+    createApp();
+    UrlRecorder recorder;
+    const struct {
+        const char* item;
+        QString address;
+    } cases[] = {
+        {"trelvikhomepage", "https://www.trelvik-system.com/"},
+        {"ostrahomepage", "https://www.ostra-electronic.com/"},
+        {"quorvanehomepage", "https://www.quorvane.org/"},
+        {"morvellhomepage", "https://www.morvell.com/"},
+        {"manual", QUrl::fromLocalFile(QCoreApplication::applicationDirPath() +
+                                       "/QuorvaneManual.pdf").toString()},
+    };
+    for (const auto& row : cases) {
+        recorder.opened.clear();
+        find<QAction>(main(), row.item)->trigger();
+        ASSERT_EQ(recorder.opened.size(), 1u) << row.item;
+        EXPECT_EQ(recorder.opened.front().toString(), row.address) << row.item;
+    }
+    // The manual is built beside the programs.
+    EXPECT_TRUE(QFile::exists(recorder.opened.front().toLocalFile()));
+    // Windows of later work are not offered yet.
+    EXPECT_FALSE(find<QAction>(main(), "trace")->isEnabled());
 }
 
 }  // namespace
