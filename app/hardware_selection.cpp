@@ -263,14 +263,4 @@ void SaveHardwareSettings(QSettings& settings, const Selection& selection) {
     }
 }
 
-QPoint CentredTopLeft(const QRect& screen, const QSize& window) {
-    return {screen.x() + (screen.width() - window.width()) / 2,
-            screen.y() + (screen.height() - window.height()) / 2};
-}
-
-int SingleMonitorLeft(int left, int monitorWidth) {
-    if (monitorWidth > 0 && left >= monitorWidth) left %= monitorWidth;
-    return std::max(left, 0);
-}
-
 }  // namespace hwconfig

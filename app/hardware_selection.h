@@ -101,12 +101,4 @@ Selection LoadHardwareSettings(QSettings& settings);
 // Writes the twelve values, those of the interfaces not in use included.
 void SaveHardwareSettings(QSettings& settings, const Selection& selection);
 
-// Top-left corner that centres a window of size `window` on `screen`
-// (halves rounded toward zero).
-QPoint CentredTopLeft(const QRect& screen, const QSize& window);
-// Left edge of a window on a desktop of exactly one monitor: moved left by
-// whole monitor widths while at or beyond the monitor width, then a
-// negative edge becomes 0.
-int SingleMonitorLeft(int left, int monitorWidth);
-
 }  // namespace hwconfig

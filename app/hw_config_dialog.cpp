@@ -10,6 +10,7 @@
 #include "app/hw_init_error_dialog.h"
 #include "app/result_text.h"
 #include "app/settings_store.h"
+#include "app/window_placement.h"
 
 using hwconfig::ListId;
 
@@ -71,7 +72,7 @@ TWin_HWConfig::TWin_HWConfig(TWin_HWInitError& errorDialog, InterfaceOpener open
             &TWin_HWConfig::applyInterfaceSelection);
 
     adjustSize();
-    hwconfig::CentreOnPrimaryScreen(*this);
+    CentreOnScreen(this);
 }
 
 void TWin_HWConfig::select(const hwconfig::Selection& selection) {
@@ -131,5 +132,5 @@ void TWin_HWConfig::reject() {
 
 void TWin_HWConfig::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    hwconfig::KeepOnSingleMonitor(*this);
+    KeepOnSingleMonitor(this);
 }

@@ -11,6 +11,7 @@
 
 #include "app/hardware_selection.h"
 #include "app/web_links.h"
+#include "app/window_placement.h"
 
 namespace {
 
@@ -32,23 +33,6 @@ QLabel* MakeLink(const QString& objectName, const QString& caption, QWidget* par
 }
 
 }  // namespace
-
-namespace hwconfig {
-
-void CentreOnPrimaryScreen(QWidget& window) {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen == nullptr) return;
-    window.move(CentredTopLeft(screen->geometry(), window.size()));
-}
-
-void KeepOnSingleMonitor(QWidget& window) {
-    const QList<QScreen*> screens = QGuiApplication::screens();
-    if (screens.size() != 1) return;
-    const int left = SingleMonitorLeft(window.x(), screens.first()->geometry().width());
-    if (left != window.x()) window.move(left, window.y());
-}
-
-}  // namespace hwconfig
 
 TWin_HWInitError::TWin_HWInitError(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Hardware Error"));
@@ -89,7 +73,7 @@ TWin_HWInitError::TWin_HWInitError(QWidget* parent) : QDialog(parent) {
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     adjustSize();
-    hwconfig::CentreOnPrimaryScreen(*this);
+    CentreOnScreen(this);
 }
 
 void TWin_HWInitError::setErrorText(const QString& text) {
@@ -100,7 +84,7 @@ void TWin_HWInitError::setErrorText(const QString& text) {
 
 void TWin_HWInitError::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    hwconfig::KeepOnSingleMonitor(*this);
+    KeepOnSingleMonitor(this);
 }
 
 bool TWin_HWInitError::eventFilter(QObject* watched, QEvent* event) {

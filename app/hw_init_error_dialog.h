@@ -9,14 +9,6 @@
 class QLabel;
 class QPushButton;
 
-namespace hwconfig {
-// Placement shared by the two hardware dialogs: centred on the primary
-// screen when created; on show, kept within the monitor when the desktop
-// has exactly one.
-void CentreOnPrimaryScreen(QWidget& window);
-void KeepOnSingleMonitor(QWidget& window);
-}  // namespace hwconfig
-
 class TWin_HWInitError : public QDialog {
     Q_OBJECT
 public:

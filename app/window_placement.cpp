@@ -4,22 +4,25 @@
 #include <QScreen>
 #include <QWidget>
 
+QPoint CentredTopLeft(const QRect& screen, const QSize& window) {
+    return {screen.x() + (screen.width() - window.width()) / 2,
+            screen.y() + (screen.height() - window.height()) / 2};
+}
+
+int SingleMonitorLeft(int left, int monitorWidth) {
+    if (monitorWidth > 0 && left >= monitorWidth) left %= monitorWidth;
+    return left < 0 ? 0 : left;
+}
+
 void CentreOnScreen(QWidget* window) {
     const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     if (screen == nullptr) return;
-    const QRect area = screen->geometry();
-    const QSize size = window->frameGeometry().size();
-    window->move(area.x() + (area.width() - size.width()) / 2,
-                 area.y() + (area.height() - size.height()) / 2);
+    window->move(CentredTopLeft(screen->geometry(), window->size()));
 }
 
 void KeepOnSingleMonitor(QWidget* window) {
     const QList<QScreen*> screens = QGuiApplication::screens();
     if (screens.size() != 1) return;
-    const int width = screens.front()->geometry().width();
-    if (width <= 0) return;
-    int left = window->x();
-    while (left >= width) left -= width;
-    if (left < 0) left = 0;
+    const int left = SingleMonitorLeft(window->x(), screens.front()->geometry().width());
     if (left != window->x()) window->move(left, window->y());
 }

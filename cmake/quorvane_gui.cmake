@@ -24,6 +24,6 @@ if(QUORVANE_SANITIZE)
   target_link_libraries(quorvane PRIVATE qt_sanitizer_defaults)
 endif()
 
-if(EXISTS ${PROJECT_SOURCE_DIR}/docs/CMakeLists.txt)
-  add_subdirectory(docs)
-endif()
+# The manual sits beside the program (Help > Manual opens it there).
+add_subdirectory(docs)
+add_dependencies(quorvane quorvane_manual)

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "app/hardware_selection.h"
+#include "app/window_placement.h"
 
 using namespace hwconfig;
 
@@ -204,12 +205,12 @@ TEST_F(HwSelectionSettings, SavedChoicesLoadBackUnchanged) {
     EXPECT_EQ(LoadHardwareSettings(settings), chosen);
 }
 
-TEST(HwSelectionPlacement, CentredWithHalvesRoundedTowardZero) {
+TEST(WindowPlacement, CentredWithHalvesRoundedTowardZero) {
     EXPECT_EQ(CentredTopLeft(QRect(0, 0, 801, 600), QSize(300, 201)), QPoint(250, 199));
     EXPECT_EQ(CentredTopLeft(QRect(0, 0, 800, 600), QSize(900, 601)), QPoint(-50, 0));
 }
 
-TEST(HwSelectionPlacement, LeftEdgeComesBackOntoTheSingleMonitor) {
+TEST(WindowPlacement, LeftEdgeComesBackOntoTheSingleMonitor) {
     struct Case {
         int left, width, expected;
     };
