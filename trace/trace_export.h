@@ -1,0 +1,22 @@
+// The comma-separated export of a trace: a title line, a column line and one
+// line per record, each record interpreted as in the trace window. Free of Qt.
+#pragma once
+
+#include <cstddef>
+#include <ctime>
+#include <ostream>
+
+#include "trace/trace_record.h"
+
+class TEmergencyCodes;
+class MessageNames;
+
+// Writes `count` records to `out`. `records` are in ascending order: the
+// continuous trace newest first, the static trace lowest identifier first.
+// Ascending writes them in that order numbered 1..count; descending writes
+// them in reverse numbered count..1. Nothing at all (no title) when count
+// is 0. `savedAt` is the moment named in the title (local time). Returns
+// false when writing failed.
+bool WriteTraceExport(std::ostream& out, const TraceRecord* records, std::size_t count,
+                      bool descending, TEmergencyCodes& codes, const MessageNames* names,
+                      std::time_t savedAt);
