@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <map>
 #include <memory>
+#include <string>
 
 #include "app/settings_store.h"
 #include "gui_test_support.h"
@@ -12,26 +14,38 @@
 
 namespace {
 
-const char* const kKeys[] = {"nodeid",     "readindex",  "readsubindex",  "readstore",
-                             "readpath",   "writeindex", "writesubindex", "writeenter",
-                             "writepath",  "writedata",  "writebase",     "writelength",
-                             "allnodes",   "usepennorak"};
+// A loaded field in the form the store keeps it (booleans as 0/1).
+QString AsStored(const MainSettings& v, const std::string& key) {
+    const auto flag = [](bool on) { return QString::number(on ? 1 : 0); };
+    const std::map<std::string, QString> fields = {
+        {"nodeid", QString::number(v.nodeid)},
+        {"readindex", v.readindex},
+        {"readsubindex", v.readsubindex},
+        {"readstore", flag(v.readstore)},
+        {"readpath", v.readpath},
+        {"writeindex", v.writeindex},
+        {"writesubindex", v.writesubindex},
+        {"writeenter", flag(v.writeenter)},
+        {"writepath", v.writepath},
+        {"writedata", v.writedata},
+        {"writebase", QString::number(v.writebase)},
+        {"writelength", v.writelength},
+        {"allnodes", flag(v.allnodes)},
+        {"usepennorak", flag(v.usepennorak)},
+    };
+    return fields.at(key);
+}
+
+// Every key with its default as stored.
+const std::pair<const char*, const char*> kDefaults[] = {
+    {"nodeid", "40"},  {"readindex", "1000"},     {"readsubindex", "00"},  {"readstore", "0"},
+    {"readpath", ""},  {"writeindex", "1000"},    {"writesubindex", "00"}, {"writeenter", "1"},
+    {"writepath", ""}, {"writedata", "1A2B3C4D"}, {"writebase", "0"},      {"writelength", ""},
+    {"allnodes", "0"}, {"usepennorak", "1"},
+};
 
 void ExpectDefaults(const MainSettings& v) {
-    EXPECT_EQ(v.nodeid, 40);
-    EXPECT_EQ(v.readindex, "1000");
-    EXPECT_EQ(v.readsubindex, "00");
-    EXPECT_FALSE(v.readstore);
-    EXPECT_EQ(v.readpath, "");
-    EXPECT_EQ(v.writeindex, "1000");
-    EXPECT_EQ(v.writesubindex, "00");
-    EXPECT_TRUE(v.writeenter);
-    EXPECT_EQ(v.writepath, "");
-    EXPECT_EQ(v.writedata, "1A2B3C4D");
-    EXPECT_EQ(v.writebase, 0);
-    EXPECT_EQ(v.writelength, "");
-    EXPECT_FALSE(v.allnodes);
-    EXPECT_TRUE(v.usepennorak);
+    for (const auto& [key, text] : kDefaults) EXPECT_EQ(AsStored(v, key), text) << key;
 }
 
 class MainSettingsTest : public ::testing::Test {
@@ -48,15 +62,16 @@ protected:
 
 TEST_F(MainSettingsTest, EmptyStoreGivesDefaultsAndWritesEveryKey) {
     ExpectDefaults(LoadMainSettings(store.get()));
-    for (const char* key : kKeys) EXPECT_TRUE(store->contains(QLatin1String(key))) << key;
-    EXPECT_EQ(store->allKeys().size(), static_cast<int>(std::size(kKeys)));
-    EXPECT_EQ(stored("nodeid"), "40");
-    EXPECT_EQ(stored("writedata"), "1A2B3C4D");
-    EXPECT_EQ(stored("writeenter"), "1");
-    EXPECT_EQ(stored("readstore"), "0");
+    for (const auto& [key, text] : kDefaults) {
+        EXPECT_TRUE(store->contains(QLatin1String(key))) << key;
+        EXPECT_EQ(stored(key), text) << key;
+    }
+    EXPECT_EQ(store->allKeys().size(), static_cast<int>(std::size(kDefaults)));
 }
 
-TEST_F(MainSettingsTest, NoStoreGivesDefaults) { ExpectDefaults(LoadMainSettings(nullptr)); }
+TEST_F(MainSettingsTest, NoStoreGivesDefaults) {
+    ExpectDefaults(LoadMainSettings(nullptr));
+}
 
 // One stored value at a time: what is loaded and what the store holds after.
 TEST_F(MainSettingsTest, StoredValuesAreReadOrReplacedByTheDefault) {
@@ -66,20 +81,11 @@ TEST_F(MainSettingsTest, StoredValuesAreReadOrReplacedByTheDefault) {
         QString storedAfter;
     };
     const Case cases[] = {
-        {"nodeid", "1", "1"},
-        {"nodeid", "abc", "40"},
-        {"nodeid", "", "40"},
-        {"writebase", "2", "2"},
-        {"writebase", "x", "0"},
-        {"writebase", "7", "0"},
-        {"writebase", "-1", "0"},
-        {"readstore", "1", "1"},
-        {"readstore", "maybe", "0"},
-        {"writeenter", "0", "0"},
-        {"writeenter", "2", "1"},
-        {"usepennorak", "0", "0"},
-        {"writedata", "a,b", "a,b"},
-        {"writelength", "4", "4"},
+        {"nodeid", "1", "1"},        {"nodeid", "abc", "40"},   {"nodeid", "", "40"},
+        {"writebase", "2", "2"},     {"writebase", "x", "0"},   {"writebase", "7", "0"},
+        {"writebase", "-1", "0"},    {"readstore", "1", "1"},   {"readstore", "maybe", "0"},
+        {"writeenter", "0", "0"},    {"writeenter", "2", "1"},  {"usepennorak", "0", "0"},
+        {"writedata", "a,b", "a,b"}, {"writelength", "4", "4"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.key) + "=" + c.value.toStdString());
@@ -87,14 +93,7 @@ TEST_F(MainSettingsTest, StoredValuesAreReadOrReplacedByTheDefault) {
         store->setValue(QLatin1String(c.key), c.value);
         const MainSettings v = LoadMainSettings(store.get());
         EXPECT_EQ(stored(c.key), c.storedAfter);
-        const QString key = QLatin1String(c.key);
-        if (key == "nodeid") EXPECT_EQ(QString::number(v.nodeid), c.storedAfter);
-        if (key == "writebase") EXPECT_EQ(QString::number(v.writebase), c.storedAfter);
-        if (key == "readstore") EXPECT_EQ(v.readstore, c.storedAfter == "1");
-        if (key == "writeenter") EXPECT_EQ(v.writeenter, c.storedAfter == "1");
-        if (key == "usepennorak") EXPECT_EQ(v.usepennorak, c.storedAfter == "1");
-        if (key == "writedata") EXPECT_EQ(v.writedata, c.storedAfter);
-        if (key == "writelength") EXPECT_EQ(v.writelength, c.storedAfter);
+        EXPECT_EQ(AsStored(v, c.key), c.storedAfter);
     }
 }
 
@@ -137,20 +136,9 @@ TEST_F(MainSettingsTest, SaveThenLoadRoundTripsEveryField) {
     store = OpenSettings();  // a fresh reader of the same file
     ASSERT_NE(store, nullptr);
     const MainSettings v = LoadMainSettings(store.get());
-    EXPECT_EQ(v.nodeid, saved.nodeid);
-    EXPECT_EQ(v.readindex, saved.readindex);
-    EXPECT_EQ(v.readsubindex, saved.readsubindex);
-    EXPECT_EQ(v.readstore, saved.readstore);
-    EXPECT_EQ(v.readpath, saved.readpath);
-    EXPECT_EQ(v.writeindex, saved.writeindex);
-    EXPECT_EQ(v.writesubindex, saved.writesubindex);
-    EXPECT_EQ(v.writeenter, saved.writeenter);
-    EXPECT_EQ(v.writepath, saved.writepath);
-    EXPECT_EQ(v.writedata, saved.writedata);
-    EXPECT_EQ(v.writebase, saved.writebase);
-    EXPECT_EQ(v.writelength, saved.writelength);
-    EXPECT_EQ(v.allnodes, saved.allnodes);
-    EXPECT_EQ(v.usepennorak, saved.usepennorak);
+    for (const auto& [key, text] : kDefaults) {
+        EXPECT_EQ(AsStored(v, key), AsStored(saved, key)) << key;
+    }
 }
 
 TEST(NodeStatusTest, NodeIdTexts) {
@@ -160,7 +148,7 @@ TEST(NodeStatusTest, NodeIdTexts) {
 }
 
 TEST(NodeStatusTest, NodeStateTexts) {
-    const char* const texts[] = {"Unknown", "Bootup",  "Pre-Operational",
+    const char* const texts[] = {"Unknown",     "Bootup",  "Pre-Operational",
                                  "Operational", "Stopped", "Unknown"};
     for (uint32_t state = 0; state < std::size(texts); ++state) {
         EXPECT_EQ(NodeStateText(state), texts[state]) << state;

@@ -23,9 +23,11 @@ protected:
 TEST_F(ProgressDialogTest, PercentageIsTruncated) {
     ASSERT_NE(bar(), nullptr);
     ASSERT_NE(percent(), nullptr);
-    const std::tuple<float, int, const char*> cases[] = {
-        {99.9f, 99, "99%"}, {0.0f, 0, "0%"}, {0.99f, 0, "0%"}, {50.5f, 50, "50%"},
-        {100.0f, 100, "100%"}};
+    const std::tuple<float, int, const char*> cases[] = {{99.9f, 99, "99%"},
+                                                         {0.0f, 0, "0%"},
+                                                         {0.99f, 0, "0%"},
+                                                         {50.5f, 50, "50%"},
+                                                         {100.0f, 100, "100%"}};
     for (const auto& [value, position, text] : cases) {
         SCOPED_TRACE(value);
         dialog.SetProgress(value);

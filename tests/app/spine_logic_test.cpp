@@ -1,0 +1,399 @@
+// Result texts, the library callbacks' signal state and the LED rules.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <future>
+#include <map>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "app/activity_led.h"
+#include "app/library_events.h"
+#include "app/process_objects.h"
+#include "app/result_text.h"
+#include "app/signal_state.h"
+
+namespace {
+
+LibraryResult Record(int32_t code, const char* text) {
+    LibraryResult record{};
+    record.code = code;
+    std::strncpy(record.text, text, sizeof record.text - 1);
+    return record;
+}
+
+// --- ResultText ---------------------------------------------------------
+
+const std::map<int32_t, std::string> kTableTexts = {
+    {1, "User cancelled operation"},
+    {2, "Unable to open Setup File: "},
+    {3, "Invalid Setup File: "},
+    {4, "Invalid parameter number "},
+    {5, "SDO Protocol error: "},
+    {6, "Error starting thread"},
+    {7, "Error initializing hardware: "},
+    {8, "CAN bus error: "},
+    {9, "Node ID must be in the range 0x01 -> 0x7F"},
+    {10, "Unable to allocate memory for file"},
+    {11, "Timeout occured - no response received"},
+    {12, "Please enter a valid hexadecimal value for the Node ID"},
+    {13, "Please enter a valid hexadecimal value for the index"},
+    {14, "Please enter a valid hexadecimal value for the subindex"},
+    {15, "Please enter valid hexadecimal data to write"},
+    {16, "Hexadecimal data must contain two characters for each value"},
+    {18, "Node ID must be in the range 0x40 -> 0x4F"},
+    {19, "Index must be in the range 0x1000 -> 0x1FFF or 0x5000 -> 0x5FFF"},
+    {20, "The decimal value entered is too large. The maximum value supported is 4294967296."},
+    {21, "The data length must be in the range 1 - 4 bytes for decimal data."},
+    {22, "The decimal value is larger than the length allows."},
+    {23, "Please enter valid decimal data to write"},
+    {24, "The hexadecimal data is larger than the length allows."},
+    {25, "The data length must be at least 1 byte for hexadecimal data."},
+    {26, "Please enter valid ASCII data to write"},
+    {27, "The data length must be at least 1 byte for ASCII data."},
+    {28, "The ASCII data is larger than the length allows."},
+};
+
+// Every code 0..30, with no detail and with a detail: codes outside the table
+// (0, 17, 29, 30) give nothing; a detail follows a trailing space directly,
+// else after ": ". Code 4 is covered separately.
+TEST(ResultTextTest, EveryCodeWithAndWithoutDetail) {
+    for (int32_t code = 0; code <= 30; ++code) {
+        if (code == 4) continue;
+        SCOPED_TRACE(code);
+        const auto entry = kTableTexts.find(code);
+        const std::string table = entry != kTableTexts.end() ? entry->second : std::string();
+        EXPECT_EQ(ResultText(Record(code, "")).toStdString(), table);
+        std::string withDetail;
+        if (!table.empty()) withDetail = table + (table.back() == ' ' ? "" : ": ") + "why";
+        EXPECT_EQ(ResultText(Record(code, "why")).toStdString(), withDetail);
+    }
+}
+
+TEST(ResultTextTest, LibraryDetails) {
+    struct Case {
+        int32_t code;
+        const char* detail;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {11, "No response from node 5 within 1000 ms",
+         "Timeout occured - no response received: No response from node 5 within 1000 ms"},
+        {5, "Object does not exist in the object dictionary (0x06020000)",
+         "SDO Protocol error: Object does not exist in the object dictionary (0x06020000)"},
+        {17, "ignored", ""},
+        {-1, "ignored", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        EXPECT_EQ(ResultText(Record(c.code, c.detail)).toStdString(), c.expected);
+    }
+}
+
+// Code 4 carries the parameter number as a byte, not as text.
+TEST(ResultTextTest, InvalidParameterNumberIsAnUnsignedByte) {
+    const std::pair<unsigned char, const char*> cases[] = {
+        {3, "Invalid parameter number Parameter 3"},
+        {200, "Invalid parameter number Parameter 200"},
+        {0, "Invalid parameter number Parameter 0"},
+        {'7', "Invalid parameter number Parameter 55"},
+    };
+    for (const auto& [byte, expected] : cases) {
+        SCOPED_TRACE(int{byte});
+        LibraryResult record{};
+        record.code = 4;
+        record.text[0] = static_cast<char>(byte);
+        record.text[1] = 'x';  // anything after the byte is not part of the text
+        EXPECT_EQ(ResultText(record).toStdString(), expected);
+    }
+}
+
+TEST(ResultTextTest, MakeResultCutsTo299BytesAndTerminates) {
+    const std::pair<int, size_t> cases[] = {{0, 0}, {10, 10}, {299, 299}, {300, 299}, {1000, 299}};
+    for (const auto& [length, kept] : cases) {
+        SCOPED_TRACE(length);
+        const LibraryResult record = MakeResult(15, QString(length, QLatin1Char('a')));
+        EXPECT_EQ(record.code, 15);
+        EXPECT_EQ(strnlen(record.text, sizeof record.text), kept);
+        EXPECT_EQ(record.text[sizeof record.text - 1], '\0');
+    }
+}
+
+// --- LibraryEvents --------------------------------------------------------
+
+constexpr uint8_t kNoData[8] = {};
+
+CanFrame Frame(uint32_t id, std::vector<uint8_t> bytes, uint8_t flags = 0) {
+    CanFrame frame{};
+    frame.id = id;
+    frame.flags = flags;
+    frame.length = static_cast<uint8_t>(bytes.size());
+    std::memcpy(frame.data, bytes.empty() ? kNoData : bytes.data(), bytes.size());
+    return frame;
+}
+
+CanFrame WithLength(CanFrame frame, uint8_t length) {
+    frame.length = length;
+    return frame;
+}
+
+class LibraryEventsTest : public ::testing::Test {
+protected:
+    SignalState signals;
+    TTraceBuffer trace;
+    TMessaging messaging;
+    TTransmit transmit{ProcessObjects::kTransmitMessages};
+    LibraryEvents events{signals, trace, messaging, transmit};
+};
+
+TEST_F(LibraryEventsTest, ReceiveKeepsTheFirstNonZeroStatusOfATick) {
+    const CanFrame frame = Frame(0x123, {1});
+    events.onReceive(frame, 0);
+    SignalSnapshot s = TakeSignals(signals);
+    EXPECT_TRUE(s.rxSeen);
+    EXPECT_EQ(s.rxStatus, 0u);
+
+    events.onReceive(frame, 0);
+    events.onReceive(frame, 3);
+    events.onReceive(frame, 0);
+    events.onReceive(frame, 7);
+    s = TakeSignals(signals);
+    EXPECT_TRUE(s.rxSeen);
+    EXPECT_EQ(s.rxStatus, 3u);
+
+    s = TakeSignals(signals);
+    EXPECT_FALSE(s.rxSeen);
+    EXPECT_EQ(s.rxStatus, 0u);
+
+    events.onReceive(frame, 7);
+    EXPECT_EQ(TakeSignals(signals).rxStatus, 7u);
+}
+
+// Node information changes from frames of the current node (10) only. Each
+// row starts from a marked state so "unchanged" is visible.
+TEST_F(LibraryEventsTest, NodeInformationFromHeartbeatAndEmergencyFrames) {
+    constexpr uint32_t kMarkState = 0xEE;
+    constexpr uint16_t kMarkEmergency = 0xBEEF;
+    struct Case {
+        const char* name;
+        CanFrame frame;
+        bool changed;
+        uint32_t nodeState;
+        uint16_t lastEmergency;
+    };
+    const Case cases[] = {
+        {"operational", Frame(0x70A, {0x05}), true, kNodeStateOperational, kMarkEmergency},
+        {"operational, toggle bit", Frame(0x70A, {0x85}), true, kNodeStateOperational,
+         kMarkEmergency},
+        {"boot-up", Frame(0x70A, {0x00}), true, kNodeStateBootup, kMarkEmergency},
+        {"stopped", Frame(0x70A, {0x04}), true, kNodeStateStopped, kMarkEmergency},
+        {"pre-operational", Frame(0x70A, {0x7F}), true, kNodeStatePreOperational, kMarkEmergency},
+        {"pre-operational, toggle bit", Frame(0x70A, {0xFF}), true, kNodeStatePreOperational,
+         kMarkEmergency},
+        {"no such state", Frame(0x70A, {0x01}), true, kNodeStateUnknown, kMarkEmergency},
+        {"remote heartbeat", Frame(0x70A, {0x05}, CANFRAME_FLAG_REMOTE), false, kMarkState,
+         kMarkEmergency},
+        {"other node's heartbeat", Frame(0x70B, {0x05}), false, kMarkState, kMarkEmergency},
+        {"emergency", Frame(0x08A, {0x10, 0x81, 0, 0, 0, 0, 0, 0}), true, kMarkState, 0x8110},
+        {"emergency, length 0", WithLength(Frame(0x08A, {0x10, 0x81}), 0), true, kMarkState,
+         0x8110},
+        {"emergency, remote", Frame(0x08A, {0x10, 0x81}, CANFRAME_FLAG_REMOTE), true, kMarkState,
+         0x8110},
+        {"other node's emergency", Frame(0x08B, {0x10, 0x81}), false, kMarkState, kMarkEmergency},
+        {"SDO response of the node", Frame(0x58A, {0x05}), false, kMarkState, kMarkEmergency},
+    };
+    SelectCurrentNode(signals, 10);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TakeSignals(signals);
+        signals.nodeState = kMarkState;
+        signals.lastEmergency = kMarkEmergency;
+        events.onReceive(c.frame, 1);
+        const SignalSnapshot s = TakeSignals(signals);
+        EXPECT_TRUE(s.rxSeen);
+        EXPECT_EQ(s.nodeInfoChanged, c.changed);
+        EXPECT_EQ(s.nodeState, c.nodeState);
+        EXPECT_EQ(s.lastEmergency, c.lastEmergency);
+    }
+}
+
+// With no node selected, SYNC (0x080) and 0x700 are nobody's emergency or
+// heartbeat.
+TEST_F(LibraryEventsTest, NoNodeSelectedIgnoresSyncAndHeartbeatBase) {
+    SelectCurrentNode(signals, 0);
+    TakeSignals(signals);
+    for (const CanFrame& frame : {Frame(0x080, {}), Frame(0x080, {0x10, 0x81}),
+                                  Frame(0x700, {0x05}), Frame(0x700, {0x00})}) {
+        SCOPED_TRACE(frame.id);
+        events.onReceive(frame, 1);
+        const SignalSnapshot s = TakeSignals(signals);
+        EXPECT_TRUE(s.rxSeen);
+        EXPECT_FALSE(s.nodeInfoChanged);
+        EXPECT_EQ(s.nodeState, kNodeStateUnknown);
+        EXPECT_EQ(s.lastEmergency, 0);
+    }
+}
+
+// Another thread holds the current node's mutex: the frame still counts for
+// the receive LED, the call comes back, node information stays as it was.
+TEST_F(LibraryEventsTest, ReceiveDoesNotWaitForABusyCurrentNode) {
+    SelectCurrentNode(signals, 10);
+    TakeSignals(signals);
+
+    std::promise<void> locked;
+    std::promise<void> release;
+    std::thread holder([&] {
+        std::lock_guard guard(signals.current_nodeid_mutex);
+        locked.set_value();
+        release.get_future().wait();
+    });
+    locked.get_future().wait();
+
+    auto call = std::async(std::launch::async, [&] { events.onReceive(Frame(0x70A, {0x05}), 1); });
+    const bool returned = call.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    release.set_value();
+    holder.join();
+    call.wait();
+
+    ASSERT_TRUE(returned);
+    const SignalSnapshot s = TakeSignals(signals);
+    EXPECT_TRUE(s.rxSeen);
+    EXPECT_FALSE(s.nodeInfoChanged);
+    EXPECT_EQ(s.nodeState, kNodeStateUnknown);
+}
+
+TEST_F(LibraryEventsTest, TickResetsFlagsAndKeepsValues) {
+    SelectCurrentNode(signals, 10);
+    events.onReceive(Frame(0x70A, {0x05}), 1);
+    events.onReceive(Frame(0x08A, {0x10, 0x81}), 1);
+    events.onTransmit(Frame(0x60A, {0x40, 0x00, 0x10, 0x00}));
+    events.onError(8);
+
+    SignalSnapshot s = TakeSignals(signals);
+    EXPECT_TRUE(s.rxSeen);
+    EXPECT_TRUE(s.txSeen);
+    EXPECT_TRUE(s.errorSeen);
+    EXPECT_EQ(s.errorCode, 8);
+    EXPECT_TRUE(s.nodeInfoChanged);
+    EXPECT_EQ(s.nodeState, kNodeStateOperational);
+    EXPECT_EQ(s.lastEmergency, 0x8110);
+
+    s = TakeSignals(signals);
+    EXPECT_FALSE(s.rxSeen);
+    EXPECT_FALSE(s.txSeen);
+    EXPECT_FALSE(s.errorSeen);
+    EXPECT_FALSE(s.nodeInfoChanged);
+    EXPECT_EQ(s.errorCode, 8);
+    EXPECT_EQ(s.nodeState, kNodeStateOperational);
+    EXPECT_EQ(s.lastEmergency, 0x8110);
+}
+
+TEST_F(LibraryEventsTest, SelectingANodeForgetsItsInformation) {
+    const std::pair<uint8_t, uint8_t> cases[] = {{10, 10}, {127, 127}, {0, 0}, {128, 0}, {255, 0}};
+    for (const auto& [requested, selected] : cases) {
+        SCOPED_TRACE(int{requested});
+        SelectCurrentNode(signals, 10);
+        events.onReceive(Frame(0x70A, {0x05}), 1);
+        events.onReceive(Frame(0x08A, {0x10, 0x81}), 1);
+        TakeSignals(signals);
+
+        SelectCurrentNode(signals, requested);
+        EXPECT_EQ(CurrentNodeId(signals), selected);
+        const SignalSnapshot s = TakeSignals(signals);
+        EXPECT_TRUE(s.nodeInfoChanged);
+        EXPECT_EQ(s.nodeState, kNodeStateUnknown);
+        EXPECT_EQ(s.lastEmergency, 0);
+    }
+}
+
+// --- LEDs ------------------------------------------------------------------
+
+// A one-shot timer on a virtual clock: fires once the clock reaches
+// start + interval.
+class FakeOneShotTimer : public OneShotTimer {
+public:
+    explicit FakeOneShotTimer(int intervalMs) : interval_(intervalMs) {}
+    void start() override {
+        running_ = true;
+        due_ = now_ + interval_;
+    }
+    void stop() override { running_ = false; }
+    // Moves the clock to `time`, one millisecond at a time, firing on the way.
+    void advanceTo(int time, ActivityLed& led) {
+        while (now_ < time) {
+            ++now_;
+            if (running_ && now_ >= due_) {
+                running_ = false;
+                led.timeout();
+            }
+        }
+    }
+    int now() const { return now_; }
+
+private:
+    int interval_;
+    int now_ = 0;
+    int due_ = 0;
+    bool running_ = false;
+};
+
+constexpr int kLedMs = 39;
+
+TEST(ActivityLedTest, BurstDrawsOnOnceAndGoesDarkAfterTheLastActivity) {
+    FakeOneShotTimer timer(kLedMs);
+    std::vector<std::pair<int, bool>> draws;
+    ActivityLed led(timer, [&](bool on) { draws.emplace_back(timer.now(), on); });
+    for (int time : {0, 10, 20, 30}) {
+        timer.advanceTo(time, led);
+        led.light();
+        EXPECT_TRUE(led.lit());
+    }
+    timer.advanceTo(68, led);
+    EXPECT_TRUE(led.lit());
+    timer.advanceTo(200, led);
+    EXPECT_FALSE(led.lit());
+    const std::vector<std::pair<int, bool>> expected = {{0, true}, {69, false}};
+    EXPECT_EQ(draws, expected);
+
+    // A second burst lights it again.
+    led.light();
+    timer.advanceTo(400, led);
+    const std::vector<std::pair<int, bool>> twice = {
+        {0, true}, {69, false}, {200, true}, {239, false}};
+    EXPECT_EQ(draws, twice);
+}
+
+TEST(ErrorLedTest, FollowsTheLastErrorCode) {
+    std::vector<bool> draws;
+    ErrorLed led([&](bool on) { draws.push_back(on); });
+    led.apply(5);
+    led.apply(5);
+    led.apply(-3);
+    EXPECT_TRUE(led.lit());
+    EXPECT_EQ(draws, std::vector<bool>{true});
+    led.apply(0);
+    EXPECT_FALSE(led.lit());
+    EXPECT_EQ(draws, (std::vector<bool>{true, false}));
+    led.apply(7);
+    EXPECT_EQ(draws, (std::vector<bool>{true, false, true}));
+}
+
+// Two error callbacks within one tick: only the last code reaches the LED.
+TEST_F(LibraryEventsTest, ErrorLedSeesOnlyTheLastCodeOfATick) {
+    std::vector<bool> draws;
+    ErrorLed led([&](bool on) { draws.push_back(on); });
+    events.onError(5);
+    events.onError(0);
+    const SignalSnapshot s = TakeSignals(signals);
+    ASSERT_TRUE(s.errorSeen);
+    EXPECT_EQ(s.errorCode, 0);
+    led.apply(s.errorCode);
+    EXPECT_FALSE(led.lit());
+    EXPECT_EQ(std::count(draws.begin(), draws.end(), true), 0);
+}
+
+}  // namespace
