@@ -67,8 +67,13 @@ QString ResultText(const LibraryResult& result) {
 LibraryResult MakeResult(int32_t code, const QString& text) {
     LibraryResult result{};
     result.code = code;
-    const QByteArray bytes = text.toUtf8();
-    const size_t length = std::min<size_t>(bytes.size(), sizeof result.text - 1);
+    QByteArray bytes = text.toUtf8();
+    // Cut at a character boundary: never half of a multi-byte character.
+    size_t length = std::min<size_t>(bytes.size(), sizeof result.text - 1);
+    while (length > 0 && length < static_cast<size_t>(bytes.size()) &&
+           (static_cast<unsigned char>(bytes[length]) & 0xC0) == 0x80) {
+        --length;
+    }
     std::memcpy(result.text, bytes.constData(), length);
     result.text[length] = '\0';
     return result;

@@ -18,7 +18,7 @@ TEST(EmergencyCodesTest, NamesExactEntryElseClassElseUnknown) {
         {0xFFFF, "Device Specific"},              // exact entry, last in the table
         {0x2310, "Current, device output side"},  // class 0x2300
         {0x00FF, "Error Reset/No Error"},         // class 0x0000
-        {0x1234, "Generic Error"},                // generic error range
+        {0x1234, "Unknown"},  // class 0x1200 is not named
         {0x8111, "Unknown"},                      // class 0x8100 has no name
     };
     TEmergencyCodes codes;
