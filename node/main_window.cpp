@@ -117,6 +117,7 @@ TWin_Main::TWin_Main(ProcessObjects& objects, WindowSet& windows, Notifier& noti
                                                      : kErrorOff]);
     }
 
+    currentBase_ = c_.writebase->currentText();
     updateWriteDataLabel();
     applyEnablingRule();
     connectControls();
@@ -138,6 +139,7 @@ TWin_Main::TWin_Main(ProcessObjects& objects, WindowSet& windows, Notifier& noti
 TWin_Main::~TWin_Main() {
     // A window destroyed without having been closed still releases the bus.
     if (!closeStepsDone_) Hardware_Close();
+    forgetTransferOwner();
 }
 
 bool TWin_Main::bannerActive() const { return banner_ != nullptr && banner_->active(); }
@@ -154,12 +156,21 @@ void TWin_Main::connectControls() {
     for (QRadioButton* radio : {c_.readdisplay, c_.readstore, c_.writeenter, c_.writeread}) {
         connect(radio, &QRadioButton::toggled, this, &TWin_Main::applyEnablingRule);
     }
-    connect(c_.writebase, &QComboBox::currentIndexChanged, this,
-            &TWin_Main::updateWriteDataLabel);
+    connect(c_.writebase, &QComboBox::currentIndexChanged, this, &TWin_Main::writebaseChange);
+    connect(c_.readbutton, &QPushButton::clicked, this, &TWin_Main::readbuttonClick);
+    connect(c_.writebutton, &QPushButton::clicked, this, &TWin_Main::writebuttonClick);
+    connect(c_.viewmorebutton, &QPushButton::clicked, this, &TWin_Main::viewmorebuttonClick);
+    connect(c_.readbrowse, &QPushButton::clicked, this, &TWin_Main::readbrowseClick);
+    connect(c_.writebrowse, &QPushButton::clicked, this, &TWin_Main::writebrowseClick);
 
     connect(c_.exit, &QAction::triggered, this, &QWidget::close);
     // Windows that are not built yet stay disabled.
-    for (QAction* later : {c_.trace, c_.transmitlist, c_.networkoverview, c_.canopenmanager}) {
+    connect(c_.trace, &QAction::triggered, this, [this] {
+        windows_.trace->show();
+        windows_.trace->raise();
+        windows_.trace->activateWindow();
+    });
+    for (QAction* later : {c_.transmitlist, c_.networkoverview, c_.canopenmanager}) {
         later->setEnabled(false);
     }
     connect(c_.viewpennorak, &QAction::triggered, this, &TWin_Main::viewpennorakClick);
@@ -236,7 +247,7 @@ void TWin_Main::ThreadSigTimerTimer() {
     }
     if (s.errorSeen) errorLed_->apply(s.errorCode);
     if (s.clearRequest) clearReadDisplay();
-    // showRequest: the read tab draws the data it read.
+    if (s.showRequest) showReadData();
     if (s.nodeInfoChanged) updateNodeStatus(s);
 }
 

@@ -16,6 +16,7 @@
 #include "node/main_window_controls.h"
 
 class HintBanner;
+class QLineEdit;
 class Notifier;
 struct ProcessObjects;
 struct WindowSet;
@@ -66,6 +67,26 @@ private:
     void applyEnablingRule();
     void updateWriteDataLabel();
 
+    // Read and write tabs (main_window_transfers.cpp).
+    void readbuttonClick();
+    void writebuttonClick();
+    bool readAddress(const QLineEdit* indexEdit, const QLineEdit* subindexEdit, uint32_t& index,
+                     uint8_t& subindex);
+    bool loadWriteFile();
+    void beginTransfer();
+    void refusedTransfer(const LibraryResult& result);
+    void setTransferControlsEnabled(bool enabled);
+    void finishTransfer(const LibraryResult& result);
+    void showReadData();
+    void viewmorebuttonClick();
+    void readbrowseClick();
+    void writebrowseClick();
+    void writebaseChange();
+    // The library's completion callback (library thread): hands the result
+    // to the UI thread.
+    static void transferCompleted(const LibraryResult* result);
+    void forgetTransferOwner();
+
     void applySettings(const MainSettings& values);
     MainSettings currentSettings() const;
     void startBanner();
@@ -99,6 +120,7 @@ private:
     std::unique_ptr<uint8_t[]> dataBuffer;
     uint32_t dataLength = 0;
     uint32_t transferMode = 0;
+    QString currentBase_;  // the writebase item selected last
 
     bool firstShowDone_ = false;
     bool closeStepsDone_ = false;

@@ -21,6 +21,7 @@
 #include "gui_test_support.h"
 #include "node/main_window.h"
 #include "sim/quorbus_test_client.h"
+#include "main_window_fixture.h"
 #include "support/child_process.h"
 #include "url_recorder.h"
 
@@ -28,78 +29,6 @@ namespace {
 
 using guitest::find;
 using guitest::waitFor;
-
-class MainWindowTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        guitest::clearSettings();
-        port = testsupport::freeLoopbackPort();
-        channel = "virtual:gui@" + std::to_string(port);
-        setenv("MORVELLCANOPEN_CHANNEL", channel.c_str(), 1);
-        setenv("MORVELLCANOPEN_QUORBUS", testsupport::programPath("quorbus").c_str(), 1);
-        setenv("PENNORAK_OPEN_COMMAND", "/bin/true", 1);
-        bus = std::make_unique<testsupport::ChildProcess>(
-            testsupport::programPath("quorbus"),
-            std::vector<std::string>{"--port", std::to_string(port)});
-        ASSERT_FALSE(bus->waitForLine("listening").empty()) << bus->errors();
-        sim = std::make_unique<testsupport::ChildProcess>(
-            testsupport::programPath("quorsim"),
-            std::vector<std::string>{"--channel", channel, "--node", "5", "--node", "10"});
-        ASSERT_FALSE(sim->waitForLine("quorsim ready").empty()) << sim->errors();
-    }
-
-    void TearDown() override {
-        if (main() != nullptr) main()->close();
-        app.reset();
-        sim.reset();
-        bus.reset();
-    }
-
-    void createApp() { app = std::make_unique<QuorvaneApp>(notifier, LibraryInterfaceOpener()); }
-    TWin_Main* main() { return app ? app->windows().main : nullptr; }
-    const MainControls& controls() { return main()->controls(); }
-
-    // Shows the main window and presses `button` ("ok" or "cancel") of the
-    // hardware dialog once it is up.
-    void showAndAnswer(const char* button) {
-        TWin_HWConfig* dialog = app->windows().hwConfig;
-        QTimer answer;
-        answer.setInterval(5);
-        QObject::connect(&answer, &QTimer::timeout, [&] {
-            if (!dialog->isVisible()) return;
-            answer.stop();
-            find<QPushButton>(dialog, button)->click();
-        });
-        answer.start();
-        main()->show();
-        ASSERT_TRUE(waitFor([&] { return !answer.isActive(); }));
-    }
-
-    void openInterface() {
-        showAndAnswer("ok");
-        ASSERT_TRUE(waitFor([&] { return !controls().baudrate->text().isEmpty(); }))
-            << notifier.texts().join('\n').toStdString();
-    }
-
-    void simCommand(const std::string& command) {
-        ASSERT_TRUE(sim->writeLine(command));
-        const std::string answer = sim->waitForLine("");
-        ASSERT_EQ(answer.rfind("ok", 0), 0u) << command << " -> " << answer;
-    }
-
-    bool statusIs(const char* text) {
-        return waitFor([&] { return controls().status->text() == QLatin1String(text); });
-    }
-    bool emcyIs(const char* text) {
-        return waitFor([&] { return controls().emcy->text() == QLatin1String(text); });
-    }
-
-    int port = 0;
-    std::string channel;
-    std::unique_ptr<testsupport::ChildProcess> bus, sim;
-    guitest::RecordingNotifier notifier;
-    std::unique_ptr<QuorvaneApp> app;
-};
 
 TEST_F(MainWindowTest, FirstStartTakesDefaultsAndOpensTheChosenInterface) {
     createApp();
@@ -272,7 +201,7 @@ TEST_F(MainWindowTest, HelpMenuOpensTheManualBesideTheProgramAndTheHomePages) {
     // The manual is built beside the programs.
     EXPECT_TRUE(QFile::exists(recorder.opened.front().toLocalFile()));
     // Windows of later work are not offered yet.
-    EXPECT_FALSE(find<QAction>(main(), "trace")->isEnabled());
+    EXPECT_FALSE(find<QAction>(main(), "networkoverview")->isEnabled());
 }
 
 }  // namespace
