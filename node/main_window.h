@@ -70,8 +70,9 @@ private:
     // Read and write tabs (main_window_transfers.cpp).
     void readbuttonClick();
     void writebuttonClick();
-    bool readAddress(const QLineEdit* indexEdit, const QLineEdit* subindexEdit, uint32_t& index,
-                     uint8_t& subindex);
+    // The current node and the entry's address, or false after the refusal's message.
+    bool readTarget(const QLineEdit* indexEdit, const QLineEdit* subindexEdit, uint8_t& node,
+                    uint32_t& index, uint8_t& subindex);
     bool loadWriteFile();
     void beginTransfer();
     void refusedTransfer(const LibraryResult& result);

@@ -48,8 +48,13 @@ void TWin_Main::forgetTransferOwner() {
     transferOwner.compare_exchange_strong(self, nullptr);
 }
 
-bool TWin_Main::readAddress(const QLineEdit* indexEdit, const QLineEdit* subindexEdit,
-                            uint32_t& index, uint8_t& subindex) {
+bool TWin_Main::readTarget(const QLineEdit* indexEdit, const QLineEdit* subindexEdit,
+                           uint8_t& node, uint32_t& index, uint8_t& subindex) {
+    node = CurrentNodeId(signals_);
+    if (node == 0) {
+        notifier_.warning(ResultText(MakeResult(kResultNoNode)));
+        return false;
+    }
     if (!IsHexText(indexEdit->text())) {
         notifier_.warning(ResultText(MakeResult(kResultBadIndex)));
         return false;
@@ -64,14 +69,10 @@ bool TWin_Main::readAddress(const QLineEdit* indexEdit, const QLineEdit* subinde
 }
 
 void TWin_Main::readbuttonClick() {
-    const uint8_t node = CurrentNodeId(signals_);
-    if (node == 0) {
-        notifier_.warning(ResultText(MakeResult(kResultNoNode)));
-        return;
-    }
+    uint8_t node = 0;
     uint32_t index = 0;
     uint8_t subindex = 0;
-    if (!readAddress(c_.readindex, c_.readsubindex, index, subindex)) return;
+    if (!readTarget(c_.readindex, c_.readsubindex, node, index, subindex)) return;
     transferMode = c_.readdisplay->isChecked() ? kModeReadToDisplay : kModeReadToFile;
 
     beginTransfer();
@@ -84,14 +85,10 @@ void TWin_Main::readbuttonClick() {
 }
 
 void TWin_Main::writebuttonClick() {
-    const uint8_t node = CurrentNodeId(signals_);
-    if (node == 0) {
-        notifier_.warning(ResultText(MakeResult(kResultNoNode)));
-        return;
-    }
+    uint8_t node = 0;
     uint32_t index = 0;
     uint8_t subindex = 0;
-    if (!readAddress(c_.writeindex, c_.writesubindex, index, subindex)) return;
+    if (!readTarget(c_.writeindex, c_.writesubindex, node, index, subindex)) return;
     transferMode = c_.writeenter->isChecked() ? kModeWriteEntered : kModeWriteFromFile;
 
     if (transferMode == kModeWriteFromFile) {
