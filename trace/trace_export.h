@@ -6,6 +6,7 @@
 #include <ctime>
 #include <ostream>
 
+#include "trace/canopen_interpreter.h"
 #include "trace/trace_record.h"
 
 class TEmergencyCodes;
@@ -20,3 +21,12 @@ class MessageNames;
 bool WriteTraceExport(std::ostream& out, const TraceRecord* records, std::size_t count,
                       bool descending, TEmergencyCodes& codes, const MessageNames* names,
                       std::time_t savedAt);
+
+// The pieces of the export, for writers that produce rows one at a time.
+// Title line ("Quorvane Trace saved on: Sun Mar 08 14:07:01 2009,,,,,,,,",
+// local time, English names) and column line.
+void WriteTraceExportHeading(std::ostream& out, std::time_t savedAt);
+// One row: `number`, then the nine texts of `line`. A field holding a comma,
+// a double quote or a line break is enclosed in double quotes, its double
+// quotes doubled; every other field is written as it is.
+void WriteTraceExportRow(std::ostream& out, long number, const TraceLine& line);

@@ -1,0 +1,197 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "decode_options.h"
+#include "decode_run.h"
+#include "support/child_process.h"
+#include "trace_test_support.h"
+
+namespace {
+
+using quordecode::DecodeOptions;
+using quordecode::ParseDecodeArguments;
+
+constexpr char kLog[] =
+    "(1436509052.249713) can0 000#0100\n"
+    "(1436509052.250000) can0 705#05\n"
+    "(1436509052.250100) can0 705#zz\n"
+    "\n"
+    "(1436509052.250200) can0 605#2300100011223344\n";
+constexpr char kRow1[] = "1,Rx,1,000,NMT Master Request,All,Operational,,,01 00 \n";
+constexpr char kRow2[] = "2,Rx,1,705,Node Guarding/Heartbeat,05 (5d),Operational,,,05 \n";
+constexpr char kRow3[] =
+    "3,Rx,1,605,SDO Download Request,05 (5d),\"Index = 0x1000, Sub = 0x00, expedited\","
+    "11 22 33 44 ,\".\"\"3D\",23 00 10 00 11 22 33 44 \n";
+constexpr char kSkippedLine3[] = "quordecode: line 3: data is not hex\n";
+constexpr char kColumnLine[] =
+    "Message Number,Dir,Cnt,Msg ID (Hex),Msg Type,Node ID (Hex),Details,Data (Hex),"
+    "Data (ASCII),Raw Message (Hex)\n";
+const std::string kHeading =
+    std::string("Quorvane Trace saved on: Sun Mar 08 14:07:01 2009,,,,,,,,\n") + kColumnLine;
+constexpr std::time_t kSavedAt = 1236521221;  // 2009-03-08 14:07:01 UTC
+
+TEST(QuordecodeTest, ParsesArguments) {
+    struct Case {
+        std::vector<std::string_view> arguments;
+        bool descending;
+        bool title;
+        bool help;
+        const char* file;
+        const char* error;
+    };
+    const Case cases[] = {
+        {{}, false, true, false, "-", ""},
+        {{"log.txt"}, false, true, false, "log.txt", ""},
+        {{"-"}, false, true, false, "-", ""},
+        {{"--descending", "--no-title", "a.log"}, true, false, false, "a.log", ""},
+        {{"a.log", "--descending"}, true, true, false, "a.log", ""},
+        {{"--help"}, false, true, true, "-", ""},
+        {{"-h"}, false, true, true, "-", ""},
+        {{"--", "--descending"}, false, true, false, "--descending", ""},
+        {{"--reverse"}, false, true, false, "-", "unknown option --reverse"},
+        {{"a.log", "b.log"}, false, true, false, "a.log", "more than one input file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.empty() ? "(none)" : std::string(c.arguments[0]));
+        const auto parsed = ParseDecodeArguments(c.arguments);
+        EXPECT_EQ(parsed.error, c.error);
+        if (!parsed.error.empty()) continue;
+        EXPECT_EQ(parsed.options.descending, c.descending);
+        EXPECT_EQ(parsed.options.title, c.title);
+        EXPECT_EQ(parsed.options.help, c.help);
+        EXPECT_EQ(parsed.options.file, c.file);
+    }
+}
+
+TEST(QuordecodeTest, DecodesInLogOrderOrReversedNumberingByLogPosition) {
+    tracetest::ScopedTimeZone zone("UTC");
+    struct Case {
+        const char* name;
+        std::string input;
+        bool descending;
+        bool title;
+        std::string output;
+        std::string errors;
+        int exitCode;
+    };
+    const std::string rowsInOrder = std::string(kRow1) + kRow2 + kRow3;
+    const std::string rowsReversed = std::string(kRow3) + kRow2 + kRow1;
+    const Case cases[] = {
+        {"log order", kLog, false, true, kHeading + rowsInOrder, kSkippedLine3, 1},
+        {"reversed", kLog, true, true, kHeading + rowsReversed, kSkippedLine3, 1},
+        {"no title", kLog, false, false, rowsInOrder, kSkippedLine3, 1},
+        {"reversed, no title", kLog, true, false, rowsReversed, kSkippedLine3, 1},
+        {"clean log without a final newline", "(1.000001) can0 000#0100", false, false, kRow1, "", 0},
+        {"empty input", "", false, true, "", "", 0},
+        {"blank lines only", "\n \n", true, true, "", "", 0},
+        {"only a bad line", "garbage\n", false, true, "",
+         "quordecode: line 1: expected (SECONDS.MICROSECONDS) first\n", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DecodeOptions options;
+        options.descending = c.descending;
+        options.title = c.title;
+        std::istringstream in(c.input);
+        std::ostringstream out, errors;
+        EXPECT_EQ(quordecode::RunDecode(in, out, errors, options, kSavedAt), c.exitCode);
+        EXPECT_EQ(out.str(), c.output);
+        EXPECT_EQ(errors.str(), c.errors);
+    }
+}
+
+TEST(QuordecodeTest, FailedOutputIsAnError) {
+    std::istringstream in(kLog);
+    std::ostream broken(nullptr);
+    std::ostringstream errors;
+    EXPECT_EQ(quordecode::RunDecode(in, broken, errors, DecodeOptions{}, kSavedAt),
+              quordecode::kExitUsage);
+    EXPECT_NE(errors.str().find("cannot write"), std::string::npos);
+}
+
+// The program itself, on a file with a bad line and on standard input.
+class QuordecodeProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/quordecode_test.XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        directory_ = pattern;
+        logPath_ = directory_ + "/traffic.log";
+        std::ofstream(logPath_) << kLog;
+    }
+    void TearDown() override {
+        unlink(logPath_.c_str());
+        rmdir(directory_.c_str());
+    }
+
+    std::string directory_;
+    std::string logPath_;
+};
+
+TEST_F(QuordecodeProgramTest, ExitCodesOutputAndErrors) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> arguments;
+        std::string output;
+        std::string errorsStart;
+        int exitCode;
+    };
+    const std::string rowsReversed = std::string(kRow3) + kRow2 + kRow1;
+    const Case cases[] = {
+        {"bad line skipped", {"--no-title", logPath_}, std::string(kRow1) + kRow2 + kRow3,
+         kSkippedLine3, 1},
+        {"reversed", {"--descending", "--no-title", logPath_}, rowsReversed, kSkippedLine3, 1},
+        {"missing file", {directory_ + "/missing.log"}, "", "quordecode: cannot open ", 2},
+        {"directory", {directory_}, "", "quordecode: cannot read ", 2},
+        {"unknown option", {"--sort"}, "", "quordecode: unknown option --sort\nUsage:", 2},
+        {"two files", {logPath_, logPath_}, "", "quordecode: more than one input file\n", 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::ChildProcess child(testsupport::programPath("quordecode"), c.arguments);
+        ASSERT_TRUE(child.started());
+        child.closeInput();
+        EXPECT_EQ(child.wait(std::chrono::seconds(30)), c.exitCode);
+        EXPECT_EQ(child.output(), c.output);
+        EXPECT_EQ(child.errors().rfind(c.errorsStart, 0), 0u) << child.errors();
+    }
+}
+
+TEST_F(QuordecodeProgramTest, TitleNamesTheExportMomentAndStandardInputIsRead) {
+    testsupport::ChildProcess child(testsupport::programPath("quordecode"), {"-"},
+                                    {"TZ=UTC", "LC_ALL=C"});
+    ASSERT_TRUE(child.started());
+    ASSERT_TRUE(child.writeLine("(1436509052.249713) can0 000#0100"));
+    child.closeInput();
+    ASSERT_EQ(child.wait(std::chrono::seconds(30)), 0) << child.errors();
+    EXPECT_EQ(child.errors(), "");
+    const std::string& out = child.output();
+    const std::string titleStart = "Quorvane Trace saved on: ";
+    ASSERT_EQ(out.rfind(titleStart, 0), 0u) << out;
+    // "Www Mmm dd hh:mm:ss yyyy" then eight commas.
+    const std::size_t lineEnd = out.find('\n');
+    ASSERT_NE(lineEnd, std::string::npos);
+    const std::string stamp = out.substr(titleStart.size(), lineEnd - titleStart.size());
+    ASSERT_EQ(stamp.size(), 24u + 8u) << stamp;
+    EXPECT_EQ(stamp.substr(24), ",,,,,,,,");
+    EXPECT_EQ(stamp[3], ' ');
+    EXPECT_EQ(stamp[7], ' ');
+    EXPECT_EQ(stamp[13], ':');
+    EXPECT_EQ(stamp[16], ':');
+    EXPECT_EQ(out.substr(lineEnd + 1), std::string(kColumnLine) + kRow1);
+}
+
+TEST_F(QuordecodeProgramTest, HelpNamesTheOrderConvention) {
+    testsupport::ChildProcess child(testsupport::programPath("quordecode"), {"--help"});
+    ASSERT_TRUE(child.started());
+    EXPECT_EQ(child.wait(std::chrono::seconds(30)), 0);
+    EXPECT_NE(child.output().find("--descending"), std::string::npos);
+    EXPECT_NE(child.output().find("numbered n, ... 2, 1"), std::string::npos);
+}
+
+}  // namespace
