@@ -1,0 +1,307 @@
+// The transmit table: defaults, loading with corrections, saving every value,
+// identifiers and names, the invalid table, and reads racing replacements.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "app/settings_store.h"
+#include "gui_test_support.h"
+#include "transmit/transmit_engine.h"
+#include "transmit/transmit_table.h"
+
+namespace {
+
+constexpr int kMessages = 20;
+
+class TransmitTableTest : public ::testing::Test {
+protected:
+    void SetUp() override { guitest::clearSettings(); }
+
+    static void store(const QString& key, const QVariant& value) {
+        auto settings = OpenSettings();
+        ASSERT_TRUE(settings);
+        settings->setValue(key, value);
+    }
+};
+
+TEST_F(TransmitTableTest, EmptyStoreGivesTwentyDisabledDefaultMessages) {
+    TTransmit table(kMessages);
+    ASSERT_TRUE(table.valid());
+    ASSERT_EQ(table.Count(), kMessages);
+    for (int i = 0; i < kMessages; ++i) {
+        TransmitMessage m;
+        m.name = "changed";
+        m.enable = true;
+        ASSERT_TRUE(table.GetMessage(i, m));
+        EXPECT_EQ(m.name, "Unnamed");
+        EXPECT_FALSE(m.enable);
+        EXPECT_TRUE(m.transmitid);
+        EXPECT_EQ(m.id, 0x001u);
+        EXPECT_FALSE(m.transmitpdo);
+        EXPECT_EQ(m.nodeid, 0x40);
+        EXPECT_EQ(m.pdotype, 0);
+        EXPECT_FALSE(m.keytrigger);
+        EXPECT_EQ(m.key, 0x31);
+        EXPECT_FALSE(m.rxtrigger);
+        EXPECT_EQ(m.rxid, 0x080u);
+        EXPECT_EQ(m.dlc, 8);
+        EXPECT_EQ(m.timestamp, 0);
+        EXPECT_EQ(m.data, (std::array<uint8_t, 8>{}));
+        EXPECT_EQ(table.DisplayName(i), "");
+        EXPECT_EQ(table.EffectiveId(i), 0x001u);
+    }
+}
+
+TEST_F(TransmitTableTest, LoadingNarrowsAndCorrectsStoredValues) {
+    using Field = std::function<int64_t(const TransmitMessage&)>;
+    const Field id = [](const TransmitMessage& m) { return m.id; };
+    const Field nodeid = [](const TransmitMessage& m) { return m.nodeid; };
+    const Field pdotype = [](const TransmitMessage& m) { return m.pdotype; };
+    const Field rxid = [](const TransmitMessage& m) { return m.rxid; };
+    const Field dlc = [](const TransmitMessage& m) { return m.dlc; };
+    const Field key = [](const TransmitMessage& m) { return m.key; };
+    const Field data0 = [](const TransmitMessage& m) { return m.data[0]; };
+    const Field data7 = [](const TransmitMessage& m) { return m.data[7]; };
+    const Field enable = [](const TransmitMessage& m) { return m.enable ? 1 : 0; };
+    const Field transmitid = [](const TransmitMessage& m) { return m.transmitid ? 1 : 0; };
+    const Field timestamp = [](const TransmitMessage& m) { return m.timestamp; };
+    const struct {
+        const char* key;
+        QVariant stored;
+        Field field;
+        int64_t expected;
+    } cases[] = {
+        {"0_id", 0x900, id, 0x7FF},
+        {"0_id", 0x7FF, id, 0x7FF},
+        {"0_id", -1, id, 0x7FF},  // unsigned comparison
+        {"0_id", "abc", id, 0x001},  // wrong kind: default kept
+        {"0_nodeid", 0, nodeid, 1},
+        {"0_nodeid", 0xC8, nodeid, 0x7F},
+        {"0_nodeid", 0x100, nodeid, 1},  // low 8 bits first
+        {"0_nodeid", 0x05, nodeid, 0x05},
+        {"0_pdotype", 9, pdotype, 7},
+        {"0_pdotype", -2, pdotype, -2},  // signed comparison
+        {"0_rxid", 0x1000, rxid, 0x7FF},
+        {"0_dlc", 12, dlc, 8},
+        {"0_dlc", 0x103, dlc, 3},
+        {"0_key", 0x12345, key, 0x2345},
+        {"0_key", 0x41, key, 0x41},  // taken as stored
+        {"0_data0", 0x1AB, data0, 0xAB},
+        {"0_data7", 0x5A, data7, 0x5A},
+        {"0_enable", 5, enable, 1},
+        {"0_transmitid", 0, transmitid, 0},
+        {"0_timestamp", 1, timestamp, 1},
+    };
+    for (const auto& row : cases) {
+        guitest::clearSettings();
+        store(row.key, row.stored);
+        TTransmit table(kMessages);
+        TransmitMessage m;
+        ASSERT_TRUE(table.GetMessage(0, m));
+        EXPECT_EQ(row.field(m), row.expected) << row.key << " = " << row.stored.toString().toStdString();
+    }
+}
+
+TEST_F(TransmitTableTest, LongNamesAreCutToTwentyCharacters) {
+    store("4_name", "ABCDEFGHIJKLMNOPQRSTUVWXY");
+    TTransmit table(kMessages);
+    TransmitMessage m;
+    ASSERT_TRUE(table.GetMessage(4, m));
+    EXPECT_EQ(m.name, "ABCDEFGHIJKLMNOPQRST");
+
+    m.name = "0123456789012345678901234";
+    ASSERT_TRUE(table.SetMessage(4, m));
+    ASSERT_TRUE(table.GetMessage(4, m));
+    EXPECT_EQ(m.name, "01234567890123456789");
+}
+
+TEST_F(TransmitTableTest, EveryValueOfEveryMessageIsWrittenAtDestruction) {
+    TransmitMessage changed;
+    changed.name = "Speed";
+    changed.enable = true;
+    changed.transmitid = false;
+    changed.id = 0x123;
+    changed.transmitpdo = true;
+    changed.nodeid = 0x05;
+    changed.pdotype = 3;
+    changed.keytrigger = true;
+    changed.key = 0x74;
+    changed.rxtrigger = true;
+    changed.rxid = 0x181;
+    changed.dlc = 3;
+    changed.timestamp = 1;
+    changed.data = {1, 2, 3, 4, 5, 6, 7, 0xFF};
+    {
+        TTransmit table(kMessages);
+        ASSERT_TRUE(table.SetMessage(3, changed));
+        auto settings = OpenSettings();
+        EXPECT_FALSE(settings->contains("3_name")) << "edits stay in memory during a run";
+    }
+    auto settings = OpenSettings();
+    const QStringList suffixes = {"name",      "enable", "transmitid", "id",    "transmitpdo",
+                                  "nodeid",    "pdotype", "keytrigger", "key",   "rxtrigger",
+                                  "rxid",      "dlc",    "timestamp",  "data0", "data1",
+                                  "data2",     "data3",  "data4",      "data5", "data6",
+                                  "data7"};
+    int present = 0;
+    for (int i = 0; i < kMessages; ++i) {
+        for (const QString& suffix : suffixes) {
+            present += settings->contains(QString::number(i) + "_" + suffix) ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(present, 420);
+    EXPECT_EQ(settings->allKeys().size(), 420);
+
+    const struct {
+        const char* key;
+        QString value;
+    } written[] = {
+        {"3_name", "Speed"}, {"3_enable", "1"},    {"3_transmitid", "0"}, {"3_id", "291"},
+        {"3_transmitpdo", "1"}, {"3_nodeid", "5"}, {"3_pdotype", "3"},    {"3_keytrigger", "1"},
+        {"3_key", "116"},    {"3_rxtrigger", "1"}, {"3_rxid", "385"},     {"3_dlc", "3"},
+        {"3_timestamp", "1"}, {"3_data0", "1"},    {"3_data7", "255"},    {"19_name", "Unnamed"},
+        {"19_enable", "0"},  {"19_transmitid", "1"}, {"19_nodeid", "64"}, {"19_key", "49"},
+        {"19_rxid", "128"},  {"19_dlc", "8"},      {"19_data3", "0"},
+    };
+    for (const auto& row : written) {
+        EXPECT_EQ(ReadString(*settings, row.key), row.value) << row.key;
+    }
+
+    TTransmit reloaded(kMessages);
+    TransmitMessage m;
+    ASSERT_TRUE(reloaded.GetMessage(3, m));
+    EXPECT_EQ(m, changed);
+}
+
+TEST_F(TransmitTableTest, EffectiveIdFollowsTheIdentifierOrPdoChoice) {
+    const struct {
+        bool transmitid;
+        uint32_t id;
+        int32_t pdotype;
+        uint8_t nodeid;
+        uint32_t expected;
+    } cases[] = {
+        {true, 0x123, 5, 0x05, 0x123},  {false, 0x123, 0, 0x05, 0x185},
+        {false, 0x123, 1, 0x05, 0x205}, {false, 0x123, 2, 0x05, 0x285},
+        {false, 0x123, 3, 0x05, 0x305}, {false, 0x123, 4, 0x05, 0x385},
+        {false, 0x123, 5, 0x05, 0x405}, {false, 0x123, 6, 0x05, 0x485},
+        {false, 0x123, 7, 0x05, 0x505}, {false, 0x123, 0, 0x7F, 0x1FF},
+    };
+    TTransmit table(kMessages);
+    for (const auto& row : cases) {
+        TransmitMessage m;
+        m.transmitid = row.transmitid;
+        m.id = row.id;
+        m.pdotype = row.pdotype;
+        m.nodeid = row.nodeid;
+        m.enable = false;  // computed for disabled messages too
+        ASSERT_TRUE(table.SetMessage(7, m));
+        EXPECT_EQ(table.EffectiveId(7), row.expected) << row.pdotype;
+    }
+}
+
+TEST_F(TransmitTableTest, DisplayNameOnlyForEnabledMessagesInRange) {
+    TTransmit table(kMessages);
+    TransmitMessage m;
+    m.name = "Start";
+    ASSERT_TRUE(table.SetMessage(2, m));
+    EXPECT_EQ(table.DisplayName(2), "");
+    m.enable = true;
+    ASSERT_TRUE(table.SetMessage(2, m));
+    EXPECT_EQ(table.DisplayName(2), "Start");
+    for (int outside : {-1, kMessages, 1000}) {
+        EXPECT_EQ(table.DisplayName(outside), "");
+        EXPECT_EQ(table.EffectiveId(outside), 0u);
+        TransmitMessage untouched;
+        untouched.name = "mine";
+        EXPECT_FALSE(table.GetMessage(outside, untouched));
+        EXPECT_EQ(untouched.name, "mine");
+        EXPECT_FALSE(table.SetMessage(outside, m));
+    }
+}
+
+TEST_F(TransmitTableTest, InvalidTableIsEmptyAndNeverSaved) {
+    {
+        TTransmit table(-1);
+        EXPECT_FALSE(table.valid());
+        EXPECT_EQ(table.Count(), 0);
+        TransmitMessage m;
+        EXPECT_FALSE(table.GetMessage(0, m));
+        EXPECT_FALSE(table.SetMessage(0, m));
+        EXPECT_EQ(table.DisplayName(0), "");
+        EXPECT_EQ(table.EffectiveId(0), 0u);
+    }
+    EXPECT_TRUE(OpenSettings()->allKeys().isEmpty());
+}
+
+TEST_F(TransmitTableTest, ChangeListenerHearsEveryStoredChange) {
+    TTransmit table(kMessages);
+    std::vector<int> changed;
+    table.SetChangeListener([&](int i) {
+        // The listener may read the table (the lock is released).
+        TransmitMessage m;
+        EXPECT_TRUE(table.GetMessage(i, m));
+        changed.push_back(i);
+    });
+    TransmitMessage m;
+    table.SetMessage(4, m);
+    table.SetMessage(kMessages, m);  // refused: no call
+    table.SetMessage(0, m);
+    EXPECT_EQ(changed, (std::vector<int>{4, 0}));
+    table.SetChangeListener({});
+    table.SetMessage(1, m);
+    EXPECT_EQ(changed.size(), 2u);
+}
+
+// Receive triggers read records on another thread while they are replaced:
+// every frame sent must come from one whole version of the record.
+TEST_F(TransmitTableTest, ReceiveTriggersNeverSeeAHalfReplacedRecord) {
+    TTransmit table(kMessages);
+    auto version = [](uint32_t id, uint8_t fill, uint8_t dlc) {
+        TransmitMessage m;
+        m.enable = true;
+        m.rxtrigger = true;
+        m.rxid = 0x181;
+        m.id = id;
+        m.dlc = dlc;
+        m.data.fill(fill);
+        m.name = QString(20, QChar('a' + fill % 26));
+        return m;
+    };
+    const TransmitMessage first = version(0x100, 0x11, 8);
+    const TransmitMessage second = version(0x200, 0x22, 4);
+    ASSERT_TRUE(table.SetMessage(0, first));
+
+    std::mutex sentMutex;
+    std::vector<CanFrame> sent;
+    TransmitEngine engine(table, [&](const CanFrame& frame) {
+        std::lock_guard guard(sentMutex);
+        sent.push_back(frame);
+    });
+    std::atomic<bool> stop{false};
+    std::thread receiver([&] {
+        while (!stop.load()) engine.OnReceive(0x181);
+    });
+    for (int round = 0; round < 20000; ++round) {
+        table.SetMessage(0, round % 2 == 0 ? second : first);
+        (void)table.DisplayName(0);
+    }
+    stop.store(true);
+    receiver.join();
+
+    ASSERT_FALSE(sent.empty());
+    for (const CanFrame& frame : sent) {
+        const bool isFirst = frame.id == 0x100 && frame.length == 8 && frame.data[0] == 0x11 &&
+                             frame.data[7] == 0x11;
+        const bool isSecond = frame.id == 0x200 && frame.length == 4 && frame.data[0] == 0x22 &&
+                              frame.data[7] == 0x22;
+        ASSERT_TRUE(isFirst || isSecond) << std::hex << frame.id << " " << int(frame.length) << " "
+                                         << int(frame.data[0]);
+    }
+}
+
+}  // namespace

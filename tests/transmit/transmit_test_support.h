@@ -1,0 +1,56 @@
+// Helpers of the transmit tests: readable QString failures and an engine
+// whose frames are recorded instead of sent.
+#pragma once
+
+#include <QString>
+#include <mutex>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "transmit/transmit_engine.h"
+#include "transmit/transmit_table.h"
+
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
+namespace transmittest {
+
+// Frames the engine hands to the bus, in order. Any thread.
+class FrameLog {
+public:
+    TransmitEngine::FrameSender sender() {
+        return [this](const CanFrame& frame) {
+            std::lock_guard guard(mutex_);
+            frames_.push_back(frame);
+        };
+    }
+    std::vector<uint32_t> ids() const {
+        std::lock_guard guard(mutex_);
+        std::vector<uint32_t> out;
+        for (const CanFrame& f : frames_) out.push_back(f.id);
+        return out;
+    }
+    std::vector<CanFrame> frames() const {
+        std::lock_guard guard(mutex_);
+        return frames_;
+    }
+    void clear() {
+        std::lock_guard guard(mutex_);
+        frames_.clear();
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<CanFrame> frames_;
+};
+
+// An enabled message sent with identifier `id`.
+inline TransmitMessage enabledMessage(uint32_t id, const char* name = "Test") {
+    TransmitMessage m;
+    m.enable = true;
+    m.name = QString::fromLatin1(name);
+    m.id = id;
+    return m;
+}
+
+}  // namespace transmittest
