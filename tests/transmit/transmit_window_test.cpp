@@ -1,0 +1,195 @@
+// The transmit messages window: row texts, refresh on stored changes, no
+// selection, key preview to the engine, layout across a restart.
+#include <gtest/gtest.h>
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QScreen>
+#include <QTableWidget>
+#include <QTest>
+#include <QWindow>
+
+#include "app/settings_store.h"
+#include "gui_test_support.h"
+#include "transmit/transmit_grid.h"
+#include "transmit/transmit_messages_window.h"
+#include "transmit_test_support.h"
+
+namespace {
+
+using guitest::waitFor;
+using transmittest::enabledMessage;
+
+constexpr int kMessages = 20;
+
+class TransmitWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { guitest::clearSettings(); }
+
+    void create() { window = std::make_unique<TWin_TransmitMessages>(table, engine); }
+
+    QStringList row(int r) {
+        QStringList texts;
+        for (int column = 0; column < 7; ++column) texts << window->cellText(r, column);
+        return texts;
+    }
+
+    TTransmit table{kMessages};
+    transmittest::FrameLog log;
+    TransmitEngine engine{table, log.sender()};
+    std::unique_ptr<TWin_TransmitMessages> window;
+};
+
+TEST_F(TransmitWindowTest, RowsShowEachMessage) {
+    TransmitMessage pdo = enabledMessage(0x001, "Speed");
+    pdo.transmitid = false;
+    pdo.pdotype = 1;
+    pdo.nodeid = 0x0A;
+    pdo.dlc = 3;
+    pdo.data = {0x01, 0x02, 0x03, 0xAA, 0, 0, 0, 0};
+    pdo.keytrigger = true;
+    pdo.key = 0x71;
+    table.SetMessage(2, pdo);
+
+    TransmitMessage stamp = enabledMessage(0x100, "Clock");
+    stamp.timestamp = 1;
+    stamp.dlc = 8;
+    stamp.rxtrigger = true;
+    stamp.rxid = 0x81;
+    table.SetMessage(3, stamp);
+
+    TransmitMessage seven = enabledMessage(0x7FF, "Seven");
+    seven.keytrigger = true;
+    seven.key = 0x37;
+    seven.dlc = 0;
+    table.SetMessage(4, seven);
+
+    TransmitMessage twelve = enabledMessage(0x00C, "");
+    twelve.keytrigger = true;
+    twelve.key = 0x7B;
+    twelve.dlc = 1;
+    twelve.data[0] = 0xFE;
+    table.SetMessage(5, twelve);
+
+    TransmitMessage off = enabledMessage(0x123, "Hidden");
+    off.enable = false;
+    table.SetMessage(6, off);
+
+    create();
+    const struct {
+        int row;
+        QStringList texts;
+    } cases[] = {
+        {0, {"", "Message", "ID", "Length", "Data", "Key Trig", "ID Trig"}},
+        {3, {"2", "Speed", "20A", "3", "01 02 03 ", "F2", " -"}},
+        {4, {"3", "Clock", "100", "8", "Timestamp", " -", "081"}},
+        {5, {"4", "Seven", "7FF", "0", "", "7", " -"}},
+        {6, {"5", "", "00C", "1", "FE ", "F12", " -"}},
+        {7, {"6", "Disabled", " -", " -", " -", " -", " -"}},
+        {20, {"19", "Disabled", " -", " -", " -", " -", " -"}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(row(c.row), c.texts) << c.row;
+    EXPECT_EQ(window->grid()->rowCount() + 1, 21);
+    EXPECT_EQ(window->cellText(0, 7), "");
+}
+
+TEST_F(TransmitWindowTest, UnreadableMessagesShowUnknown) {
+    TTransmit invalid(-1);
+    const auto texts = TransmitGridRow(invalid, 0);
+    EXPECT_EQ(QStringList(texts.begin(), texts.end()),
+              (QStringList{"Unknown", " -", " -", " -", " -", " -"}));
+}
+
+TEST_F(TransmitWindowTest, StoredChangesRewriteTheRowsWhileHidden) {
+    create();
+    ASSERT_FALSE(window->isVisible());
+    TransmitMessage m = enabledMessage(0x222, "Now");
+    table.SetMessage(1, m);
+    EXPECT_EQ(row(2), (QStringList{"1", "Now", "222", "8", "00 00 00 00 00 00 00 00 ", " -", " -"}));
+    m.enable = false;
+    table.SetMessage(1, m);
+    EXPECT_EQ(window->cellText(2, 1), "Disabled");
+    window.reset();  // the table forgets the window
+    m.enable = true;
+    EXPECT_TRUE(table.SetMessage(1, m));
+}
+
+TEST_F(TransmitWindowTest, ClickingACellChangesNothing) {
+    table.SetMessage(0, enabledMessage(0x100, "A"));
+    create();
+    window->show();
+    QTableWidget* grid = window->grid();
+    const QStringList before = row(1);
+    const QRect cell = grid->visualRect(grid->model()->index(0, 1));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    EXPECT_EQ(row(1), before);
+    EXPECT_TRUE(grid->selectedItems().isEmpty());
+    EXPECT_EQ(grid->findChild<QLineEdit*>(), nullptr);  // no editor opened
+}
+
+TEST_F(TransmitWindowTest, KeysPressedInTheWindowFireKeyTriggeredMessages) {
+    auto keyed = [](uint32_t id, uint16_t key) {
+        TransmitMessage m = enabledMessage(id);
+        m.keytrigger = true;
+        m.key = key;
+        return m;
+    };
+    table.SetMessage(12, keyed(0x112, 0x74));
+    table.SetMessage(4, keyed(0x104, 0x74));
+    table.SetMessage(5, keyed(0x105, 0x35));
+    create();
+    window->show();
+    ASSERT_NE(window->windowHandle(), nullptr);
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        std::vector<uint32_t> sent;
+    } cases[] = {
+        {Qt::Key_F5, Qt::NoModifier, {0x104, 0x112}},
+        {Qt::Key_5, Qt::NoModifier, {0x105}},
+        {Qt::Key_5, Qt::KeypadModifier, {}},
+        {Qt::Key_F6, Qt::NoModifier, {}},
+    };
+    for (const auto& c : cases) {
+        log.clear();
+        QTest::keyClick(window->windowHandle(), c.key, c.modifiers);
+        EXPECT_EQ(log.ids(), c.sent) << c.key;
+    }
+}
+
+TEST_F(TransmitWindowTest, FirstStartSizesAndLayoutAcrossARestart) {
+    create();
+    const QScreen* screen = window->screen();
+    ASSERT_NE(screen, nullptr);
+    ASSERT_EQ(screen->logicalDotsPerInch(), 96.0);
+    EXPECT_EQ(window->grid()->columnWidth(0), 20);
+    EXPECT_EQ(window->height(), 18 * 21);  // every row visible
+    EXPECT_EQ(window->grid()->verticalHeader()->defaultSectionSize(), 18);
+    EXPECT_EQ(window->grid()->horizontalHeader()->height(), 18);
+    window->show();
+    window->resize(700, 300);
+    EXPECT_TRUE(waitFor([&] { return window->grid()->width() == 700; }));
+    EXPECT_EQ(window->grid()->columnWidth(7), 700);  // the filler column
+
+    const int widths[] = {31, 150, 45, 61, 200, 70, 66};
+    for (int column = 0; column < 7; ++column) {
+        window->grid()->setColumnWidth(column, widths[column]);
+    }
+    window.reset();
+    {
+        auto settings = OpenSettings();
+        EXPECT_EQ(ReadInt(*settings, "txcol4width"), 200);
+        EXPECT_EQ(ReadInt(*settings, "txlistwidth"), 700);
+        EXPECT_EQ(ReadInt(*settings, "txlistheight"), 300);
+        EXPECT_FALSE(settings->contains("txcol7width"));
+    }
+
+    create();
+    for (int column = 0; column < 7; ++column) {
+        EXPECT_EQ(window->grid()->columnWidth(column), widths[column]) << column;
+    }
+    EXPECT_EQ(window->size(), QSize(700, 300));
+}
+
+}  // namespace
