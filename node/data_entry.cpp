@@ -31,8 +31,10 @@ EntryConversion convertHex(const QString& text, int32_t length, uint8_t* buffer,
                            std::size_t capacity) {
     if (text.isEmpty() || !IsHexText(text)) return refuse(kResultBadHexData);
     if (text.size() % 2 != 0) return refuse(kResultOddHexDigits);
-    if (text.size() / 2 > length) return refuse(kResultHexExceedsLength);
+    // The length is checked before the data is compared with it, so that an
+    // empty length is named as such (as for ASCII).
     if (length < 1) return refuse(kResultHexLength);
+    if (text.size() / 2 > length) return refuse(kResultHexExceedsLength);
     if (static_cast<std::size_t>(length) > capacity) return refuseLength(capacity);
 
     const auto count = static_cast<std::size_t>(length);

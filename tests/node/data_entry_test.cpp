@@ -107,12 +107,12 @@ TEST(DataEntryTest, RefusalsGiveTheirCodeAndWriteNothing) {
         {kBaseHexadecimal, "ABC", "200000", kResultOddHexDigits},
         {kBaseHexadecimal, "1234", "1", kResultHexExceedsLength},
         {kBaseHexadecimal, "123456", "2", kResultHexExceedsLength},
-        {kBaseHexadecimal, "12", "-1", kResultHexExceedsLength},
-        {kBaseHexadecimal, "12", "4294967295", kResultHexExceedsLength},
-        {kBaseHexadecimal, "12", "2147483648", kResultHexExceedsLength},
-        // An empty length reads as 0, which the text's one byte already exceeds.
-        {kBaseHexadecimal, "12", "", kResultHexExceedsLength},
-        {kBaseHexadecimal, "12", "0", kResultHexExceedsLength},
+        // A length below 1 is named as such before the data is compared with it.
+        {kBaseHexadecimal, "12", "-1", kResultHexLength},
+        {kBaseHexadecimal, "12", "4294967295", kResultHexLength},
+        {kBaseHexadecimal, "12", "2147483648", kResultHexLength},
+        {kBaseHexadecimal, "12", "", kResultHexLength},
+        {kBaseHexadecimal, "12", "0", kResultHexLength},
         // Decimal, checks in order: characters, empty, size, length 1-4, fits the length.
         {kBaseDecimal, "1-2", "2", kResultBadDecimal},
         {kBaseDecimal, "+5", "2", kResultBadDecimal},
