@@ -1,12 +1,81 @@
-// The bus trace window.
+// The "CAN Bus Trace" window: the frames of the trace buffer, one interpreted
+// line each, refreshed every 500 ms; continuous or static trace, stop to
+// scroll back through 13000 frames and export them. Created hidden at
+// start-up. UI thread; the trace buffer's lock covers the library thread.
 #pragma once
 
-#include <QWidget>
+#include <QMainWindow>
+#include <QString>
+#include <functional>
+#include <memory>
 
-class TWin_Trace : public QWidget {
+#include "trace/trace_display.h"
+
+class QAction;
+class QMenu;
+class QTableView;
+class QTimer;
+class Notifier;
+class TEmergencyCodes;
+class MessageNames;
+class TraceViewModel;
+
+class TWin_Trace : public QMainWindow {
+    Q_OBJECT
 public:
-    explicit TWin_Trace(QWidget* parent = nullptr) : QWidget(parent, Qt::Window) {
-        setObjectName(QStringLiteral("TWin_Trace"));
-        setWindowTitle(QStringLiteral("Trace"));
-    }
+    // Receives the Qt key and modifiers of every key pressed while the window
+    // is active (the transmit engine's key triggers).
+    using KeyHandler = std::function<void(int qtKey, Qt::KeyboardModifiers modifiers)>;
+
+    // `names` may be nullptr (frames are then not named after transmit
+    // messages); `keyHandler` may be empty. Reads the remembered sizes.
+    TWin_Trace(TTraceBuffer& buffer, TEmergencyCodes& codes, const MessageNames* names,
+               KeyHandler keyHandler, Notifier& notifier, QWidget* parent = nullptr);
+    // Writes the remembered sizes.
+    ~TWin_Trace() override;
+
+    // Writes the stopped trace to `fileName` (overwritten) in ascending or
+    // descending message numbers; nothing while running or when the file
+    // cannot be created.
+    void ExportTrace(const QString& fileName, bool descending);
+
+    // The 500 ms tick; refreshes while running.
+    void UpdateTimerTimer();
+
+    const TraceDisplay& display() const { return *display_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildGrid();
+    void buildMenu();
+    void applySettings();
+    void FormShow();
+    void FormResize();
+    void startstopClick();
+    void monitorClick();
+    void statClick();
+    void exportClick(bool descending);
+    void setExportEnabled(bool enabled);
+    void displayChanged();
+    GridMetrics gridMetrics() const;
+
+    TEmergencyCodes& codes_;
+    const MessageNames* names_;
+    KeyHandler keyHandler_;
+    Notifier& notifier_;
+    int rowHeight_ = 1;
+    std::unique_ptr<TraceDisplay> display_;
+    QTableView* trace_ = nullptr;
+    TraceViewModel* model_ = nullptr;
+    QTimer* updateTimer_ = nullptr;
+    QAction* startstop_ = nullptr;
+    QAction* monitor_ = nullptr;
+    QAction* stat_ = nullptr;
+    QAction* exportasctrace_ = nullptr;
+    QAction* exportdesctrace_ = nullptr;
 };

@@ -1,0 +1,241 @@
+#include "trace/trace_display.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace {
+
+const uint8_t kBytes[8] = {};
+// A grid of 20 rows of which 18 data rows fit under the header.
+constexpr GridMetrics kGrid{20, 18};
+
+void StoreIds(TTraceBuffer& buffer, const std::vector<uint32_t>& ids) {
+    for (uint32_t id : ids) buffer.Store(id, 1, 0, kTraceReceived, false, false, kBytes);
+}
+
+void StoreNumbered(TTraceBuffer& buffer, uint32_t first, uint32_t count) {
+    for (uint32_t id = first; id < first + count; ++id) {
+        buffer.Store(id, 0, 0, kTraceReceived, false, true, kBytes);
+    }
+}
+
+// Identifier and count of every grid row below the header; 0/0 for a blank row.
+struct Row {
+    uint32_t id = 0, count = 0;
+    bool operator==(const Row&) const = default;
+};
+std::vector<Row> Rows(const TraceDisplay& display) {
+    std::vector<Row> rows;
+    for (int r = 1; r < display.rowCount(); ++r) {
+        const TraceRecord* record = display.recordAtRow(r);
+        rows.push_back(record ? Row{record->identifier, record->count} : Row{});
+    }
+    return rows;
+}
+
+// A shown, running display with its grid sized by a resize.
+struct Fixture {
+    TTraceBuffer buffer;
+    TraceDisplay display{buffer, kGrid.gridRows};
+    Fixture() {
+        display.Resize(kGrid, true);
+        display.Show();
+    }
+};
+
+TEST(TraceDisplayTest, TitleShowsTheRateAveragedOverTwoTicksAndLostFrames) {
+    struct Case {
+        const char* name;
+        std::vector<uint32_t> framesPerTick;
+        const char* title;  // after the last tick
+    };
+    const Case cases[] = {
+        {"no frames", {0}, "CAN Bus Trace - 0 messages/sec"},
+        {"one frame after none", {0, 1}, "CAN Bus Trace - 1 message/sec"},
+        {"first tick averages with zero", {3}, "CAN Bus Trace - 3 messages/sec"},
+        {"two ticks", {1, 3}, "CAN Bus Trace - 4 messages/sec"},
+        {"truncated average", {2, 0}, "CAN Bus Trace - 2 messages/sec"},
+        {"lost frames", {13001}, "CAN Bus Trace - 13001 messages/sec - messages lost!"},
+        {"lost only once", {13001, 0}, "CAN Bus Trace - 13001 messages/sec"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fixture f;
+        for (uint32_t frames : c.framesPerTick) {
+            StoreNumbered(f.buffer, 0, frames);
+            f.display.Tick(kGrid);
+        }
+        EXPECT_EQ(f.display.title(), c.title);
+    }
+}
+
+TEST(TraceDisplayTest, ContinuousTraceShowsTheNewestFramesNewestAtTheBottom) {
+    Fixture f;
+    ASSERT_EQ(f.display.rowCount(), kGrid.gridRows - 1);
+    StoreIds(f.buffer, {0x701, 0x181, 0x702});
+    f.display.Tick(kGrid);
+    std::vector<Row> expected(static_cast<std::size_t>(f.display.rowCount() - 1));
+    expected[expected.size() - 3] = {0x701, 1};
+    expected[expected.size() - 2] = {0x181, 1};
+    expected[expected.size() - 1] = {0x702, 1};
+    EXPECT_EQ(Rows(f.display), expected);
+
+    // More frames than rows: only the newest fill the grid.
+    StoreNumbered(f.buffer, 1000, 100);
+    f.display.Tick(kGrid);
+    const std::vector<Row> rows = Rows(f.display);
+    EXPECT_EQ(rows.front().id, 1100u - rows.size());
+    EXPECT_EQ(rows.back().id, 1099u);
+}
+
+TEST(TraceDisplayTest, StaticTraceShowsOneLinePerIdentifierLowestAtTheBottom) {
+    Fixture f;
+    f.display.ToggleStatic();
+    ASSERT_TRUE(f.display.staticMode());
+    StoreIds(f.buffer, {0x701, 0x181});
+    f.display.Tick(kGrid);
+    StoreIds(f.buffer, {0x701});
+    f.display.Tick(kGrid);
+    const std::vector<Row> rows = Rows(f.display);
+    ASSERT_GE(rows.size(), 2u);
+    EXPECT_EQ(rows[rows.size() - 1], (Row{0x181, 1}));
+    EXPECT_EQ(rows[rows.size() - 2], (Row{0x701, 2}));
+    for (std::size_t i = 0; i + 2 < rows.size(); ++i) EXPECT_EQ(rows[i], Row{});
+}
+
+TEST(TraceDisplayTest, RunningStaticTraceListsNoMoreLinesThanRowsFit) {
+    Fixture f;
+    f.display.ToggleStatic();
+    StoreNumbered(f.buffer, 0x100, 40);
+    f.display.Tick(kGrid);
+    const std::vector<Row> rows = Rows(f.display);
+    ASSERT_EQ(rows.size(), static_cast<std::size_t>(kGrid.visibleRows));
+    EXPECT_EQ(rows.back().id, 0x100u);
+    EXPECT_EQ(rows.front().id, 0x100u + kGrid.visibleRows - 1);
+}
+
+TEST(TraceDisplayTest, StoppingShowsThe12999NewestOldestAtTheTop) {
+    Fixture f;
+    StoreNumbered(f.buffer, 0, 13003);
+    f.display.StopTrace(kGrid);
+    EXPECT_FALSE(f.display.running());
+    EXPECT_EQ(f.display.title(), "CAN Bus Trace - stopped - messages lost!");
+    ASSERT_EQ(f.display.rowCount(), 13000);
+    EXPECT_EQ(f.display.recordAtRow(1)->identifier, 4u);
+    EXPECT_EQ(f.display.recordAtRow(12999)->identifier, 13002u);
+
+    // Ticks change nothing while stopped; nothing is recorded either.
+    StoreNumbered(f.buffer, 20000, 5);
+    f.display.Tick(kGrid);
+    EXPECT_EQ(f.display.recordAtRow(12999)->identifier, 13002u);
+}
+
+TEST(TraceDisplayTest, StoppingAFewFramesFillsTheGridHeightFromTheBottom) {
+    Fixture f;
+    StoreIds(f.buffer, {0x181, 0x182});
+    f.display.StopTrace(kGrid);
+    EXPECT_EQ(f.display.rowCount(), kGrid.gridRows - 1);
+    EXPECT_EQ(f.display.recordAtRow(f.display.rowCount() - 1)->identifier, 0x182u);
+    EXPECT_EQ(f.display.recordAtRow(f.display.rowCount() - 2)->identifier, 0x181u);
+    EXPECT_EQ(f.display.recordAtRow(f.display.rowCount() - 3), nullptr);
+}
+
+TEST(TraceDisplayTest, RestartClearsTheGridTheBufferAndTheStaticTable) {
+    Fixture f;
+    f.display.ToggleStatic();
+    StoreIds(f.buffer, {0x181, 0x182});
+    f.display.Tick(kGrid);
+    f.display.StopTrace(kGrid);
+    f.display.StartTrace(kGrid);
+    EXPECT_TRUE(f.display.running());
+    EXPECT_EQ(f.display.rowCount(), kGrid.gridRows - 1);
+    for (const Row& row : Rows(f.display)) EXPECT_EQ(row, Row{});
+
+    StoreIds(f.buffer, {0x183});
+    f.display.Tick(kGrid);
+    const std::vector<Row> rows = Rows(f.display);
+    EXPECT_EQ(rows.back(), (Row{0x183, 1}));
+    EXPECT_EQ(rows[rows.size() - 2], Row{}) << "the static table was emptied";
+}
+
+TEST(TraceDisplayTest, ResizeWhileRunningKeepsAtLeastThreeRows) {
+    struct Case {
+        GridMetrics grid;
+        int rowCount;
+    };
+    const Case cases[] = {{{0, 0}, 3}, {{3, 2}, 3}, {{4, 3}, 3}, {{5, 4}, 4}, {{30, 28}, 29}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.grid.gridRows);
+        Fixture f;
+        f.display.Resize(c.grid, true);
+        EXPECT_EQ(f.display.rowCount(), c.rowCount);
+    }
+}
+
+TEST(TraceDisplayTest, ResizeToANewRowCountRefreshesAVisibleGrid) {
+    Fixture f;
+    StoreIds(f.buffer, {0x181});
+    EXPECT_FALSE(f.display.Resize({10, 9}, true));
+    EXPECT_EQ(f.display.recordAtRow(8)->identifier, 0x181u);
+    EXPECT_EQ(f.display.title(), "CAN Bus Trace - 1 message/sec");
+
+    // Hidden: the grid is blanked and waits for the next tick.
+    EXPECT_FALSE(f.display.Resize({12, 11}, false));
+    EXPECT_EQ(f.display.recordAtRow(10), nullptr);
+}
+
+TEST(TraceDisplayTest, ResizeWhileStoppedRefillsAndAsksToScrollToTheEnd) {
+    Fixture f;
+    StoreIds(f.buffer, {0x181});
+    f.display.StopTrace(kGrid);
+    EXPECT_TRUE(f.display.Resize({30, 28}, true));
+    EXPECT_EQ(f.display.rowCount(), 29);
+    EXPECT_EQ(f.display.recordAtRow(28)->identifier, 0x181u);
+}
+
+TEST(TraceDisplayTest, MonitorTogglesTheBuffersNodeFilter) {
+    Fixture f;
+    f.display.ToggleMonitor();
+    EXPECT_FALSE(f.display.monitorAll());
+    f.buffer.Store(0x186, 0, 5, kTraceReceived, false, false, kBytes);
+    f.buffer.Store(0x185, 0, 5, kTraceReceived, false, false, kBytes);
+    f.display.Tick(kGrid);
+    EXPECT_EQ(f.display.recordAtRow(f.display.rowCount() - 1)->identifier, 0x185u);
+    EXPECT_EQ(f.display.recordAtRow(f.display.rowCount() - 2), nullptr);
+
+    f.display.ToggleMonitor();
+    EXPECT_TRUE(f.display.monitorAll());
+    f.buffer.Store(0x186, 0, 5, kTraceReceived, false, false, kBytes);
+    f.display.Tick(kGrid);
+    EXPECT_EQ(f.display.recordAtRow(f.display.rowCount() - 1)->identifier, 0x186u);
+}
+
+TEST(TraceDisplayTest, ExportRowsOnlyWhileStoppedInTheTracesOrder) {
+    Fixture f;
+    StoreIds(f.buffer, {0x701, 0x181, 0x701});
+    std::size_t count = 99;
+    f.display.ExportRows(count);
+    EXPECT_EQ(count, 0u) << "running";
+
+    f.display.StopTrace(kGrid);
+    const TraceRecord* rows = f.display.ExportRows(count);
+    ASSERT_EQ(count, 3u);
+    EXPECT_EQ(rows[0].identifier, 0x701u);
+    EXPECT_EQ(rows[1].identifier, 0x181u);
+
+    f.display.StartTrace(kGrid);
+    f.display.ToggleStatic();
+    StoreIds(f.buffer, {0x701, 0x181, 0x701});
+    f.display.Tick(kGrid);
+    f.display.StopTrace(kGrid);
+    rows = f.display.ExportRows(count);
+    ASSERT_EQ(count, 2u);
+    EXPECT_EQ(rows[0].identifier, 0x181u);
+    EXPECT_EQ(rows[1].identifier, 0x701u);
+    EXPECT_EQ(rows[1].count, 2u);
+}
+
+}  // namespace

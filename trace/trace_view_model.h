@@ -1,0 +1,48 @@
+// The trace grid's table: ten columns (the nine trace texts and an empty
+// filler) over the rows of a TraceDisplay. Rows are interpreted on demand in
+// data(), so a stopped trace of 13000 rows costs nothing until it is painted.
+// UI thread.
+#pragma once
+
+#include <QAbstractTableModel>
+
+#include "trace/canopen_interpreter.h"
+#include "trace/trace_display.h"
+
+class TEmergencyCodes;
+class MessageNames;
+
+class TraceViewModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    // Columns 0-8 hold the trace texts; column 9 has no title and no text.
+    static constexpr int kTextColumns = kTraceColumnCount;
+    static constexpr int kFillerColumn = kTextColumns;
+    static constexpr int kColumnCount = kTextColumns + 1;
+
+    TraceViewModel(const TraceDisplay& display, TEmergencyCodes& codes, const MessageNames* names,
+                   QObject* parent = nullptr);
+
+    // The display changed: one reset when the row count changed, else one
+    // change notice for every cell.
+    void displayChanged();
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    // The interpreted line of model row `row`, or nullptr for a blank row.
+    const TraceLine* lineAt(int row) const;
+
+    const TraceDisplay& display_;
+    TEmergencyCodes& codes_;
+    const MessageNames* names_;
+    int modelRows_;
+    // The last interpreted row: the view asks for every column of a row in turn.
+    mutable int cachedRow_ = -1;
+    mutable TraceLine cachedLine_;
+};
