@@ -11,8 +11,12 @@ constexpr int kTimeEpochYear = 1984;
 constexpr int64_t kSecondsPerDay = 86400;
 constexpr uint32_t kMillisecondsPerSecond = 1000;
 
-const char* monthName(int month) { return month >= 0 && month < 12 ? kMonthNames[month] : "???"; }
-const char* weekdayName(int day) { return day >= 0 && day < 7 ? kWeekdayNames[day] : "???"; }
+const char* monthName(int month) {
+    return month >= 0 && month < 12 ? kMonthNames[month] : "???";
+}
+const char* weekdayName(int day) {
+    return day >= 0 && day < 7 ? kWeekdayNames[day] : "???";
+}
 
 void appendClock(const std::tm& local, TextBuilder& out) {
     out.paddedDecimal(static_cast<uint32_t>(local.tm_hour), 2).put(':');

@@ -22,8 +22,12 @@ int hexValue(char c) {
     return -1;
 }
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 std::string_view trimmed(std::string_view s) {
     while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
@@ -91,8 +95,8 @@ std::string_view parseData(std::string_view rest, TraceRecord& record) {
         if (high < 0) return "data is not hex";
         if (rest.size() < 2 || rest[1] == kRawDlcSeparator) return "odd number of data digits";
         const int low = hexValue(rest[1]);
-        if (low < 0) return rest[1] == '.' ? "'.' separators are not candump log format"
-                                           : "data is not hex";
+        if (low < 0)
+            return rest[1] == '.' ? "'.' separators are not candump log format" : "data is not hex";
         if (length == kMaxDataBytes) return "more than 8 data bytes";
         record.data[length++] = static_cast<uint8_t>(high << 4 | low);
         rest.remove_prefix(2);

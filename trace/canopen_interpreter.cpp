@@ -73,7 +73,9 @@ void appendNode(uint32_t node, TextBuilder& out) {
     out.hex(node, 2).text(" (").unsignedDecimal(node).text("d)");
 }
 
-const char* toggleText(uint8_t command) { return (command & kToggleBit) ? "1" : "0"; }
+const char* toggleText(uint8_t command) {
+    return (command & kToggleBit) ? "1" : "0";
+}
 
 void appendSegmentDetails(uint8_t command, TextBuilder& out) {
     out.text("toggle = ").text(toggleText(command));
@@ -132,12 +134,23 @@ void interpretNmt(const TraceRecord& record, LineWriter& w) {
     }
     const char* command = "Unknown";
     switch (record.data[0]) {
-        case kNmtStart: command = "Operational"; break;
-        case kNmtStop: command = "Stop"; break;
-        case kNmtEnterPreOperational: command = "Pre-Operational"; break;
-        case kNmtResetNode: command = "Reset"; break;
-        case kNmtResetCommunication: command = "Reset Communication"; break;
-        default: break;
+        case kNmtStart:
+            command = "Operational";
+            break;
+        case kNmtStop:
+            command = "Stop";
+            break;
+        case kNmtEnterPreOperational:
+            command = "Pre-Operational";
+            break;
+        case kNmtResetNode:
+            command = "Reset";
+            break;
+        case kNmtResetCommunication:
+            command = "Reset Communication";
+            break;
+        default:
+            break;
     }
     w.details.text(command);
 }
@@ -240,10 +253,17 @@ void interpretErrorControl(const TraceRecord& record, LineWriter& w) {
     w.msgType.text("Node Guarding/Heartbeat");
     const char* name = "Unknown";
     switch (state) {
-        case kStateStopped: name = "Stopped"; break;
-        case kStateOperational: name = "Operational"; break;
-        case kStatePreOperational: name = "Pre-Operational"; break;
-        default: break;
+        case kStateStopped:
+            name = "Stopped";
+            break;
+        case kStateOperational:
+            name = "Operational";
+            break;
+        case kStatePreOperational:
+            name = "Pre-Operational";
+            break;
+        default:
+            break;
     }
     w.details.text(name);
 }
@@ -268,10 +288,14 @@ void interpretByIdentifier(const TraceRecord& record, TEmergencyCodes& codes, Li
     if (!known) return interpretOther(record, w);
     appendNode(id & kNodeMask, w.nodeId);
     switch (group) {
-        case kGroupEmergency: return interpretEmergency(record, codes, w);
-        case kGroupSdoResponse: return interpretSdoResponse(record, w);
-        case kGroupSdoRequest: return interpretSdoRequest(record, w);
-        default: return interpretErrorControl(record, w);
+        case kGroupEmergency:
+            return interpretEmergency(record, codes, w);
+        case kGroupSdoResponse:
+            return interpretSdoResponse(record, w);
+        case kGroupSdoRequest:
+            return interpretSdoRequest(record, w);
+        default:
+            return interpretErrorControl(record, w);
     }
 }
 

@@ -38,12 +38,12 @@ inline constexpr uint8_t kStatePreOperational = 127;
 inline constexpr unsigned kSpecifierShift = 5;
 inline constexpr uint8_t kToggleBit = 0x10;
 inline constexpr uint8_t kLastSegmentBit = 0x01;
-inline constexpr uint8_t kSizeBitsMask = 0x03;       // e and s
-inline constexpr unsigned kSegmentUnusedShift = 1;   // n of a segment, bits 3-1
+inline constexpr uint8_t kSizeBitsMask = 0x03;      // e and s
+inline constexpr unsigned kSegmentUnusedShift = 1;  // n of a segment, bits 3-1
 inline constexpr uint8_t kSegmentUnusedMask = 0x07;
 inline constexpr unsigned kExpeditedUnusedShift = 2;  // n of an expedited initiate, bits 3-2
 inline constexpr uint8_t kExpeditedUnusedMask = 0x03;
-inline constexpr unsigned kSegmentCapacity = 7;   // data bytes 1-7
+inline constexpr unsigned kSegmentCapacity = 7;    // data bytes 1-7
 inline constexpr unsigned kExpeditedCapacity = 4;  // data bytes 4-7
 inline constexpr unsigned kSegmentFirstByte = 1;
 inline constexpr unsigned kExpeditedFirstByte = 4;
@@ -69,11 +69,11 @@ inline constexpr uint8_t kScsInitiateDownload = 3;
 inline constexpr uint8_t kScsAbort = 4;
 
 // Byte positions.
-inline constexpr unsigned kSdoIndexByte = 1;     // bytes 1-2
+inline constexpr unsigned kSdoIndexByte = 1;  // bytes 1-2
 inline constexpr unsigned kSdoSubindexByte = 3;
-inline constexpr unsigned kSdoValueByte = 4;     // bytes 4-7: size or abort code
+inline constexpr unsigned kSdoValueByte = 4;       // bytes 4-7: size or abort code
 inline constexpr unsigned kEmergencyDataByte = 3;  // manufacturer bytes 3-7
-inline constexpr unsigned kTimeDaysByte = 4;     // bytes 4-5, bytes 0-3 are milliseconds
+inline constexpr unsigned kTimeDaysByte = 4;       // bytes 4-5, bytes 0-3 are milliseconds
 inline constexpr uint32_t kTimeMillisecondsMask = 0x0FFFFFFF;
 
 inline constexpr unsigned kMaxDataLength = 8;

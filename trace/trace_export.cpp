@@ -17,7 +17,10 @@ constexpr std::string_view kColumnLine =
 constexpr std::size_t kRowCapacity = kTraceColumnCount * (2 * TraceLine::kTextSize + 3) + 32;
 
 bool needsQuotes(std::string_view field) {
-    return field.find_first_of(",\"\r\n") != std::string_view::npos;
+    for (char c : field) {
+        if (c == ',' || c == '"' || c == '\r' || c == '\n') return true;
+    }
+    return false;
 }
 
 void appendField(std::string_view field, TextBuilder& row) {

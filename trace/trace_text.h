@@ -3,8 +3,10 @@
 // NUL-terminated.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace canopen_trace {
@@ -27,7 +29,10 @@ public:
     }
 
     TextBuilder& text(std::string_view s) {
-        for (char c : s) put(c);
+        const std::size_t count = std::min(s.size(), capacity_ - length_);
+        std::memcpy(buffer_ + length_, s.data(), count);
+        length_ += count;
+        buffer_[length_] = '\0';
         return *this;
     }
 

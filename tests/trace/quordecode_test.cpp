@@ -86,7 +86,8 @@ TEST(QuordecodeTest, DecodesInLogOrderOrReversedNumberingByLogPosition) {
         {"reversed", kLog, true, true, kHeading + rowsReversed, kSkippedLine3, 1},
         {"no title", kLog, false, false, rowsInOrder, kSkippedLine3, 1},
         {"reversed, no title", kLog, true, false, rowsReversed, kSkippedLine3, 1},
-        {"clean log without a final newline", "(1.000001) can0 000#0100", false, false, kRow1, "", 0},
+        {"clean log without a final newline", "(1.000001) can0 000#0100", false, false, kRow1, "",
+         0},
         {"empty input", "", false, true, "", "", 0},
         {"blank lines only", "\n \n", true, true, "", "", 0},
         {"only a bad line", "garbage\n", false, true, "",
@@ -143,8 +144,11 @@ TEST_F(QuordecodeProgramTest, ExitCodesOutputAndErrors) {
     };
     const std::string rowsReversed = std::string(kRow3) + kRow2 + kRow1;
     const Case cases[] = {
-        {"bad line skipped", {"--no-title", logPath_}, std::string(kRow1) + kRow2 + kRow3,
-         kSkippedLine3, 1},
+        {"bad line skipped",
+         {"--no-title", logPath_},
+         std::string(kRow1) + kRow2 + kRow3,
+         kSkippedLine3,
+         1},
         {"reversed", {"--descending", "--no-title", logPath_}, rowsReversed, kSkippedLine3, 1},
         {"missing file", {directory_ + "/missing.log"}, "", "quordecode: cannot open ", 2},
         {"directory", {directory_}, "", "quordecode: cannot read ", 2},

@@ -1,3 +1,5 @@
+#include "trace/trace_export.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -6,7 +8,6 @@
 #include <string>
 
 #include "trace/emergency_codes.h"
-#include "trace/trace_export.h"
 #include "trace_test_support.h"
 
 namespace {
@@ -29,7 +30,8 @@ std::string Export(const TraceRecord* records, std::size_t count, bool descendin
     tracetest::ScopedTimeZone zone("UTC");
     TEmergencyCodes codes;
     std::ostringstream out;
-    EXPECT_TRUE(WriteTraceExport(out, records, count, descending, codes, names, kSundayAfternoon2009));
+    EXPECT_TRUE(
+        WriteTraceExport(out, records, count, descending, codes, names, kSundayAfternoon2009));
     return out.str();
 }
 
@@ -68,8 +70,7 @@ TEST(TraceExportTest, MessageNamesReachTheExport) {
     const tracetest::FakeNames names{{0x201, "Motor, left"}};
     const TraceRecord record = Frame(0x201, {0x01});
     EXPECT_EQ(Export(&record, 1, false, &names),
-              std::string(kHeading) +
-                  "1,Rx,1,201,\"Motor, left\",,COB-ID: 0x201,01 ,.,01 \n");
+              std::string(kHeading) + "1,Rx,1,201,\"Motor, left\",,COB-ID: 0x201,01 ,.,01 \n");
 }
 
 TEST(TraceExportTest, FieldsQuotedOnlyForCommaQuoteOrLineBreak) {

@@ -27,10 +27,10 @@ inline TraceRecord Frame(uint32_t identifier, std::initializer_list<uint8_t> dat
 
 // A TIME frame of `milliseconds` after midnight on day `days` since 1984.
 inline TraceRecord TimeFrame(uint32_t milliseconds, uint16_t days) {
-    return Frame(0x100, {static_cast<uint8_t>(milliseconds), static_cast<uint8_t>(milliseconds >> 8),
-                         static_cast<uint8_t>(milliseconds >> 16),
-                         static_cast<uint8_t>(milliseconds >> 24), static_cast<uint8_t>(days),
-                         static_cast<uint8_t>(days >> 8)});
+    return Frame(
+        0x100, {static_cast<uint8_t>(milliseconds), static_cast<uint8_t>(milliseconds >> 8),
+                static_cast<uint8_t>(milliseconds >> 16), static_cast<uint8_t>(milliseconds >> 24),
+                static_cast<uint8_t>(days), static_cast<uint8_t>(days >> 8)});
 }
 
 // Transmit messages as (identifier, display name); an empty name is a

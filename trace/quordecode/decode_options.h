@@ -7,7 +7,7 @@
 
 namespace quordecode {
 
-inline constexpr int kExitDecoded = 0;      // every line decoded
+inline constexpr int kExitDecoded = 0;       // every line decoded
 inline constexpr int kExitLinesSkipped = 1;  // some line was malformed and skipped
 inline constexpr int kExitUsage = 2;         // usage error, unreadable input, failed output
 
