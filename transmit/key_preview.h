@@ -12,8 +12,8 @@ class TransmitKeyPreview : public QObject {
     Q_OBJECT
 public:
     enum class Mode {
-        Always,              // every key press of the window
-        ExceptInLineEdits,   // none while a single-line edit box has the focus
+        Always,             // every key press of the window
+        ExceptInLineEdits,  // none while a single-line edit box has the focus
     };
 
     // Watches `window` (a top-level widget) and is owned by it.

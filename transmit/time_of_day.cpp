@@ -35,9 +35,10 @@ int64_t LocalMillisSince1984(std::chrono::system_clock::time_point moment) {
     const auto clockTime = static_cast<std::time_t>(seconds);
     std::tm local{};
     if (localtime_r(&clockTime, &local) == nullptr) return 0;
-    const int64_t days = daysFromCivil(local.tm_year + 1900, static_cast<unsigned>(local.tm_mon + 1),
-                                       static_cast<unsigned>(local.tm_mday)) -
-                         daysFromCivil(kEpochYear, 1, 1);
+    const int64_t days =
+        daysFromCivil(local.tm_year + 1900, static_cast<unsigned>(local.tm_mon + 1),
+                      static_cast<unsigned>(local.tm_mday)) -
+        daysFromCivil(kEpochYear, 1, 1);
     const int64_t secondsOfDay =
         local.tm_hour * kSecondsPerHour + local.tm_min * kSecondsPerMinute + local.tm_sec;
     return (days * kSecondsPerDay + secondsOfDay) * kMillisPerSecond + millis;

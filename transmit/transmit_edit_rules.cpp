@@ -21,9 +21,13 @@ int hexValue(QChar c) {
     return -1;
 }
 
-bool isHexDigit(QChar c) { return hexValue(c) >= 0; }
+bool isHexDigit(QChar c) {
+    return hexValue(c) >= 0;
+}
 
-uint8_t nodeIdOf(const QString& text) { return static_cast<uint8_t>(ReadHex(text) & kNodeIdMask); }
+uint8_t nodeIdOf(const QString& text) {
+    return static_cast<uint8_t>(ReadHex(text) & kNodeIdMask);
+}
 
 QString hex(uint32_t value, int digits) {
     return QStringLiteral("%1").arg(value, digits, kHexBase, QLatin1Char('0')).toUpper();

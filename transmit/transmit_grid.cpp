@@ -12,7 +12,9 @@ QString hex(uint32_t value, int digits) {
     return QStringLiteral("%1").arg(value, digits, 16, QLatin1Char('0')).toUpper();
 }
 
-QString columnKey(int column) { return QStringLiteral("txcol%1width").arg(column); }
+QString columnKey(int column) {
+    return QStringLiteral("txcol%1width").arg(column);
+}
 const QString kWidthKey = QStringLiteral("txlistwidth");
 const QString kHeightKey = QStringLiteral("txlistheight");
 
@@ -20,7 +22,8 @@ const QString kHeightKey = QStringLiteral("txlistheight");
 
 std::array<QString, transmitgrid::kTextColumns> TransmitGridRow(const TTransmit& table, int i) {
     TransmitMessage m;
-    if (!table.GetMessage(i, m)) return {QStringLiteral("Unknown"), kNone, kNone, kNone, kNone, kNone};
+    if (!table.GetMessage(i, m))
+        return {QStringLiteral("Unknown"), kNone, kNone, kNone, kNone, kNone};
     if (!m.enable) return {QStringLiteral("Disabled"), kNone, kNone, kNone, kNone, kNone};
     QString data;
     if (m.timestamp != 0) {
@@ -39,9 +42,14 @@ std::array<QString, transmitgrid::kTextColumns> TransmitGridRow(const TTransmit&
 }
 
 std::array<QString, transmitgrid::kColumns> TransmitGridHeaders() {
-    return {QString(),           QStringLiteral("Message"),  QStringLiteral("ID"),
-            QStringLiteral("Length"), QStringLiteral("Data"), QStringLiteral("Key Trig"),
-            QStringLiteral("ID Trig"), QString()};
+    return {QString(),
+            QStringLiteral("Message"),
+            QStringLiteral("ID"),
+            QStringLiteral("Length"),
+            QStringLiteral("Data"),
+            QStringLiteral("Key Trig"),
+            QStringLiteral("ID Trig"),
+            QString()};
 }
 
 TransmitGridLayout LoadTransmitGridLayout(const QSettings& settings) {

@@ -10,9 +10,9 @@
 class TTransmit;
 
 namespace transmitgrid {
-constexpr int kColumns = 8;          // 0 row number, 1-6 texts, 7 filler
-constexpr int kTextColumns = 6;      // columns 1-6
-constexpr int kStoredColumns = 7;    // widths of columns 0-6 are stored
+constexpr int kColumns = 8;        // 0 row number, 1-6 texts, 7 filler
+constexpr int kTextColumns = 6;    // columns 1-6
+constexpr int kStoredColumns = 7;  // widths of columns 0-6 are stored
 constexpr int kFillerColumn = 7;
 }  // namespace transmitgrid
 

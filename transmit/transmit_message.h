@@ -7,10 +7,10 @@
 
 namespace transmitwire {
 constexpr int kMaxNameLength = 20;
-constexpr uint32_t kMaxId = 0x7FF;      // 11-bit identifiers only
+constexpr uint32_t kMaxId = 0x7FF;  // 11-bit identifiers only
 constexpr uint8_t kMaxNodeId = 0x7F;
 constexpr uint8_t kMinNodeId = 0x01;
-constexpr int32_t kMaxPdoType = 7;      // "Tx PDO 1" .. "Rx PDO 4"
+constexpr int32_t kMaxPdoType = 7;  // "Tx PDO 1" .. "Rx PDO 4"
 constexpr uint8_t kMaxDlc = 8;
 constexpr int kDataBytes = 8;
 // PDO identifiers of the predefined connection set: (pdotype + 3) * 128 | node.

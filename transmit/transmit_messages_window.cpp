@@ -49,7 +49,9 @@ public:
     }
 };
 
-int scaled(double factor, int pixels) { return static_cast<int>(std::lround(factor * pixels)); }
+int scaled(double factor, int pixels) {
+    return static_cast<int>(std::lround(factor * pixels));
+}
 
 }  // namespace
 
@@ -162,7 +164,8 @@ void TWin_TransmitMessages::LoadTransmitLayout() {
     if (!settings) return;
     const TransmitGridLayout layout = LoadTransmitGridLayout(*settings);
     for (int column = 0; column < kStoredColumns; ++column) {
-        if (layout.columnWidths[column]) txlist->setColumnWidth(column, *layout.columnWidths[column]);
+        if (layout.columnWidths[column])
+            txlist->setColumnWidth(column, *layout.columnWidths[column]);
     }
     resize(layout.windowWidth.value_or(width()), layout.windowHeight.value_or(height()));
 }

@@ -16,8 +16,7 @@ class TWin_TransmitMessages : public QWidget {
 public:
     // Listens to the table's changes until destroyed. `centreOver` (the main
     // window) is where the window first appears; nullptr: where Qt puts it.
-    TWin_TransmitMessages(TTransmit& table, TransmitEngine& engine,
-                          QWidget* centreOver = nullptr);
+    TWin_TransmitMessages(TTransmit& table, TransmitEngine& engine, QWidget* centreOver = nullptr);
     ~TWin_TransmitMessages() override;
 
     // Rewrites columns 1-6 of every message row from the table.

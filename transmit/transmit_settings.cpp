@@ -27,9 +27,8 @@ void LoadTransmitMessage(const QSettings& settings, int index, TransmitMessage& 
     }
     readInt(settings, index, "enable", [&](int32_t v) { m.enable = v != 0; });
     readInt(settings, index, "transmitid", [&](int32_t v) { m.transmitid = v != 0; });
-    readInt(settings, index, "id", [&](int32_t v) {
-        m.id = std::min(static_cast<uint32_t>(v), kMaxId);
-    });
+    readInt(settings, index, "id",
+            [&](int32_t v) { m.id = std::min(static_cast<uint32_t>(v), kMaxId); });
     readInt(settings, index, "transmitpdo", [&](int32_t v) { m.transmitpdo = v != 0; });
     readInt(settings, index, "nodeid", [&](int32_t v) {
         m.nodeid = std::min(static_cast<uint8_t>(v), kMaxNodeId);
@@ -39,12 +38,10 @@ void LoadTransmitMessage(const QSettings& settings, int index, TransmitMessage& 
     readInt(settings, index, "keytrigger", [&](int32_t v) { m.keytrigger = v != 0; });
     readInt(settings, index, "key", [&](int32_t v) { m.key = static_cast<uint16_t>(v); });
     readInt(settings, index, "rxtrigger", [&](int32_t v) { m.rxtrigger = v != 0; });
-    readInt(settings, index, "rxid", [&](int32_t v) {
-        m.rxid = std::min(static_cast<uint32_t>(v), kMaxId);
-    });
-    readInt(settings, index, "dlc", [&](int32_t v) {
-        m.dlc = std::min(static_cast<uint8_t>(v), kMaxDlc);
-    });
+    readInt(settings, index, "rxid",
+            [&](int32_t v) { m.rxid = std::min(static_cast<uint32_t>(v), kMaxId); });
+    readInt(settings, index, "dlc",
+            [&](int32_t v) { m.dlc = std::min(static_cast<uint8_t>(v), kMaxDlc); });
     readInt(settings, index, "timestamp", [&](int32_t v) { m.timestamp = v; });
     for (int byte = 0; byte < kDataBytes; ++byte) {
         const std::string suffix = "data" + std::to_string(byte);

@@ -39,8 +39,8 @@ void TransmitTab::connectControls() {
         UpdateTransmitControls();
         StoreTransmitEdits();
     };
-    for (QAbstractButton* button : std::initializer_list<QAbstractButton*>{
-             txenable, txid, txpdo, txkeytrig, txrxtrig}) {
+    for (QAbstractButton* button :
+         std::initializer_list<QAbstractButton*>{txenable, txid, txpdo, txkeytrig, txrxtrig}) {
         connect(button, &QAbstractButton::toggled, this, updateThenStore);
     }
     connect(txdlcselector, &QComboBox::currentIndexChanged, this, updateThenStore);
@@ -61,7 +61,8 @@ void TransmitTab::connectControls() {
     connect(txtimestamp, &QCheckBox::toggled, this, store);
     txkeyselector->installEventFilter(this);
 
-    connect(txnow, &QPushButton::clicked, this, [this] { engine_.Transmit(txlist->currentIndex()); });
+    connect(txnow, &QPushButton::clicked, this,
+            [this] { engine_.Transmit(txlist->currentIndex()); });
     connect(&inputCheckTimer_, &QTimer::timeout, this, &TransmitTab::InputCheckTimerTimer);
 }
 
@@ -118,11 +119,10 @@ void TransmitTab::UpdateTransmitControls() {
     txenable->setEnabled(txlist->isEnabled());
     const bool editable = txenable->isChecked() && txlist->isEnabled();
     std::vector<QWidget*> controls = {
-        txnow,        txname,        txnamelabel,   txmsgidlabel,   txid,
-        txidlabel,    txidnum,       txpdo,         txpdolabel,     txnodeid,
-        txpdoselector, txpdolabel2,  txtriglabel,   txkeytrig,      txkeytriglabel,
-        txkeyselector, txrxtrig,     txrxtriglabel, txrxid,         txcontentslabel,
-        txdlclabel,   txdlcselector, txdatalabel};
+        txnow,       txname,          txnamelabel,    txmsgidlabel,  txid,          txidlabel,
+        txidnum,     txpdo,           txpdolabel,     txnodeid,      txpdoselector, txpdolabel2,
+        txtriglabel, txkeytrig,       txkeytriglabel, txkeyselector, txrxtrig,      txrxtriglabel,
+        txrxid,      txcontentslabel, txdlclabel,     txdlcselector, txdatalabel};
     controls.insert(controls.end(), txd.begin(), txd.end());
     for (QWidget* control : controls) control->setEnabled(editable);
 }
@@ -163,7 +163,8 @@ TransmitControlValues TransmitTab::currentControls() const {
     v.rxTrigger = txrxtrig->isChecked();
     v.rxIdText = txrxid->text();
     v.dlcIndex = txdlcselector->currentIndex();
-    for (int byte = 0; byte < transmitwire::kDataBytes; ++byte) v.dataTexts[byte] = txd[byte]->text();
+    for (int byte = 0; byte < transmitwire::kDataBytes; ++byte)
+        v.dataTexts[byte] = txd[byte]->text();
     v.timestamp = txtimestamp->isChecked();
     return v;
 }
@@ -184,6 +185,7 @@ void TransmitTab::showControls(const TransmitControlValues& v) {
     txrxtrig->setChecked(v.rxTrigger);
     txrxid->setText(v.rxIdText);
     txdlcselector->setCurrentIndex(v.dlcIndex);
-    for (int byte = 0; byte < transmitwire::kDataBytes; ++byte) txd[byte]->setText(v.dataTexts[byte]);
+    for (int byte = 0; byte < transmitwire::kDataBytes; ++byte)
+        txd[byte]->setText(v.dataTexts[byte]);
     txtimestamp->setChecked(v.timestamp);
 }

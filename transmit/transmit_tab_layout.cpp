@@ -9,8 +9,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QValidator>
 #include <QVBoxLayout>
+#include <QValidator>
 #include <QWidget>
 #include <string>
 #include <vector>
@@ -90,8 +90,8 @@ void TransmitTab::buildControls(QWidget* page) {
     txnamelabel = label(page, "txnamelabel", "Message name:", txname);
 
     txmsgidlabel = label(page, "txmsgidlabel", "Message ID:");
-    txid = named(new QRadioButton(page), "txid",
-                 "Select to transmit the message using a specific ID");
+    txid =
+        named(new QRadioButton(page), "txid", "Select to transmit the message using a specific ID");
     txidnum = hexEdit(page, "txidnum", "7FF", 3, "Enter the message ID to use");
     txidlabel = label(page, "txidlabel", "ID: 0x", txidnum);
     txpdo = named(new QRadioButton(page), "txpdo",
@@ -107,12 +107,13 @@ void TransmitTab::buildControls(QWidget* page) {
     txpdolabel2 = label(page, "txpdolabel2", "PDO:", txpdoselector);
 
     txtriglabel = label(page, "txtriglabel", "Triggering:");
-    txkeytrig = named(new QCheckBox(page), "txkeytrig", "Check to transmit the message on a keypress");
+    txkeytrig =
+        named(new QCheckBox(page), "txkeytrig", "Check to transmit the message on a keypress");
     QStringList keys;
     for (int digit = 0; digit <= 9; ++digit) keys << QString::number(digit);
     for (int f = 1; f <= 12; ++f) keys << QStringLiteral("F%1").arg(f);
-    txkeyselector = list(page, "txkeyselector",
-                         "Select the key to trigger transmission when pressed", keys);
+    txkeyselector =
+        list(page, "txkeyselector", "Select the key to trigger transmission when pressed", keys);
     txkeytriglabel = label(page, "txkeytriglabel", "Send on key:", txkeyselector);
     txrxtrig = named(new QCheckBox(page), "txrxtrig",
                      "Check to transmit the message when a message with the given ID is received");
@@ -158,9 +159,9 @@ void TransmitTab::buildControls(QWidget* page) {
 }
 
 void TransmitTab::setTabOrder() {
-    std::vector<QWidget*> order = {txlist,   txenable,      txid,     txidnum,
-                                   txpdo,    txnodeid,      txpdoselector, txkeytrig,
-                                   txkeyselector, txrxtrig, txrxid,   txdlcselector};
+    std::vector<QWidget*> order = {txlist,        txenable, txid,          txidnum,
+                                   txpdo,         txnodeid, txpdoselector, txkeytrig,
+                                   txkeyselector, txrxtrig, txrxid,        txdlcselector};
     order.insert(order.end(), txd.begin(), txd.end());
     order.insert(order.end(), {txnow, txname, txtimestamp});
     for (size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);

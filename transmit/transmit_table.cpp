@@ -12,9 +12,13 @@ TTransmit::TTransmit(int messageCount) : count_(messageCount) {
     if (records_) LoadMessages();
 }
 
-TTransmit::~TTransmit() { SaveMessages(); }
+TTransmit::~TTransmit() {
+    SaveMessages();
+}
 
-int TTransmit::Count() const { return valid() ? count_ : 0; }
+int TTransmit::Count() const {
+    return valid() ? count_ : 0;
+}
 
 uint32_t TTransmit::EffectiveId(int i) const {
     if (!inRange(i)) return 0;
@@ -53,7 +57,9 @@ void TTransmit::SetChangeListener(std::function<void(int)> listener) {
     changeListener_ = std::move(listener);
 }
 
-void TTransmit::ReceiveTrigger(uint32_t id) { TransmitEngine(*this).OnReceive(id); }
+void TTransmit::ReceiveTrigger(uint32_t id) {
+    TransmitEngine(*this).OnReceive(id);
+}
 
 void TTransmit::LoadMessages() {
     if (!valid()) return;

@@ -32,7 +32,7 @@ public:
 
     // MessageNames. Any thread.
     int Count() const override;
-    uint32_t EffectiveId(int i) const override;  // 0 when invalid or out of range
+    uint32_t EffectiveId(int i) const override;     // 0 when invalid or out of range
     std::string DisplayName(int i) const override;  // empty when disabled
 
     // A copy of record i (name cut to 20 characters); false when the table is

@@ -11,7 +11,9 @@
 #include "transmit/transmit_engine.h"
 #include "transmit/transmit_table.h"
 
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace transmittest {
 

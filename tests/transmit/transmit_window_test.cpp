@@ -105,7 +105,8 @@ TEST_F(TransmitWindowTest, StoredChangesRewriteTheRowsWhileHidden) {
     ASSERT_FALSE(window->isVisible());
     TransmitMessage m = enabledMessage(0x222, "Now");
     table.SetMessage(1, m);
-    EXPECT_EQ(row(2), (QStringList{"1", "Now", "222", "8", "00 00 00 00 00 00 00 00 ", " -", " -"}));
+    EXPECT_EQ(row(2),
+              (QStringList{"1", "Now", "222", "8", "00 00 00 00 00 00 00 00 ", " -", " -"}));
     m.enable = false;
     table.SetMessage(1, m);
     EXPECT_EQ(window->cellText(2, 1), "Disabled");
@@ -156,6 +157,23 @@ TEST_F(TransmitWindowTest, KeysPressedInTheWindowFireKeyTriggeredMessages) {
         QTest::keyClick(window->windowHandle(), c.key, c.modifiers);
         EXPECT_EQ(log.ids(), c.sent) << c.key;
     }
+}
+
+TEST_F(TransmitWindowTest, FirstShowCentresTheWindowOverTheMainWindow) {
+    QWidget main;
+    main.setGeometry(100, 80, 800, 600);
+    main.show();
+    window = std::make_unique<TWin_TransmitMessages>(table, engine, &main);
+    window->show();
+    EXPECT_TRUE(waitFor([&] {
+        return (window->frameGeometry().center() - main.frameGeometry().center())
+                   .manhattanLength() <= 2;
+    }));
+    // Later shows keep the place the user chose.
+    window->hide();
+    window->move(10, 10);
+    window->show();
+    EXPECT_EQ(window->pos(), QPoint(10, 10));
 }
 
 TEST_F(TransmitWindowTest, FirstStartSizesAndLayoutAcrossARestart) {
