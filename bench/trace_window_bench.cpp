@@ -1,0 +1,169 @@
+// The trace window under load: quorsim's traffic generator sends frames at a
+// fixed rate on a private virtual bus; this process opens the library, stores
+// every received frame into the real trace buffer from the library's callback
+// thread (as quorvane's receive callback does) and shows the real trace
+// window offscreen, refreshed every 500 ms. Reports frames sent, delivered
+// and stored, lost-frame titles, and CPU time of the process and of its UI
+// thread.
+//
+// usage: trace_window_bench [RATE] [SECONDS]     (default 21000 frames/s, 60 s)
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/notifier.h"
+#include "morvellcanopen.h"
+#include "support/child_process.h"
+#include "trace/emergency_codes.h"
+#include "trace/trace_buffer.h"
+#include "trace/trace_window.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr char kLoadFrame[] = "181#1122334455667788";
+constexpr int32_t kBitRateKbps = 1000;
+
+// What the library's callbacks saw; written on the library thread.
+struct CallbackCounts {
+    TTraceBuffer* buffer = nullptr;
+    std::atomic<uint64_t> delivered{0};
+    std::atomic<uint64_t> slowStores{0};  // Store calls that reached the 100 ms limit
+    std::atomic<int64_t> longestStore_ns{0};
+    std::atomic<uint64_t> libraryErrors{0};
+};
+CallbackCounts counts;
+
+void onReceive(const CanFrame* frame, int32_t status) {
+    const auto start = Clock::now();
+    counts.buffer->Store(frame->id, frame->length, 0,
+                         status != 0 ? kTraceReceived : kTraceOtherTraffic,
+                         (frame->flags & CANFRAME_FLAG_REMOTE) != 0,
+                         (frame->flags & CANFRAME_FLAG_EXTENDED) != 0, frame->data);
+    const int64_t took = std::chrono::nanoseconds(Clock::now() - start).count();
+    counts.delivered.fetch_add(1, std::memory_order_relaxed);
+    if (took >= std::chrono::nanoseconds(TTraceBuffer::kStoreWait).count()) counts.slowStores++;
+    int64_t longest = counts.longestStore_ns.load(std::memory_order_relaxed);
+    while (took > longest && !counts.longestStore_ns.compare_exchange_weak(longest, took)) {
+    }
+}
+
+void onError(int32_t code) {
+    if (code != MORVELL_ERROR_CLEARED) counts.libraryErrors++;
+}
+
+class PrintingNotifier : public Notifier {
+public:
+    void notify(Kind, const QString& text) override {
+        std::fprintf(stderr, "box: %s\n", qPrintable(text));
+    }
+};
+
+double seconds(const timeval& t) {
+    return double(t.tv_sec) + double(t.tv_usec) / 1e6;
+}
+
+double cpuSeconds(int who) {
+    rusage usage{};
+    getrusage(who, &usage);
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// The number after `word` in a quorsim answer line, or -1.
+long long numberAfter(const std::string& line, const std::string& word) {
+    const std::size_t at = line.find(" " + word + " ");
+    if (at == std::string::npos) return -1;
+    return std::atoll(line.c_str() + at + word.size() + 2);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int rate = argc > 1 ? std::atoi(argv[1]) : 21000;
+    const int durationSeconds = argc > 2 ? std::atoi(argv[2]) : 60;
+    QTemporaryDir home;  // private settings: the user's trace sizes stay untouched
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    setenv("XDG_CONFIG_HOME", qPrintable(home.path()), 1);
+    setenv("XDG_RUNTIME_DIR", qPrintable(home.path()), 1);
+    QApplication app(argc, argv);
+
+    const int port = testsupport::freeLoopbackPort();
+    const std::string channel = "virtual:tracebench@" + std::to_string(port);
+    setenv("MORVELLCANOPEN_CHANNEL", channel.c_str(), 1);
+    testsupport::ChildProcess bus(testsupport::programPath("quorbus"),
+                                  {"--port", std::to_string(port), "--quiet"});
+    if (bus.waitForLine("listening").empty()) return std::fprintf(stderr, "no quorbus\n"), 1;
+    testsupport::ChildProcess sim(
+        testsupport::programPath("quorsim"),
+        {"--channel", channel, "--bitrate", std::to_string(kBitRateKbps)});
+    if (sim.waitForLine("quorsim ready").empty()) return std::fprintf(stderr, "no quorsim\n"), 1;
+
+    TTraceBuffer buffer;
+    TEmergencyCodes codes;
+    PrintingNotifier notifier;
+    counts.buffer = &buffer;
+    Event_Receive(onReceive);
+    Event_MajorError(onError);
+    HwBaudParams params{kBitRateKbps};
+    LibraryResult opened{};
+    Hardware_Initialize(HW_USB, &params, &opened);
+    if (opened.code != 0) return std::fprintf(stderr, "open failed: %s\n", opened.text), 1;
+
+    TWin_Trace window(buffer, codes, nullptr, {}, notifier);
+    uint64_t lostTitles = 0;
+    QObject::connect(&window, &QWidget::windowTitleChanged, [&lostTitles](const QString& title) {
+        if (title.endsWith(QLatin1String(" - messages lost!"))) ++lostTitles;
+    });
+    window.show();
+
+    const double processBefore = cpuSeconds(RUSAGE_SELF);
+    const double uiBefore = cpuSeconds(RUSAGE_THREAD);
+    const auto start = Clock::now();
+    sim.writeLine("load " + std::to_string(rate) + " " + kLoadFrame);
+    if (sim.waitForLine("ok load").empty()) return std::fprintf(stderr, "load refused\n"), 1;
+    QTimer::singleShot(durationSeconds * 1000, &app, &QCoreApplication::quit);
+    app.exec();
+
+    sim.writeLine("load 0");
+    const std::string stopped = sim.waitForLine("ok load stopped");
+    const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+    const double processCpu = cpuSeconds(RUSAGE_SELF) - processBefore;
+    const double uiCpu = cpuSeconds(RUSAGE_THREAD) - uiBefore;
+    const long long sent = std::atoll(stopped.c_str() + std::string("ok load stopped, ").size());
+    // Frames still in flight reach the callback shortly after the load stops.
+    testsupport::waitUntil([&] { return counts.delivered.load() >= uint64_t(sent); },
+                           std::chrono::seconds(5));
+    sim.writeLine("stats");
+    const std::string stats = sim.waitForLine("ok nodes");
+    Hardware_Close();
+    Event_Receive(nullptr);
+    Event_MajorError(nullptr);
+    sim.writeLine("quit");
+
+    const uint64_t delivered = counts.delivered.load();
+    const uint64_t stored = delivered - counts.slowStores.load();
+    std::printf("rate %d frames/s for %.1f s\n", rate, elapsed);
+    std::printf("quorsim load frames sent   %lld (stats: load %lld)\n", sent,
+                numberAfter(stats, "load"));
+    std::printf("delivered to the callback  %llu\n", (unsigned long long)delivered);
+    std::printf(
+        "stored in the trace buffer %llu (Store calls at the 100 ms limit: %llu, "
+        "longest Store %.3f ms)\n",
+        (unsigned long long)stored, (unsigned long long)counts.slowStores.load(),
+        counts.longestStore_ns.load() / 1e6);
+    std::printf("frames lost                %lld\n", sent - (long long)stored);
+    std::printf("titles with messages lost  %llu; library errors %llu\n",
+                (unsigned long long)lostTitles, (unsigned long long)counts.libraryErrors.load());
+    std::printf("CPU: process %.1f%% of one core, UI thread %.1f%%\n", 100.0 * processCpu / elapsed,
+                100.0 * uiCpu / elapsed);
+    std::printf("last title: %s\n", qPrintable(window.windowTitle()));
+    return sent == (long long)stored && lostTitles == 0 ? 0 : 2;
+}
