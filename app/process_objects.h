@@ -6,6 +6,7 @@
 #include "manager/utilities.h"
 #include "trace/emergency_codes.h"
 #include "trace/trace_buffer.h"
+#include "transmit/transmit_engine.h"
 #include "transmit/transmit_table.h"
 
 struct ProcessObjects {
@@ -14,6 +15,7 @@ struct ProcessObjects {
     TTraceBuffer traceBuffer;
     TEmergencyCodes emergencyCodes;
     TTransmit transmit{kTransmitMessages};
+    TransmitEngine transmitEngine{transmit};  // sends the table's messages
     TMessaging messaging;
     TUtilities utilities;
 };

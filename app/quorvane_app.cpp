@@ -12,6 +12,7 @@
 #include "node/progress_dialog.h"
 #include "trace/network_window.h"
 #include "trace/trace_window.h"
+#include "transmit/key_codes.h"
 #include "transmit/transmit_messages_window.h"
 
 template <class Window, class... Args>
@@ -31,9 +32,17 @@ QuorvaneApp::QuorvaneApp(Notifier& notifier, InterfaceOpener opener) {
     w.hwConfig = create<TWin_HWConfig>(*w.hwInitError, std::move(opener));
     w.progress = create<TWin_Progress>(w.main);
     w.splash = create<TWin_Splash>();
-    w.trace = create<TWin_Trace>();
+    TransmitEngine& engine = objects_.transmitEngine;
+    w.trace = create<TWin_Trace>(
+        objects_.traceBuffer, objects_.emergencyCodes, &objects_.transmit,
+        [&engine](int qtKey, Qt::KeyboardModifiers modifiers) {
+            if (const std::optional<uint16_t> code = VirtualKeyCode(qtKey, modifiers)) {
+                engine.OnKey(*code);
+            }
+        },
+        notifier);
     created_.emplace_back(w.hwInitError);
-    w.transmitMessages = create<TWin_TransmitMessages>();
+    w.transmitMessages = create<TWin_TransmitMessages>(objects_.transmit, engine, w.main);
     w.network = create<TWin_Network>();
     w.manager = create<TWin_CANopenManager>();
     w.dateTime = create<TWin_EnterDateAndTime>(w.manager);

@@ -33,6 +33,9 @@
 #include "node/node_status.h"
 #include "trace/network_window.h"
 #include "trace/trace_window.h"
+#include "transmit/key_preview.h"
+#include "transmit/transmit_messages_window.h"
+#include "transmit/transmit_tab.h"
 
 namespace {
 
@@ -117,6 +120,13 @@ TWin_Main::TWin_Main(ProcessObjects& objects, WindowSet& windows, Notifier& noti
                                                      : kErrorOff]);
     }
 
+    InputCheckTimer.setObjectName(QStringLiteral("InputCheckTimer"));
+    InputCheckTimer.setInterval(kInputCheckMs);
+    new TransmitTab(c_.transmit, objects_.transmit, objects_.transmitEngine, notifier_,
+                    InputCheckTimer);
+    // Trigger keys, except while a single-line edit has the focus.
+    new TransmitKeyPreview(this, objects_.transmitEngine,
+                           TransmitKeyPreview::Mode::ExceptInLineEdits);
     currentBase_ = c_.writebase->currentText();
     updateWriteDataLabel();
     applyEnablingRule();
@@ -130,9 +140,6 @@ TWin_Main::TWin_Main(ProcessObjects& objects, WindowSet& windows, Notifier& noti
     NodeStateTimer.setInterval(kNodeStateTimeoutMs);
     connect(&NodeStateTimer, &QTimer::timeout, this, &TWin_Main::NodeStateTimerTimer);
     NodeStateTimer.start();
-    InputCheckTimer.setObjectName(QStringLiteral("InputCheckTimer"));
-    InputCheckTimer.setInterval(kInputCheckMs);
-
     objects_.messaging.Start();
 }
 
@@ -170,7 +177,12 @@ void TWin_Main::connectControls() {
         windows_.trace->raise();
         windows_.trace->activateWindow();
     });
-    for (QAction* later : {c_.transmitlist, c_.networkoverview, c_.canopenmanager}) {
+    connect(c_.transmitlist, &QAction::triggered, this, [this] {
+        windows_.transmitMessages->show();
+        windows_.transmitMessages->raise();
+        windows_.transmitMessages->activateWindow();
+    });
+    for (QAction* later : {c_.networkoverview, c_.canopenmanager}) {
         later->setEnabled(false);
     }
     connect(c_.viewpennorak, &QAction::triggered, this, &TWin_Main::viewpennorakClick);

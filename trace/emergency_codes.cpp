@@ -54,17 +54,19 @@ const char* findText(uint16_t code) {
 
 }  // namespace
 
-std::string TEmergencyCodes::Text(uint16_t code) {
+const char* TEmergencyCodes::Name(uint16_t code) {
     std::lock_guard guard(codes_mutex);
     const char* text = findText(code);
     if (text == nullptr) text = findText(code & 0xFF00);
     return text != nullptr ? text : "Unknown";
 }
 
+std::string TEmergencyCodes::Text(uint16_t code) { return Name(code); }
+
 void TEmergencyCodes::EmergencyText(uint16_t code, char* destination, size_t size) {
     if (size == 0) return;
-    const std::string text = Text(code);
-    const size_t length = std::min(text.size(), size - 1);
-    std::memcpy(destination, text.data(), length);
+    const char* text = Name(code);
+    const size_t length = std::min(std::strlen(text), size - 1);
+    std::memcpy(destination, text, length);
     destination[length] = '\0';
 }

@@ -19,5 +19,8 @@ public:
     std::string Text(uint16_t code);
 
 private:
+    // The constant name of `code` (no allocation).
+    const char* Name(uint16_t code);
+
     quorvane::TimedMutex codes_mutex;
 };
