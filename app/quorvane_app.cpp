@@ -13,6 +13,7 @@
 #include "trace/network_window.h"
 #include "trace/trace_window.h"
 #include "transmit/key_codes.h"
+#include "transmit/key_preview.h"
 #include "transmit/transmit_messages_window.h"
 
 template <class Window, class... Args>
@@ -24,6 +25,14 @@ Window* QuorvaneApp::create(Args&&... args) {
 }
 
 QuorvaneApp::QuorvaneApp(Notifier& notifier, InterfaceOpener opener) {
+    // A process-wide object without its storage leaves its part unusable,
+    // the program goes on.
+    if (!objects_.traceBuffer.usable()) {
+        notifier.warning(QStringLiteral("Failed to allocate trace buffer memory"));
+    }
+    if (!objects_.transmit.valid()) {
+        notifier.warning(QStringLiteral("Unable to allocate memory for transmit messages"));
+    }
     WindowSet& w = windows_;
     w.main = create<TWin_Main>(objects_, windows_, notifier);
     w.about = create<TWin_About>(w.main);
@@ -44,6 +53,7 @@ QuorvaneApp::QuorvaneApp(Notifier& notifier, InterfaceOpener opener) {
     created_.emplace_back(w.hwInitError);
     w.transmitMessages = create<TWin_TransmitMessages>(objects_.transmit, engine, w.main);
     w.network = create<TWin_Network>();
+    new TransmitKeyPreview(w.network, engine);
     w.manager = create<TWin_CANopenManager>();
     w.dateTime = create<TWin_EnterDateAndTime>(w.manager);
     w.main->libraryEvents().setNetworkStates(&w.network->liveStates());
