@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include "app/hw_init_error_dialog.h"
+#include "app/notifier.h"
 #include "info/about_box.h"
 #include "info/splash_window.h"
 #include "manager/date_time_dialog.h"
