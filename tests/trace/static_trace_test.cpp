@@ -80,14 +80,6 @@ TEST(StaticTraceTest, KnownIdentifierTakesTheNewestFrameContents) {
     EXPECT_EQ(entry.flags, kTraceFlagRemote);
 }
 
-TEST(StaticTraceTest, NewEntriesStartAtCountOneWhateverTheFrameSays) {
-    StaticTrace table;
-    TraceRecord frame = Frame(0x123);
-    frame.count = 7;
-    table.MergeNewestFirst(&frame, 1);
-    EXPECT_EQ(table.sortedAt(0).count, 1u);
-}
-
 TEST(StaticTraceTest, IdentifiersBeyondTheLimitAreIgnoredKnownOnesStillCount) {
     StaticTrace table;
     std::vector<TraceRecord> frames;
@@ -104,15 +96,6 @@ TEST(StaticTraceTest, IdentifiersBeyondTheLimitAreIgnoredKnownOnesStillCount) {
     for (std::size_t i = 1; i < table.size(); ++i) {
         ASSERT_LT(table.sortedAt(i - 1).identifier, table.sortedAt(i).identifier);
     }
-}
-
-TEST(StaticTraceTest, ClearEmptiesTheTable) {
-    StaticTrace table;
-    MergeInArrivalOrder(table, {Frame(0x181), Frame(0x181)});
-    table.Clear();
-    EXPECT_EQ(table.size(), 0u);
-    MergeInArrivalOrder(table, {Frame(0x181)});
-    EXPECT_EQ(Sorted(table), (std::vector<IdCount>{{0x181, 1}}));
 }
 
 }  // namespace

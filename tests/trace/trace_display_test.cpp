@@ -133,16 +133,6 @@ TEST(TraceDisplayTest, StoppingShowsThe12999NewestOldestAtTheTop) {
     EXPECT_EQ(f.display.recordAtRow(12999)->identifier, 13002u);
 }
 
-TEST(TraceDisplayTest, StoppingAFewFramesFillsTheGridHeightFromTheBottom) {
-    Fixture f;
-    StoreIds(f.buffer, {0x181, 0x182});
-    f.display.StopTrace(kGrid);
-    EXPECT_EQ(f.display.rowCount(), kGrid.gridRows - 1);
-    EXPECT_EQ(f.display.recordAtRow(f.display.rowCount() - 1)->identifier, 0x182u);
-    EXPECT_EQ(f.display.recordAtRow(f.display.rowCount() - 2)->identifier, 0x181u);
-    EXPECT_EQ(f.display.recordAtRow(f.display.rowCount() - 3), nullptr);
-}
-
 TEST(TraceDisplayTest, RestartClearsTheGridTheBufferAndTheStaticTable) {
     Fixture f;
     f.display.ToggleStatic();
@@ -175,18 +165,6 @@ TEST(TraceDisplayTest, ResizeWhileRunningKeepsAtLeastThreeRows) {
     }
 }
 
-TEST(TraceDisplayTest, ResizeToANewRowCountRefreshesAVisibleGrid) {
-    Fixture f;
-    StoreIds(f.buffer, {0x181});
-    EXPECT_FALSE(f.display.Resize({10, 9}, true));
-    EXPECT_EQ(f.display.recordAtRow(8)->identifier, 0x181u);
-    EXPECT_EQ(f.display.title(), "CAN Bus Trace - 1 message/sec");
-
-    // Hidden: the grid is blanked and waits for the next tick.
-    EXPECT_FALSE(f.display.Resize({12, 11}, false));
-    EXPECT_EQ(f.display.recordAtRow(10), nullptr);
-}
-
 TEST(TraceDisplayTest, ResizeWhileStoppedRefillsAndAsksToScrollToTheEnd) {
     Fixture f;
     StoreIds(f.buffer, {0x181});
@@ -196,46 +174,19 @@ TEST(TraceDisplayTest, ResizeWhileStoppedRefillsAndAsksToScrollToTheEnd) {
     EXPECT_EQ(f.display.recordAtRow(28)->identifier, 0x181u);
 }
 
-TEST(TraceDisplayTest, MonitorTogglesTheBuffersNodeFilter) {
+TEST(TraceDisplayTest, StaticExportRowsAreTheTableLowestIdentifierFirst) {
     Fixture f;
-    f.display.ToggleMonitor();
-    EXPECT_FALSE(f.display.monitorAll());
-    f.buffer.Store(0x186, 0, 5, kTraceReceived, false, false, kBytes);
-    f.buffer.Store(0x185, 0, 5, kTraceReceived, false, false, kBytes);
-    f.display.Tick(kGrid);
-    EXPECT_EQ(f.display.recordAtRow(f.display.rowCount() - 1)->identifier, 0x185u);
-    EXPECT_EQ(f.display.recordAtRow(f.display.rowCount() - 2), nullptr);
-
-    f.display.ToggleMonitor();
-    EXPECT_TRUE(f.display.monitorAll());
-    f.buffer.Store(0x186, 0, 5, kTraceReceived, false, false, kBytes);
-    f.display.Tick(kGrid);
-    EXPECT_EQ(f.display.recordAtRow(f.display.rowCount() - 1)->identifier, 0x186u);
-}
-
-TEST(TraceDisplayTest, ExportRowsOnlyWhileStoppedInTheTracesOrder) {
-    Fixture f;
-    StoreIds(f.buffer, {0x701, 0x181, 0x701});
-    std::size_t count = 99;
-    f.display.ExportRows(count);
-    EXPECT_EQ(count, 0u) << "running";
-
-    f.display.StopTrace(kGrid);
-    const TraceRecord* rows = f.display.ExportRows(count);
-    ASSERT_EQ(count, 3u);
-    EXPECT_EQ(rows[0].identifier, 0x701u);
-    EXPECT_EQ(rows[1].identifier, 0x181u);
-
-    f.display.StartTrace(kGrid);
     f.display.ToggleStatic();
     StoreIds(f.buffer, {0x701, 0x181, 0x701});
     f.display.Tick(kGrid);
+    std::size_t count = 99;
+    f.display.ExportRows(count);
+    EXPECT_EQ(count, 0u) << "running";
     f.display.StopTrace(kGrid);
-    rows = f.display.ExportRows(count);
+    const TraceRecord* rows = f.display.ExportRows(count);
     ASSERT_EQ(count, 2u);
-    EXPECT_EQ(rows[0].identifier, 0x181u);
-    EXPECT_EQ(rows[1].identifier, 0x701u);
-    EXPECT_EQ(rows[1].count, 2u);
+    EXPECT_EQ((Row{rows[0].identifier, rows[0].count}), (Row{0x181, 1}));
+    EXPECT_EQ((Row{rows[1].identifier, rows[1].count}), (Row{0x701, 2}));
 }
 
 }  // namespace
