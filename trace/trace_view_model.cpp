@@ -52,7 +52,8 @@ const TraceLine* TraceViewModel::lineAt(int row) const {
 }
 
 QVariant TraceViewModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid() || index.column() >= kTextColumns) {
+    if (role != Qt::DisplayRole || !index.isValid() ||
+        index.column() >= static_cast<int>(kTextColumns)) {
         return {};
     }
     const TraceLine* line = lineAt(index.row());
