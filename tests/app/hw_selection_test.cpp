@@ -24,8 +24,8 @@ QByteArray Bytes(const HardwareRequest& request) {
                       static_cast<qsizetype>(request.recordSize()));
 }
 
-Selection With(std::initializer_list<std::pair<ListId, const char*>> changes) {
-    Selection selection = DefaultSelection();
+Selection With(std::initializer_list<std::pair<ListId, const char*>> changes,
+               Selection selection = DefaultSelection()) {
     for (const auto& [id, text] : changes) selection[id] = QString::fromLatin1(text);
     return selection;
 }
@@ -60,7 +60,7 @@ TEST(HwSelectionNumbers, EveryBaudItemHasItsRateAndNoOtherTextDoes) {
     }
 }
 
-TEST(HwSelectionTables, EveryDefaultIsAnItemAndKeysAreDistinct) {
+TEST(HwSelectionTables, DefaultsAreItemsKeysDistinctAndModuleDevicesEndWithAny) {
     QStringList keys;
     for (int id = 0; id < kListCount; ++id) {
         const ListSpec& list = List(ListId(id));
@@ -69,17 +69,13 @@ TEST(HwSelectionTables, EveryDefaultIsAnItemAndKeysAreDistinct) {
         keys << list.settingsKey;
     }
     // The baud lists share their items but not their keys.
-    for (ListId id : {kUsbBaud, kModuleBaud, kPciBaud, kIsaBaud}) {
+    for (ListId id : {kUsbBaud, kModuleBaud, kPciBaud, kIsaBaud})
         EXPECT_EQ(List(id).items, List(kParallelBaud).items);
-    }
-}
-
-TEST(HwSelectionTables, ModuleDevicesAreZeroTo254ThenAny) {
-    const QStringList& items = List(kModuleDevice).items;
-    ASSERT_EQ(items.size(), 256);
-    EXPECT_EQ(items.first(), "0");
-    EXPECT_EQ(items[254], "254");
-    EXPECT_EQ(items.last(), "Any");
+    const QStringList& devices = List(kModuleDevice).items;
+    ASSERT_EQ(devices.size(), 256);
+    EXPECT_EQ(devices.first(), "0");
+    EXPECT_EQ(devices[254], "254");
+    EXPECT_EQ(devices.last(), "Any");
 }
 
 TEST(HwSelectionRequest, EachRowBuildsItsCodeAndRecord) {
@@ -97,27 +93,22 @@ TEST(HwSelectionRequest, EachRowBuildsItsCodeAndRecord) {
                                   {kModuleBaud, "50kbps"},
                                   {kPciBaud, "20kbps"},
                                   {kIsaBaud, "250kbps"}});
-    auto withRates = [&](std::initializer_list<std::pair<ListId, const char*>> changes) {
-        Selection selection = rates;
-        for (const auto& [id, text] : changes) selection[id] = QString::fromLatin1(text);
-        return selection;
-    };
     const Case cases[] = {
         {"parallel EPP", 0,
-         withRates({{kParallelAddress, "2E8"}, {kParallelIrq, "15"}, {kParallelPortType, "EPP"}}),
+         With({{kParallelAddress, "2E8"}, {kParallelIrq, "15"}, {kParallelPortType, "EPP"}}, rates),
          HW_PARALLEL_DONGLE, Bytes(HwParallelParams{1000, 0x2E8, 15, 1})},
-        {"parallel standard", 0, withRates({}), HW_PARALLEL_DONGLE,
+        {"parallel standard", 0, rates, HW_PARALLEL_DONGLE,
          Bytes(HwParallelParams{1000, 0x378, 7, 0})},
         {"usb", 1, rates, HW_USB, Bytes(HwBaudParams{800})},
         {"pci reads hw3", 2, rates, HW_PCI, Bytes(HwBaudParams{20})},
-        {"isa", 3, withRates({{kIsaAddress, "2A0"}, {kIsaIrq, "12"}}), HW_ISA,
+        {"isa", 3, With({{kIsaAddress, "2A0"}, {kIsaIrq, "12"}}, rates), HW_ISA,
          Bytes(HwIsaParams{250, 0x2A0, 12})},
         {"module any", 4, rates, HW_USB_MODULE, Bytes(HwUsbModuleParams{50, 255})},
-        {"module 0", 4, withRates({{kModuleDevice, "0"}}), HW_USB_MODULE,
+        {"module 0", 4, With({{kModuleDevice, "0"}}, rates), HW_USB_MODULE,
          Bytes(HwUsbModuleParams{50, 0})},
-        {"module 254", 4, withRates({{kModuleDevice, "254"}}), HW_USB_MODULE,
+        {"module 254", 4, With({{kModuleDevice, "254"}}, rates), HW_USB_MODULE,
          Bytes(HwUsbModuleParams{50, 254})},
-        {"irq keeps low 8 bits", 3, withRates({{kIsaIrq, "300"}}), HW_ISA,
+        {"irq keeps low 8 bits", 3, With({{kIsaIrq, "300"}}, rates), HW_ISA,
          Bytes(HwIsaParams{250, 0x300, 300 & 0xFF})},
     };
     for (const Case& c : cases) {
@@ -139,36 +130,10 @@ TEST(HwSelectionRequest, NoRequestForAnUnknownRowOrBaudText) {
     EXPECT_TRUE(BuildRequest(2, With({{kUsbBaud, "100kbps"}})));
 }
 
-class HwSelectionSettings : public ::testing::Test {
-protected:
+// Defaults written into an empty store: hw_config_dialog_test (FirstStart...).
+TEST(HwSelectionSettings, StoredItemsAreSelectedAndUnknownTextsReplacedByTheDefault) {
     QTemporaryDir folder;
     QSettings settings{folder.filePath("hw.ini"), QSettings::IniFormat};
-
-    QString stored(const char* key) const { return settings.value(key).toString(); }
-};
-
-TEST_F(HwSelectionSettings, MissingValuesGetTheirDefaultsWrittenBack) {
-    const Selection loaded = LoadHardwareSettings(settings);
-    EXPECT_EQ(loaded, DefaultSelection());
-    const std::pair<const char*, const char*> expected[] = {
-        {"hwselect", "Trelvik Kestra Parallel Port Dongle"},
-        {"hw0_portaddr", "378"},
-        {"hw0_irq", "7"},
-        {"hw0_porttype", "Standard"},
-        {"hw0_baudrate", "125kbps"},
-        {"hw1_baudrate", "125kbps"},
-        {"hw2_device", "Any"},
-        {"hw2_baudrate", "125kbps"},
-        {"hw3_baudrate", "125kbps"},
-        {"hw4_addr", "300"},
-        {"hw4_irq", "10"},
-        {"hw4_baudrate", "125kbps"},
-    };
-    EXPECT_EQ(settings.allKeys().size(), 12);
-    for (const auto& [key, text] : expected) EXPECT_EQ(stored(key), text) << key;
-}
-
-TEST_F(HwSelectionSettings, StoredItemsAreSelectedAndUnknownTextsReplacedByTheDefault) {
     settings.setValue("hwselect", "Ostra USB Module");
     settings.setValue("hw0_portaddr", "3BC");
     settings.setValue("hw0_irq", "16");        // not an item
@@ -176,33 +141,15 @@ TEST_F(HwSelectionSettings, StoredItemsAreSelectedAndUnknownTextsReplacedByTheDe
     settings.setValue("hw2_device", "255");    // "Any" is the item
     settings.setValue("hw3_baudrate", "1Mbps");
     settings.setValue("hw4_irq", " 12");  // leading space
-    const Selection loaded = LoadHardwareSettings(settings);
-
-    EXPECT_EQ(loaded[kInterfaceList], "Ostra USB Module");
-    EXPECT_EQ(loaded[kParallelAddress], "3BC");
-    EXPECT_EQ(loaded[kPciBaud], "1Mbps");
-    EXPECT_EQ(loaded[kParallelIrq], "7");
-    EXPECT_EQ(loaded[kParallelPortType], "Standard");
-    EXPECT_EQ(loaded[kModuleDevice], "Any");
-    EXPECT_EQ(loaded[kIsaIrq], "10");
-    EXPECT_EQ(stored("hw0_irq"), "7");
-    EXPECT_EQ(stored("hw0_porttype"), "Standard");
-    EXPECT_EQ(stored("hw2_device"), "Any");
-    EXPECT_EQ(stored("hw4_irq"), "10");
-    EXPECT_EQ(stored("hw0_portaddr"), "3BC");
-}
-
-TEST_F(HwSelectionSettings, SavedChoicesLoadBackUnchanged) {
-    const Selection chosen = With({{kInterfaceList, "Trelvik Kestra ISA II"},
-                                   {kParallelAddress, "100"},
-                                   {kModuleDevice, "17"},
-                                   {kIsaAddress, "380"},
-                                   {kIsaBaud, "10kbps"}});
-    SaveHardwareSettings(settings, chosen);
-    EXPECT_EQ(settings.allKeys().size(), 12);
-    EXPECT_EQ(stored("hw0_portaddr"), "100");
-    EXPECT_EQ(stored("hw4_addr"), "380");
-    EXPECT_EQ(LoadHardwareSettings(settings), chosen);
+    EXPECT_EQ(LoadHardwareSettings(settings), With({{kInterfaceList, "Ostra USB Module"},
+                                                    {kParallelAddress, "3BC"},
+                                                    {kPciBaud, "1Mbps"}}));
+    const std::pair<const char*, const char*> written[] = {{"hw0_irq", "7"},
+                                                           {"hw0_porttype", "Standard"},
+                                                           {"hw2_device", "Any"},
+                                                           {"hw4_irq", "10"},
+                                                           {"hw0_portaddr", "3BC"}};
+    for (const auto& [key, text] : written) EXPECT_EQ(settings.value(key).toString(), text) << key;
 }
 
 TEST(WindowPlacement, CentredWithHalvesRoundedTowardZero) {

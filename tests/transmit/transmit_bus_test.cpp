@@ -16,7 +16,7 @@
 
 namespace {
 
-using transmittest::enabledMessage;
+using transmittest::rxMessage;
 
 // What the library's callbacks saw; the callbacks carry no context.
 struct Seen {
@@ -82,26 +82,10 @@ protected:
         ASSERT_EQ(answer.rfind("ok", 0), 0u) << command << " -> " << answer;
     }
 
-    // Frames the observer sees up to and including the first that starts with `last`.
-    static std::vector<std::string> framesUntil(quorbustest::HubClient& observer,
-                                                const std::string& last) {
-        std::vector<std::string> frames;
-        while (auto message = observer.next()) {
-            const std::string text = quorbustest::frameText(message);
-            if (text.empty()) continue;
-            frames.push_back(text);
-            if (text.rfind(last, 0) == 0) break;
-        }
-        return frames;
-    }
-
-    std::vector<uint32_t> received() {
+    // How often the library reported `id` as received or as sent.
+    long count(const std::vector<uint32_t> Seen::*which, uint32_t id) {
         std::lock_guard guard(state.mutex);
-        return state.received;
-    }
-    std::vector<uint32_t> transmitted() {
-        std::lock_guard guard(state.mutex);
-        return state.transmitted;
+        return std::count((state.*which).begin(), (state.*which).end(), id);
     }
 
     int port = 0;
@@ -112,19 +96,13 @@ protected:
 };
 
 TEST_F(TransmitBusTest, ReceivedTriggerIdentifierIsAnsweredOnTheBus) {
-    TransmitMessage answer = enabledMessage(0x182, "Answer");
-    answer.rxtrigger = true;
-    answer.rxid = 0x181;
+    TransmitMessage answer = rxMessage(0x182, 0x181);
     answer.dlc = 2;
     answer.data = {0xAA, 0xBB};
     table->SetMessage(0, answer);
     // Triggered by the answer itself: sent only if our own frames came back
     // as received ones.
-    TransmitMessage echo = enabledMessage(0x183, "Echo");
-    echo.rxtrigger = true;
-    echo.rxid = 0x182;
-    echo.dlc = 1;
-    table->SetMessage(1, echo);
+    table->SetMessage(1, rxMessage(0x183, 0x182));
     TransmitMessage disabled = answer;
     disabled.enable = false;
     disabled.id = 0x184;
@@ -138,24 +116,21 @@ TEST_F(TransmitBusTest, ReceivedTriggerIdentifierIsAnsweredOnTheBus) {
     simCommand("send 181#R");  // flags do not matter
     simCommand("send 185#22");
     int answered = 0;
-    for (const std::string& frame : framesUntil(observer, "185#")) {
+    // Every frame up to 0x185; an answer may reach the observer after it.
+    while (auto message = observer.next()) {
+        const std::string frame = quorbustest::frameText(message);
         EXPECT_NE(frame.substr(0, 4), "183#") << "own frames never trigger";
         EXPECT_NE(frame.substr(0, 4), "184#") << "disabled messages are never sent";
         if (frame == "182#AABB") ++answered;
+        if (frame.rfind("185#", 0) == 0) break;
     }
-    // An answer may reach the observer after 0x185.
-    while (answered < 2) {
-        ASSERT_EQ(observer.waitForFrame(0x182), "182#AABB");
-        ++answered;
-    }
-    auto count = [](const std::vector<uint32_t>& ids, uint32_t id) {
-        return std::count(ids.begin(), ids.end(), id);
-    };
-    ASSERT_TRUE(testsupport::waitUntil([&] { return count(received(), 0x185) == 1; }));
-    EXPECT_EQ(count(received(), 0x181), 2);
-    EXPECT_EQ(count(received(), 0x182), 0);
-    ASSERT_TRUE(testsupport::waitUntil([&] { return transmitted().size() >= 2; }));
-    EXPECT_EQ(transmitted(), (std::vector<uint32_t>{0x182, 0x182}));
+    for (; answered < 2; ++answered) ASSERT_EQ(observer.waitForFrame(0x182), "182#AABB");
+    ASSERT_TRUE(testsupport::waitUntil([&] { return count(&Seen::received, 0x185) == 1; }));
+    EXPECT_EQ(count(&Seen::received, 0x181), 2);
+    EXPECT_EQ(count(&Seen::received, 0x182), 0);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return count(&Seen::transmitted, 0x182) == 2; }));
+    std::lock_guard guard(state.mutex);
+    EXPECT_EQ(state.transmitted, (std::vector<uint32_t>{0x182, 0x182}));
 }
 
 }  // namespace

@@ -16,6 +16,8 @@ namespace {
 using namespace std::chrono;
 using transmittest::enabledMessage;
 using transmittest::FrameLog;
+using transmittest::keyedMessage;
+using transmittest::rxMessage;
 
 constexpr int kMessages = 20;
 
@@ -72,25 +74,6 @@ TEST(TimeOfDay, LocalTimesGiveMillisecondsOfTheDayAndDaysSince1984) {
     }
 }
 
-TEST(TransmitFrame, CarriesIdentifierLengthAndData) {
-    TimeZone zone("XYZ-5");
-    const auto noon1984 = sys_days{year{1984} / 1 / 1} + 7h;
-
-    TransmitMessage plain = enabledMessage(0x321);
-    plain.dlc = 2;
-    plain.data = {0xA1, 0xA2, 0xA3, 0, 0, 0, 0, 0xA8};
-    const CanFrame frame = TransmitEngine::BuildFrame(plain, noon1984);
-    EXPECT_EQ(frame.id, 0x321u);
-    EXPECT_EQ(frame.length, 2);
-    EXPECT_EQ(frame.flags, 0);
-    EXPECT_EQ(frame.data[2], 0xA3);  // bytes beyond the length go along unsent
-    EXPECT_EQ(frame.data[7], 0xA8);
-
-    TransmitMessage empty = plain;
-    empty.dlc = 0;
-    EXPECT_EQ(TransmitEngine::BuildFrame(empty, noon1984).length, 0);
-}
-
 class TransmitEngineTest : public ::testing::Test {
 protected:
     void SetUp() override { guitest::clearSettings(); }
@@ -102,50 +85,47 @@ protected:
     TransmitEngine engine{table, log.sender()};
 };
 
-TEST_F(TransmitEngineTest, OnlyEnabledMessagesInRangeAreSentOnRequest) {
-    TransmitMessage on = enabledMessage(0x111);
-    TransmitMessage off = enabledMessage(0x222);
-    off.enable = false;
-    set(0, on);
-    set(1, off);
-    const struct {
-        int index;
-        std::vector<uint32_t> sent;
-    } cases[] = {{0, {0x111}}, {1, {}}, {-1, {}}, {kMessages, {}}};
-    for (const auto& row : cases) {
-        log.clear();
-        engine.Transmit(row.index);
-        EXPECT_EQ(log.ids(), row.sent) << row.index;
-    }
+TEST_F(TransmitEngineTest, FramesCarryIdentifierLengthDataOrTheEngineClock) {
+    TimeZone zone("XYZ+3");
+    TransmitEngine clocked(table, log.sender(), [] {
+        return system_clock::time_point(sys_days{year{1984} / 1 / 2} + 3h);
+    });
+    TransmitMessage plain = enabledMessage(0x321);
+    plain.dlc = 2;
+    plain.data = {0xA1, 0xA2, 0xA3, 0, 0, 0, 0, 0xA8};
+    TransmitMessage empty = plain;
+    empty.dlc = 0;
+    set(0, plain);
+    set(1, empty);
+    set(2, {.enable = true, .transmitid = false, .nodeid = 0x10, .pdotype = 2, .timestamp = 1});
+    for (int i : {0, 1, 2}) clocked.Transmit(i);
+    const std::vector<CanFrame> frames = log.frames();
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_EQ(frames[0].id, 0x321u);
+    EXPECT_EQ(frames[0].flags, 0);
+    EXPECT_EQ(bytesOf(frames[0]), (std::vector<uint8_t>{0xA1, 0xA2}));
+    EXPECT_EQ(frames[0].data[2], 0xA3);  // bytes beyond the length go along unsent
+    EXPECT_EQ(frames[0].data[7], 0xA8);
+    EXPECT_EQ(frames[1].length, 0);
+    EXPECT_EQ(frames[2].id, 0x290u);
+    EXPECT_EQ(bytesOf(frames[2]), (std::vector<uint8_t>{0, 0, 0, 0, 0x01, 0x00}));
 }
 
-TEST_F(TransmitEngineTest, TriggersSendEveryMatchingEnabledMessageInAscendingOrder) {
-    auto keyed = [](uint32_t id, uint16_t key) {
-        TransmitMessage m = enabledMessage(id);
-        m.keytrigger = true;
-        m.key = key;
-        return m;
-    };
-    auto received = [](uint32_t id, uint32_t rxid) {
-        TransmitMessage m = enabledMessage(id);
-        m.rxtrigger = true;
-        m.rxid = rxid;
-        return m;
-    };
-    set(7, keyed(0x107, 0x74));  // F5
-    set(2, keyed(0x102, 0x74));
-    TransmitMessage disabledF5 = keyed(0x103, 0x74);
+TEST_F(TransmitEngineTest, RequestsAndTriggersSendEveryMatchingEnabledMessageInAscendingOrder) {
+    set(7, keyedMessage(0x107, 0x74));  // F5
+    set(2, keyedMessage(0x102, 0x74));
+    TransmitMessage disabledF5 = keyedMessage(0x103, 0x74);
     disabledF5.enable = false;
     set(3, disabledF5);
-    TransmitMessage untriggeredF5 = keyed(0x104, 0x74);
+    TransmitMessage untriggeredF5 = keyedMessage(0x104, 0x74);
     untriggeredF5.keytrigger = false;
     set(4, untriggeredF5);
-    set(5, received(0x105, 0x181));
-    set(9, received(0x109, 0x181));
-    TransmitMessage disabledRx = received(0x10A, 0x181);
+    set(5, rxMessage(0x105, 0x181));
+    set(9, rxMessage(0x109, 0x181));
+    TransmitMessage disabledRx = rxMessage(0x10A, 0x181);
     disabledRx.enable = false;
     set(10, disabledRx);
-    TransmitMessage both = keyed(0x10B, 0x35);  // key "5" and identifier 0x20B
+    TransmitMessage both = keyedMessage(0x10B, 0x35);  // key "5" and identifier 0x20B
     both.rxtrigger = true;
     both.rxid = 0x20B;
     set(11, both);
@@ -155,6 +135,10 @@ TEST_F(TransmitEngineTest, TriggersSendEveryMatchingEnabledMessageInAscendingOrd
         std::function<void()> act;
         std::vector<uint32_t> sent;
     } cases[] = {
+        {"request 2", [&] { engine.Transmit(2); }, {0x102}},
+        {"request disabled", [&] { engine.Transmit(3); }, {}},
+        {"request -1", [&] { engine.Transmit(-1); }, {}},
+        {"request 20", [&] { engine.Transmit(kMessages); }, {}},
         {"F5", [&] { engine.OnKey(0x74); }, {0x102, 0x107}},
         {"F6", [&] { engine.OnKey(0x75); }, {}},
         {"key 5", [&] { engine.OnKey(0x35); }, {0x10B}},
@@ -171,44 +155,23 @@ TEST_F(TransmitEngineTest, TriggersSendEveryMatchingEnabledMessageInAscendingOrd
     }
 }
 
-TEST_F(TransmitEngineTest, TimestampMessagesTakeTheEngineClock) {
-    TimeZone zone("XYZ+3");
-    TransmitEngine clocked(table, log.sender(), [] {
-        return system_clock::time_point(sys_days{year{1984} / 1 / 2} + 3h);
-    });
-    TransmitMessage m = enabledMessage(0x100);
-    m.timestamp = 1;
-    m.dlc = 8;
-    m.transmitid = false;
-    m.pdotype = 2;
-    m.nodeid = 0x10;
-    set(0, m);
-    clocked.Transmit(0);
-    ASSERT_EQ(log.frames().size(), 1u);
-    EXPECT_EQ(log.frames()[0].id, 0x290u);
-    EXPECT_EQ(bytesOf(log.frames()[0]), (std::vector<uint8_t>{0, 0, 0, 0, 0x01, 0x00}));
-}
-
 TEST(TransmitKeys, QtKeysMapToTheStoredKeyCodes) {
     const struct {
         int key;
         Qt::KeyboardModifiers modifiers;
         std::optional<uint16_t> code;
-    } cases[] = {
-        {Qt::Key_0, Qt::NoModifier, 0x30},
-        {Qt::Key_9, Qt::NoModifier, 0x39},
-        {Qt::Key_5, Qt::ShiftModifier, 0x35},
-        {Qt::Key_5, Qt::KeypadModifier, 0x65},
-        {Qt::Key_F1, Qt::NoModifier, 0x70},
-        {Qt::Key_F12, Qt::NoModifier, 0x7B},
-        {Qt::Key_F3, Qt::ControlModifier, 0x72},
-        {Qt::Key_A, Qt::NoModifier, 0x41},
-        {Qt::Key_Return, Qt::NoModifier, std::nullopt},
-        {Qt::Key_Space, Qt::NoModifier, std::nullopt},
-    };
-    for (const auto& row : cases) {
+    } cases[] = {{Qt::Key_0, Qt::NoModifier, 0x30},
+                 {Qt::Key_9, Qt::NoModifier, 0x39},
+                 {Qt::Key_5, Qt::ShiftModifier, 0x35},
+                 {Qt::Key_5, Qt::KeypadModifier, 0x65},
+                 {Qt::Key_F1, Qt::NoModifier, 0x70},
+                 {Qt::Key_F12, Qt::NoModifier, 0x7B},
+                 {Qt::Key_F3, Qt::ControlModifier, 0x72},
+                 {Qt::Key_A, Qt::NoModifier, 0x41},
+                 {Qt::Key_Return, Qt::NoModifier, std::nullopt},
+                 {Qt::Key_Space, Qt::NoModifier, std::nullopt}};
+    for (const auto& row : cases)
         EXPECT_EQ(VirtualKeyCode(row.key, row.modifiers), row.code) << std::hex << row.key;
-    }
 }
 
 TEST(TransmitKeys, SelectorIndexesCodesAndCaptions) {

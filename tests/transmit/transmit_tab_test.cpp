@@ -35,8 +35,8 @@ protected:
     void SetUp() override { guitest::clearSettings(); }
 
     // The tab on a page of a window with the main window's key preview.
-    void create() {
-        table = std::make_unique<TTransmit>(kMessages);
+    void create(int messages = kMessages) {
+        table = std::make_unique<TTransmit>(messages);
         engine = std::make_unique<TransmitEngine>(*table, log.sender());
         window = std::make_unique<QWidget>();
         auto* page = new QWidget(window.get());
@@ -62,6 +62,27 @@ protected:
         box->selectAll();
         QTest::keyClick(box, Qt::Key_Delete);
         QTest::keyClicks(box, text);
+    }
+
+    // Texts of the boxes and lists that show a message, in tab order.
+    QStringList shown() {
+        QStringList texts;
+        for (const char* name : {"txname", "txidnum", "txnodeid", "txpdoselector", "txkeyselector",
+                                 "txrxid", "txdlcselector", "txd0", "txd1", "txd7"}) {
+            QWidget* w = find<QWidget>(window.get(), name);
+            if (auto* box = qobject_cast<QLineEdit*>(w)) texts << box->text();
+            if (auto* choice = qobject_cast<QComboBox*>(w)) texts << choice->currentText();
+        }
+        return texts;
+    }
+    // Names of the checked boxes and radio buttons.
+    QStringList checked() {
+        QStringList names;
+        for (const char* name :
+             {"txenable", "txid", "txpdo", "txkeytrig", "txrxtrig", "txtimestamp"}) {
+            if (button(name)->isChecked()) names << name;
+        }
+        return names;
     }
 
     TransmitMessage stored(int i) {
@@ -110,111 +131,88 @@ TEST_F(TransmitTabTest, CreationShowsMessageZeroWithoutStoring) {
     EXPECT_EQ(messages->itemText(0), "0 (First)");
     EXPECT_EQ(messages->itemText(19), "19");
 
-    const struct {
-        const char* name;
-        QString text;
-    } boxes[] = {{"txname", "First"}, {"txidnum", "2A5"}, {"txnodeid", "0B"}, {"txrxid", "01C"},
-                 {"txd0", "0A"},      {"txd1", "B0"},     {"txd7", "FF"}};
-    for (const auto& row : boxes) EXPECT_EQ(edit(row.name)->text(), row.text) << row.name;
-    EXPECT_EQ(list("txpdoselector")->currentText(), "Rx PDO 3");
-    EXPECT_EQ(list("txkeyselector")->currentText(), "F11");
-    EXPECT_EQ(list("txdlcselector")->currentText(), "3");
-    EXPECT_FALSE(button("txid")->isChecked());
-    EXPECT_TRUE(button("txpdo")->isChecked());
-    for (const char* box : {"txenable", "txkeytrig", "txrxtrig", "txtimestamp"}) {
-        EXPECT_TRUE(button(box)->isChecked()) << box;
-    }
+    EXPECT_EQ(shown(),
+              (QStringList{"First", "2A5", "0B", "Rx PDO 3", "F11", "01C", "3", "0A", "B0", "FF"}));
+    EXPECT_EQ(checked(),
+              (QStringList{"txenable", "txpdo", "txkeytrig", "txrxtrig", "txtimestamp"}));
     EXPECT_FALSE(timer.isActive());
     EXPECT_EQ(stored(0), first);
-    EXPECT_TRUE(notifier.boxes.empty());
-}
 
-TEST_F(TransmitTabTest, SelectingShowsTheMessageWithoutStoringOrStartingTheTimer) {
-    create();
+    // Selecting shows a message without storing it or starting the timer.
     TransmitMessage four = enabledMessage(0x7FF, "Four");
-    four.transmitid = false;  // neither radio button was chosen
-    four.nodeid = 0x7F;
+    four.transmitid = false;
     four.key = 0x39;
     four.dlc = 0;
     table->SetMessage(4, four);
     select(4);
-    EXPECT_EQ(edit("txname")->text(), "Four");
-    EXPECT_EQ(edit("txidnum")->text(), "7FF");
-    EXPECT_FALSE(button("txid")->isChecked());
-    EXPECT_FALSE(button("txpdo")->isChecked());
-    EXPECT_EQ(list("txkeyselector")->currentText(), "9");
-    EXPECT_EQ(list("txdlcselector")->currentText(), "0");
-    EXPECT_FALSE(timer.isActive());
-    EXPECT_EQ(stored(4), four);
+    EXPECT_EQ(shown(),
+              (QStringList{"Four", "7FF", "40", "Tx PDO 1", "9", "080", "0", "00", "00", "00"}));
+    EXPECT_EQ(checked(), QStringList{"txenable"});  // neither radio button
     EXPECT_TRUE(edit("txname")->isEnabled());
-
-    select(0);
-    EXPECT_EQ(edit("txname")->text(), "Unnamed");
-    EXPECT_TRUE(button("txid")->isChecked());
+    select(1);
+    EXPECT_EQ(shown(),
+              (QStringList{"Unnamed", "001", "40", "Tx PDO 1", "1", "080", "8", "00", "00", "00"}));
+    EXPECT_EQ(checked(), QStringList{"txid"});
     EXPECT_FALSE(edit("txname")->isEnabled());
     EXPECT_FALSE(timer.isActive());
+    EXPECT_EQ(stored(4), four);
+    EXPECT_TRUE(notifier.boxes.empty());
 }
 
 TEST_F(TransmitTabTest, EnableAndNameChangeTheListItemAndTheEnabledControls) {
     create();
     select(5);
-    const char* const followers[] = {"txname",        "txidnum",  "txnodeid",      "txpdoselector",
-                                     "txkeyselector", "txrxid",   "txdlcselector", "txd0",
-                                     "txd7",          "txnow",    "txid",          "txpdo",
-                                     "txkeytrig",     "txrxtrig", "txnamelabel",   "txdatalabel"};
-    for (const char* name : followers) {
-        EXPECT_FALSE(find<QWidget>(window.get(), name)->isEnabled()) << name;
-    }
-    EXPECT_TRUE(button("txenable")->isEnabled());
-    EXPECT_TRUE(button("txtimestamp")->isEnabled());
+    auto expectFollowersEnabled = [&](bool enabled) {
+        for (const char* name : {"txname", "txidnum", "txnodeid", "txpdoselector", "txkeyselector",
+                                 "txrxid", "txdlcselector", "txd0", "txd7", "txnow", "txid",
+                                 "txpdo", "txkeytrig", "txrxtrig", "txnamelabel", "txdatalabel"}) {
+            EXPECT_EQ(find<QWidget>(window.get(), name)->isEnabled(), enabled) << name;
+        }
+        EXPECT_TRUE(list("txlist")->isEnabled());
+        EXPECT_TRUE(button("txenable")->isEnabled());
+        EXPECT_TRUE(button("txtimestamp")->isEnabled());
+    };
+    expectFollowersEnabled(false);
 
     button("txenable")->click();
     type(edit("txname"), "Start");
     EXPECT_EQ(list("txlist")->itemText(5), "5 (Start)");
     EXPECT_EQ(list("txlist")->currentIndex(), 5);
     EXPECT_EQ(stored(5).name, "Start");
-    for (const char* name : followers) {
-        EXPECT_TRUE(find<QWidget>(window.get(), name)->isEnabled()) << name;
-    }
+    expectFollowersEnabled(true);
 
     button("txenable")->click();
     EXPECT_EQ(list("txlist")->itemText(5), "5");
     EXPECT_FALSE(stored(5).enable);
     EXPECT_EQ(stored(5).name, "Start");
-    for (const char* name : followers) {
-        EXPECT_FALSE(find<QWidget>(window.get(), name)->isEnabled()) << name;
-    }
-    EXPECT_TRUE(list("txlist")->isEnabled());
-    EXPECT_TRUE(button("txtimestamp")->isEnabled());
+    expectFollowersEnabled(false);
 }
 
 TEST_F(TransmitTabTest, TypedHexIsCleanedClampedAndStored) {
     create();
     enable(1);
-    using Field = std::function<int64_t(const TransmitMessage&)>;
+    // The stored value each hexadecimal box edits.
+    auto valueOf = [](const QString& box, const TransmitMessage& m) -> int64_t {
+        if (box == "txidnum") return m.id;
+        if (box == "txnodeid") return m.nodeid;
+        if (box == "txrxid") return m.rxid;
+        return m.data[box.back().digitValue()];  // txd0 .. txd7
+    };
     const struct {
         const char* box;
         const char* typed;
         const char* shown;
-        Field field;
         int64_t expected;
-    } cases[] = {
-        {"txidnum", "7G", "7", [](const TransmitMessage& m) { return m.id; }, 0x007},
-        {"txidnum", "FFF", "FFF", [](const TransmitMessage& m) { return m.id; }, 0x7FF},
-        {"txidnum", "1a3", "1A3", [](const TransmitMessage& m) { return m.id; }, 0x1A3},
-        {"txidnum", "", "", [](const TransmitMessage& m) { return m.id; }, 0},
-        {"txnodeid", "00", "00", [](const TransmitMessage& m) { return m.nodeid; }, 1},
-        {"txnodeid", "80", "80", [](const TransmitMessage& m) { return m.nodeid; }, 0x7F},
-        {"txnodeid", "x5", "5", [](const TransmitMessage& m) { return m.nodeid; }, 5},
-        {"txrxid", "FFF", "FFF", [](const TransmitMessage& m) { return m.rxid; }, 0x7FF},
-        {"txrxid", "2-8-1", "281", [](const TransmitMessage& m) { return m.rxid; }, 0x281},
-        {"txd0", "ab", "AB", [](const TransmitMessage& m) { return m.data[0]; }, 0xAB},
-        {"txd7", "Z9", "9", [](const TransmitMessage& m) { return m.data[7]; }, 0x09},
-    };
+    } cases[] = {{"txidnum", "7G", "7", 0x007},     {"txidnum", "FFF", "FFF", 0x7FF},
+                 {"txidnum", "1a3", "1A3", 0x1A3},  {"txidnum", "", "", 0},
+                 {"txnodeid", "00", "00", 1},       {"txnodeid", "80", "80", 0x7F},
+                 {"txnodeid", "x5", "5", 5},        {"txrxid", "FFF", "FFF", 0x7FF},
+                 {"txrxid", "2-8-1", "281", 0x281}, {"txd0", "ab", "AB", 0xAB},
+                 {"txd7", "Z9", "9", 0x09}};
     for (const auto& row : cases) {
         type(edit(row.box), row.typed);
         EXPECT_EQ(edit(row.box)->text(), row.shown) << row.box << " " << row.typed;
-        EXPECT_EQ(row.field(stored(1)), row.expected) << row.box << " " << row.typed;
+        EXPECT_EQ(valueOf(row.box, stored(1)), row.expected) << row.box << " " << row.typed;
     }
     // The caret stays where it was when a character is removed.
     QLineEdit* id = edit("txidnum");
@@ -226,7 +224,7 @@ TEST_F(TransmitTabTest, TypedHexIsCleanedClampedAndStored) {
     EXPECT_TRUE(notifier.boxes.empty()) << "range messages come from the timer only";
 }
 
-TEST_F(TransmitTabTest, ControlsBuildTheWholeRecord) {
+TEST_F(TransmitTabTest, ControlsBuildTheWholeRecordAndTransmitNowSendsIt) {
     create();
     enable(6);
     button("txpdo")->click();
@@ -242,67 +240,58 @@ TEST_F(TransmitTabTest, ControlsBuildTheWholeRecord) {
     type(edit("txd2"), "03");
     button("txtimestamp")->click();
 
-    const TransmitMessage m = stored(6);
-    EXPECT_FALSE(m.transmitid);
-    EXPECT_TRUE(m.transmitpdo);
-    EXPECT_EQ(m.nodeid, 0x0A);
-    EXPECT_EQ(m.pdotype, 1);
-    EXPECT_EQ(table->EffectiveId(6), 0x20Au);
-    EXPECT_TRUE(m.keytrigger);
-    EXPECT_EQ(m.key, 0x71);
-    EXPECT_TRUE(m.rxtrigger);
-    EXPECT_EQ(m.rxid, 0x181u);
-    EXPECT_EQ(m.dlc, 3);
-    EXPECT_EQ(m.data[0], 1);
-    EXPECT_EQ(m.data[2], 3);
-    EXPECT_EQ(m.data[3], 0);  // as shown
-    EXPECT_EQ(m.timestamp, 1);
+    TransmitMessage expected{.enable = true,
+                             .transmitid = false,
+                             .transmitpdo = true,
+                             .nodeid = 0x0A,
+                             .pdotype = 1,
+                             .keytrigger = true,
+                             .key = 0x71,
+                             .rxtrigger = true,
+                             .rxid = 0x181,
+                             .dlc = 3,
+                             .timestamp = 1};
+    expected.data = {1, 2, 3, 0, 0, 0, 0, 0};  // as shown
+    EXPECT_EQ(stored(6), expected);
+    // "Transmit Now" sends the selected message. A disabled message disables
+    // the button: EnableAndName... above.
+    button("txnow")->click();
+    EXPECT_EQ(log.ids(), std::vector<uint32_t>{0x20A});
 }
 
 TEST_F(TransmitTabTest, RangeMessagesAppearWhenTheTimerFires) {
     create();
     enable(2);
-    const struct {
-        const char* what;
-        std::function<void()> setUp;
-        QStringList messages;
-    } cases[] = {
-        {"id FFF with txid",
-         [&] {
-             button("txid")->click();
-             type(edit("txidnum"), "FFF");
-         },
-         {kIdRange}},
-        {"id FFF with txpdo", [&] { button("txpdo")->click(); }, {}},
-        {"node 00 with txpdo", [&] { type(edit("txnodeid"), "00"); }, {kNodeRange}},
-        {"node 80 with txpdo", [&] { type(edit("txnodeid"), "80"); }, {kNodeRange}},
-        {"node 7F with txpdo", [&] { type(edit("txnodeid"), "7F"); }, {}},
-        {"rx FFF with trigger",
-         [&] {
-             button("txrxtrig")->click();
-             type(edit("txrxid"), "FFF");
-         },
-         {kRxRange}},
-        {"id and rx",
-         [&] {
-             button("txid")->click();
-             type(edit("txidnum"), "800");
-             type(edit("txnodeid"), "0");
-         },
-         {kIdRange, kRxRange}},
-        {"node with txpdo and the others",
-         [&] { button("txpdo")->click(); },
-         {kNodeRange, kRxRange}},
-    };
-    for (const auto& row : cases) {
-        notifier.boxes.clear();
-        row.setUp();
-        EXPECT_TRUE(notifier.boxes.empty()) << row.what;
-        EXPECT_TRUE(timer.isActive()) << row.what;
+    // Each change starts the timer; its expiry shows the messages of all
+    // values then out of range.
+    auto expectOnTimer = [&](const char* what, const QStringList& messages) {
+        EXPECT_TRUE(notifier.boxes.empty()) << what;
+        EXPECT_TRUE(timer.isActive()) << what;
         tab->InputCheckTimerTimer();
-        EXPECT_FALSE(timer.isActive()) << row.what;
-        EXPECT_EQ(notifier.texts(), row.messages) << row.what;
-    }
+        EXPECT_FALSE(timer.isActive()) << what;
+        EXPECT_EQ(notifier.texts(), messages) << what;
+        notifier.boxes.clear();
+    };
+    button("txid")->click();
+    type(edit("txidnum"), "FFF");
+    expectOnTimer("id FFF with txid", {kIdRange});
+    button("txpdo")->click();
+    expectOnTimer("id FFF with txpdo", {});
+    type(edit("txnodeid"), "00");
+    expectOnTimer("node 00 with txpdo", {kNodeRange});
+    type(edit("txnodeid"), "80");
+    expectOnTimer("node 80 with txpdo", {kNodeRange});
+    type(edit("txnodeid"), "7F");
+    expectOnTimer("node 7F with txpdo", {});
+    button("txrxtrig")->click();
+    type(edit("txrxid"), "FFF");
+    expectOnTimer("rx FFF with trigger", {kRxRange});
+    button("txid")->click();
+    type(edit("txidnum"), "800");
+    type(edit("txnodeid"), "0");
+    expectOnTimer("id and rx", {kIdRange, kRxRange});
+    button("txpdo")->click();
+    expectOnTimer("node with txpdo and the others", {kNodeRange, kRxRange});
 }
 
 TEST_F(TransmitTabTest, ContinuousTypingShowsOneMessageAfterTheLastChange) {
@@ -326,10 +315,7 @@ TEST_F(TransmitTabTest, KeySelectorTakesPressedTriggerKeysAndTheWindowSendsThem)
     window->show();
     window->activateWindow();
     ASSERT_TRUE(waitFor([&] { return window->windowHandle() != nullptr; }));
-    TransmitMessage onF3 = enabledMessage(0x333);
-    onF3.keytrigger = true;
-    onF3.key = 0x72;
-    table->SetMessage(9, onF3);
+    table->SetMessage(9, transmittest::keyedMessage(0x333, 0x72));
     enable(1);
 
     QComboBox* keys = list("txkeyselector");
@@ -364,25 +350,8 @@ TEST_F(TransmitTabTest, KeySelectorTakesPressedTriggerKeysAndTheWindowSendsThem)
     EXPECT_EQ(log.ids(), std::vector<uint32_t>{0x333});
 }
 
-TEST_F(TransmitTabTest, TransmitNowSendsTheSelectedEnabledMessage) {
-    create();
-    table->SetMessage(8, enabledMessage(0x188));
-    TransmitMessage off = enabledMessage(0x177);
-    off.enable = false;
-    table->SetMessage(7, off);
-    select(8);
-    button("txnow")->click();
-    EXPECT_EQ(log.ids(), std::vector<uint32_t>{0x188});
-    select(7);
-    EXPECT_FALSE(button("txnow")->isEnabled());
-}
-
 TEST_F(TransmitTabTest, InvalidTableDisablesEverythingButTheTimestampBox) {
-    table = std::make_unique<TTransmit>(-1);
-    engine = std::make_unique<TransmitEngine>(*table, log.sender());
-    window = std::make_unique<QWidget>();
-    auto* page = new QWidget(window.get());
-    tab = new TransmitTab(page, *table, *engine, notifier, timer);
+    create(-1);
     EXPECT_FALSE(list("txlist")->isEnabled());
     EXPECT_EQ(list("txlist")->count(), 0);
     EXPECT_FALSE(button("txenable")->isEnabled());

@@ -49,78 +49,60 @@ TEST_F(TransmitTableTest, EmptyStoreGivesTwentyDisabledDefaultMessages) {
 }
 
 TEST_F(TransmitTableTest, LoadingNarrowsAndCorrectsStoredValues) {
-    using Field = std::function<int64_t(const TransmitMessage&)>;
-    const Field id = [](const TransmitMessage& m) { return m.id; };
-    const Field nodeid = [](const TransmitMessage& m) { return m.nodeid; };
-    const Field pdotype = [](const TransmitMessage& m) { return m.pdotype; };
-    const Field rxid = [](const TransmitMessage& m) { return m.rxid; };
-    const Field dlc = [](const TransmitMessage& m) { return m.dlc; };
-    const Field key = [](const TransmitMessage& m) { return m.key; };
-    const Field data0 = [](const TransmitMessage& m) { return m.data[0]; };
-    const Field data7 = [](const TransmitMessage& m) { return m.data[7]; };
-    const Field enable = [](const TransmitMessage& m) { return m.enable ? 1 : 0; };
-    const Field transmitid = [](const TransmitMessage& m) { return m.transmitid ? 1 : 0; };
-    const Field timestamp = [](const TransmitMessage& m) { return m.timestamp; };
+    using M = TransmitMessage;
     const struct {
         const char* key;
         QVariant stored;
-        Field field;
-        int64_t expected;
+        void (*expected)(M&);  // the change to the default message
     } cases[] = {
-        {"0_id", 0x900, id, 0x7FF},       {"0_id", 0x7FF, id, 0x7FF},
-        {"0_id", -1, id, 0x7FF},     // unsigned comparison
-        {"0_id", "abc", id, 0x001},  // wrong kind: default kept
-        {"0_nodeid", 0, nodeid, 1},       {"0_nodeid", 0xC8, nodeid, 0x7F},
-        {"0_nodeid", 0x100, nodeid, 1},  // low 8 bits first
-        {"0_nodeid", 0x05, nodeid, 0x05}, {"0_pdotype", 9, pdotype, 7},
-        {"0_pdotype", -2, pdotype, -2},  // signed comparison
-        {"0_rxid", 0x1000, rxid, 0x7FF},  {"0_dlc", 12, dlc, 8},
-        {"0_dlc", 0x103, dlc, 3},         {"0_key", 0x12345, key, 0x2345},
-        {"0_key", 0x41, key, 0x41},  // taken as stored
-        {"0_data0", 0x1AB, data0, 0xAB},  {"0_data7", 0x5A, data7, 0x5A},
-        {"0_enable", 5, enable, 1},       {"0_transmitid", 0, transmitid, 0},
-        {"0_timestamp", 1, timestamp, 1},
+        {"0_id", 0x900, [](M& m) { m.id = 0x7FF; }},
+        {"0_id", 0x7FF, [](M& m) { m.id = 0x7FF; }},
+        {"0_id", -1, [](M& m) { m.id = 0x7FF; }},  // unsigned comparison
+        {"0_id", "abc", [](M&) {}},                // wrong kind: default kept
+        {"0_nodeid", 0, [](M& m) { m.nodeid = 1; }},
+        {"0_nodeid", 0xC8, [](M& m) { m.nodeid = 0x7F; }},
+        {"0_nodeid", 0x100, [](M& m) { m.nodeid = 1; }},  // low 8 bits first
+        {"0_nodeid", 0x05, [](M& m) { m.nodeid = 0x05; }},
+        {"0_pdotype", 9, [](M& m) { m.pdotype = 7; }},
+        {"0_pdotype", -2, [](M& m) { m.pdotype = -2; }},  // signed comparison
+        {"0_rxid", 0x1000, [](M& m) { m.rxid = 0x7FF; }},
+        {"0_dlc", 12, [](M& m) { m.dlc = 8; }},
+        {"0_dlc", 0x103, [](M& m) { m.dlc = 3; }},
+        {"0_key", 0x12345, [](M& m) { m.key = 0x2345; }},
+        {"0_key", 0x41, [](M& m) { m.key = 0x41; }},  // taken as stored
+        {"0_data0", 0x1AB, [](M& m) { m.data[0] = 0xAB; }},
+        {"0_data7", 0x5A, [](M& m) { m.data[7] = 0x5A; }},
+        {"0_enable", 5, [](M& m) { m.enable = true; }},
+        {"0_transmitid", 0, [](M& m) { m.transmitid = false; }},
+        {"0_timestamp", 1, [](M& m) { m.timestamp = 1; }},
+        {"0_name", "ABCDEFGHIJKLMNOPQRSTUVWXY", [](M& m) { m.name = "ABCDEFGHIJKLMNOPQRST"; }},
     };
     for (const auto& row : cases) {
         guitest::clearSettings();
         store(row.key, row.stored);
         TTransmit table(kMessages);
-        TransmitMessage m;
-        ASSERT_TRUE(table.GetMessage(0, m));
-        EXPECT_EQ(row.field(m), row.expected)
-            << row.key << " = " << row.stored.toString().toStdString();
+        M loaded, expected;
+        row.expected(expected);
+        ASSERT_TRUE(table.GetMessage(0, loaded));
+        EXPECT_EQ(loaded, expected) << row.key << " = " << row.stored.toString().toStdString();
     }
 }
 
-TEST_F(TransmitTableTest, LongNamesAreCutToTwentyCharacters) {
-    store("4_name", "ABCDEFGHIJKLMNOPQRSTUVWXY");
-    TTransmit table(kMessages);
-    TransmitMessage m;
-    ASSERT_TRUE(table.GetMessage(4, m));
-    EXPECT_EQ(m.name, "ABCDEFGHIJKLMNOPQRST");
-
-    m.name = "0123456789012345678901234";
-    ASSERT_TRUE(table.SetMessage(4, m));
-    ASSERT_TRUE(table.GetMessage(4, m));
-    EXPECT_EQ(m.name, "01234567890123456789");
-}
-
 TEST_F(TransmitTableTest, EveryValueOfEveryMessageIsWrittenAtDestruction) {
-    TransmitMessage changed;
-    changed.name = "Speed";
-    changed.enable = true;
-    changed.transmitid = false;
-    changed.id = 0x123;
-    changed.transmitpdo = true;
-    changed.nodeid = 0x05;
-    changed.pdotype = 3;
-    changed.keytrigger = true;
-    changed.key = 0x74;
-    changed.rxtrigger = true;
-    changed.rxid = 0x181;
-    changed.dlc = 3;
-    changed.timestamp = 1;
-    changed.data = {1, 2, 3, 4, 5, 6, 7, 0xFF};
+    const TransmitMessage changed{.name = "Speed",
+                                  .enable = true,
+                                  .transmitid = false,
+                                  .id = 0x123,
+                                  .transmitpdo = true,
+                                  .nodeid = 0x05,
+                                  .pdotype = 3,
+                                  .keytrigger = true,
+                                  .key = 0x74,
+                                  .rxtrigger = true,
+                                  .rxid = 0x181,
+                                  .dlc = 3,
+                                  .timestamp = 1,
+                                  .data = {1, 2, 3, 4, 5, 6, 7, 0xFF}};
     {
         TTransmit table(kMessages);
         ASSERT_TRUE(table.SetMessage(3, changed));
@@ -191,36 +173,32 @@ TEST_F(TransmitTableTest, EffectiveIdFollowsTheIdentifierOrPdoChoice) {
     }
 }
 
-TEST_F(TransmitTableTest, DisplayNameOnlyForEnabledMessagesInRange) {
+TEST_F(TransmitTableTest, DisplayNameOnlyForEnabledMessagesInRangeAndCut) {
     TTransmit table(kMessages);
     TransmitMessage m;
     m.name = "Start";
     ASSERT_TRUE(table.SetMessage(2, m));
     EXPECT_EQ(table.DisplayName(2), "");
     m.enable = true;
+    m.name = "0123456789012345678901234";  // cut to 20 characters
     ASSERT_TRUE(table.SetMessage(2, m));
-    EXPECT_EQ(table.DisplayName(2), "Start");
-    for (int outside : {-1, kMessages, 1000}) {
-        EXPECT_EQ(table.DisplayName(outside), "");
-        EXPECT_EQ(table.EffectiveId(outside), 0u);
-        TransmitMessage untouched;
-        untouched.name = "mine";
-        EXPECT_FALSE(table.GetMessage(outside, untouched));
-        EXPECT_EQ(untouched.name, "mine");
-        EXPECT_FALSE(table.SetMessage(outside, m));
-    }
-}
-
-TEST_F(TransmitTableTest, InvalidTableIsEmptyAndNeverSaved) {
+    EXPECT_EQ(table.DisplayName(2), "01234567890123456789");
+    ASSERT_TRUE(table.GetMessage(2, m));
+    EXPECT_EQ(m.name, "01234567890123456789");
     {
-        TTransmit table(-1);
-        EXPECT_FALSE(table.valid());
-        EXPECT_EQ(table.Count(), 0);
-        TransmitMessage m;
-        EXPECT_FALSE(table.GetMessage(0, m));
-        EXPECT_FALSE(table.SetMessage(0, m));
-        EXPECT_EQ(table.DisplayName(0), "");
-        EXPECT_EQ(table.EffectiveId(0), 0u);
+        TTransmit invalid(-1);  // empty and never saved
+        EXPECT_FALSE(invalid.valid());
+        EXPECT_EQ(invalid.Count(), 0);
+        for (auto [t, outside] :
+             {std::pair{&table, -1}, {&table, kMessages}, {&table, 1000}, {&invalid, 0}}) {
+            EXPECT_EQ(t->DisplayName(outside), "");
+            EXPECT_EQ(t->EffectiveId(outside), 0u);
+            TransmitMessage untouched;
+            untouched.name = "mine";
+            EXPECT_FALSE(t->GetMessage(outside, untouched));
+            EXPECT_EQ(untouched.name, "mine");
+            EXPECT_FALSE(t->SetMessage(outside, m));
+        }
     }
     EXPECT_TRUE(OpenSettings()->allKeys().isEmpty());
 }

@@ -48,11 +48,17 @@ private:
 
 // An enabled message sent with identifier `id`.
 inline TransmitMessage enabledMessage(uint32_t id, const char* name = "Test") {
-    TransmitMessage m;
-    m.enable = true;
-    m.name = QString::fromLatin1(name);
-    m.id = id;
-    return m;
+    return {.name = QString::fromLatin1(name), .enable = true, .id = id};
+}
+
+// An enabled message sent with `id` on the trigger key `key` (virtual key code).
+inline TransmitMessage keyedMessage(uint32_t id, uint16_t key) {
+    return {.enable = true, .id = id, .keytrigger = true, .key = key};
+}
+
+// An enabled message sent with `id` whenever identifier `rxid` is received.
+inline TransmitMessage rxMessage(uint32_t id, uint32_t rxid) {
+    return {.enable = true, .id = id, .rxtrigger = true, .rxid = rxid};
 }
 
 }  // namespace transmittest
