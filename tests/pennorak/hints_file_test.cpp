@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <utility>
 
 #include "pennorak_constants.h"
 
@@ -11,43 +12,26 @@ namespace pennorak {
 namespace {
 
 TEST(HintsFile, ParsesLinesIntoHintsOrIgnoresOrSkipsThem) {
-    const struct {
-        const char* line;
-        LineKind kind;
-        Hint hint;
-    } cases[] = {
-        {"", LineKind::Ignored, {}},
-        {"   \t", LineKind::Ignored, {}},
-        {"# id|text|caption|https://x/", LineKind::Ignored, {}},
-        {"  #indented comment", LineKind::Ignored, {}},
+    const std::pair<const char*, Hint> hints[] = {
         {"h1|Use F5|Read more|https://example.com/a?b=1",
-         LineKind::Hint,
          {"h1", "Use F5", "Read more", "https://example.com/a?b=1"}},
-        {" h2 | spaced text |  | http://x/ ",
-         LineKind::Hint,
-         {"h2", "spaced text", "", "http://x/"}},
-        {"h3|text|cap|FILE:///usr/share/doc",
-         LineKind::Hint,
-         {"h3", "text", "cap", "FILE:///usr/share/doc"}},
-        {"h4|text|cap", LineKind::Skipped, {}},
-        {"h4|text|cap|https://x/|extra", LineKind::Skipped, {}},
-        {"|text|cap|https://x/", LineKind::Skipped, {}},
-        {"h5||cap|https://x/", LineKind::Skipped, {}},
-        {"h6|text|cap|", LineKind::Skipped, {}},
-        {"h7|text|cap|ftp://x/", LineKind::Skipped, {}},
-        {"h8|text|cap|javascript:alert(1)", LineKind::Skipped, {}},
-        {"h9|text|cap|-https://x/", LineKind::Skipped, {}},
-        {"h10|text|cap|https://", LineKind::Skipped, {}},
-        {"h11|text|cap|https://x/a b", LineKind::Skipped, {}},
-        {"h12|text|cap|https://x/\x1b[0m", LineKind::Skipped, {}},
-        {"no separators at all", LineKind::Skipped, {}},
+        {" h2 | spaced text |  | http://x/ ", {"h2", "spaced text", "", "http://x/"}},
+        {"h3|text|cap|FILE:///usr/share/doc", {"h3", "text", "cap", "FILE:///usr/share/doc"}},
     };
-    for (const auto& c : cases) {
-        const ParsedLine parsed = parseHintLine(c.line);
-        EXPECT_EQ(parsed.kind, c.kind) << c.line;
-        if (c.kind == LineKind::Hint) {
-            EXPECT_EQ(parsed.hint, c.hint) << c.line;
-        }
+    for (const auto& [line, hint] : hints) {
+        const ParsedLine parsed = parseHintLine(line);
+        EXPECT_EQ(parsed.kind, LineKind::Hint) << line;
+        EXPECT_EQ(parsed.hint, hint) << line;
+    }
+    for (const char* line : {"", "   \t", "# id|text|caption|https://x/", "  #indented comment"}) {
+        EXPECT_EQ(parseHintLine(line).kind, LineKind::Ignored) << line;
+    }
+    for (const char* line :
+         {"h4|text|cap", "h4|text|cap|https://x/|extra", "|text|cap|https://x/",
+          "h5||cap|https://x/", "h6|text|cap|", "h7|text|cap|ftp://x/",
+          "h8|text|cap|javascript:alert(1)", "h9|text|cap|-https://x/", "h10|text|cap|https://",
+          "h11|text|cap|https://x/a b", "h12|text|cap|https://x/\x1b[0m", "no separators at all"}) {
+        EXPECT_EQ(parseHintLine(line).kind, LineKind::Skipped) << line;
     }
 }
 

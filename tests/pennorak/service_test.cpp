@@ -7,8 +7,8 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <mutex>
-#include <sstream>
 #include <thread>
 
 #include "pennorak.h"
@@ -93,13 +93,10 @@ int initService(const InitArgs& a) {
                          a.reserved, 0x51u);
 }
 
-std::string linkOf(const std::string& id) {
-    return "https://example.invalid/" + id;
-}
-
 void addHints(std::initializer_list<std::string> ids) {
     for (const std::string& id : ids) {
-        const std::string text = "text " + id, caption = "caption " + id, link = linkOf(id);
+        const std::string text = "text " + id, caption = "caption " + id,
+                          link = "https://example.invalid/" + id;
         PennorakHint hint{id.c_str(), text.c_str(), caption.c_str(), link.c_str()};
         ASSERT_EQ(pennorak_addhint(&hint), 1) << id;
     }
@@ -107,13 +104,6 @@ void addHints(std::initializer_list<std::string> ids) {
 
 bool waitForShown(std::size_t count) {
     return waitUntil([count] { return shownLog.count() >= count; });
-}
-
-std::string readFile(const fs::path& path) {
-    std::ifstream input(path);
-    std::ostringstream content;
-    content << input.rdbuf();
-    return content.str();
 }
 
 class PennorakService : public testing::Test {
@@ -149,14 +139,13 @@ protected:
     }
 
     // An opener that writes its argument count and first argument to a file.
-    fs::path installOpener() {
+    void installOpener() {
         const fs::path script = writeFile(
             "open.sh", "#!/bin/sh\nprintf '%s\\n%s' \"$#\" \"$1\" > \"" + (dir_ / "tmp").string() +
                            "\" && mv \"" + (dir_ / "tmp").string() + "\" \"" +
                            openedPath().string() + "\"\n");
         fs::permissions(script, fs::perms::owner_all);
         setenv("PENNORAK_OPEN_COMMAND", script.c_str(), 1);
-        return script;
     }
     fs::path openedPath() const { return dir_ / "opened"; }
 
@@ -333,34 +322,28 @@ TEST_F(PennorakService, DefaultHintsFileLivesUnderXdgConfigHome) {
     EXPECT_EQ(shownLog.at(0).text, "default file");
 }
 
-TEST_F(PennorakService, HintClickPassesTheExactLinkAsTheOnlyArgument) {
-    installOpener();
-    const std::string link = "https://example.invalid/?q=$(touch${IFS}x);`id`|cat&a='b'\"c\"";
-    ASSERT_EQ(initService({}), 1);
-    addHints({"a"});
-    PennorakHint hint{"shell", "text", "caption", link.c_str()};
-    ASSERT_EQ(pennorak_addhint(&hint), 1);
-    pennorak_start();
-    pennorak_selecthint(1, 0, 0);  // move without showing
-    pennorak_hintclick();
-    ASSERT_TRUE(waitUntil([this] { return fs::exists(openedPath()); }));
-    EXPECT_EQ(readFile(openedPath()), "1\n" + link);
-    EXPECT_FALSE(fs::exists(fs::current_path() / "x"));
-}
-
-TEST_F(PennorakService, HintClickNeverOpensOtherSchemes) {
+TEST_F(PennorakService, HintClickOpensOnlyWebOrFileLinksAsTheOnlyArgument) {
     installOpener();
     ASSERT_EQ(initService({}), 1);
     for (const char* link : {"javascript:alert(1)", "--help", "", "https://x/ y"}) {
         PennorakHint hint{"id", "text", "caption", link};
         ASSERT_EQ(pennorak_addhint(&hint), 1);
     }
+    const std::string link = "https://example.invalid/?q=$(touch${IFS}x);`id`|cat&a='b'\"c\"";
+    PennorakHint hint{"shell", "text", "caption", link.c_str()};
+    ASSERT_EQ(pennorak_addhint(&hint), 1);
     pennorak_start();
     for (int i = 0; i < 4; ++i) {
-        pennorak_selecthint(i, 0, 0);
-        pennorak_hintclick();  // returns after the opener would have ended
+        pennorak_selecthint(i, 0, 0);  // move without showing
+        pennorak_hintclick();          // returns after the opener would have ended
         EXPECT_FALSE(fs::exists(openedPath())) << i;
     }
+    pennorak_selecthint(4, 0, 0);
+    pennorak_hintclick();
+    ASSERT_TRUE(waitUntil([this] { return fs::exists(openedPath()); }));
+    std::ifstream opened(openedPath());
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(opened), {}), "1\n" + link);
+    EXPECT_FALSE(fs::exists(fs::current_path() / "x"));
 }
 
 }  // namespace

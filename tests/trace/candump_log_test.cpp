@@ -3,57 +3,46 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
+#include <utility>
+
+#include "trace_test_support.h"
 
 namespace {
 
 using canopen_trace::CandumpLineKind;
 using canopen_trace::ParseCandumpLine;
 
-constexpr uint8_t kExt = kTraceFlagExtended;
-constexpr uint8_t kRtr = kTraceFlagRemote;
-
-struct FrameCase {
-    const char* line;
-    uint32_t identifier;
-    uint8_t flags;
-    std::vector<uint8_t> data;  // remote frames: zeros of the given length
-};
-
 TEST(CandumpLogTest, ReadsTheFramesCanUtilsLogs) {
-    const FrameCase cases[] = {
+    // A log line and the frame it holds (see FrameFrom; remote frames: zeros
+    // of the given length).
+    const std::pair<const char*, const char*> cases[] = {
         // The header's examples first.
-        {"(1436509052.249713) can0 701#05", 0x701, 0, {0x05}},
-        {"(1436509052.249713) can0 00000605#40", 0x605, kExt, {0x40}},
-        {"(1436509052.249713) vcan0 080#", 0x080, 0, {}},
-        {"(1436509052.249713) can0 701#R", 0x701, kRtr, {}},
-        {"(1436509052.249713) can0 701#R1", 0x701, kRtr, {0x00}},
-        {"(1436509052.249713) can0 123#1122334455667788_9",
-         0x123,
-         0,
-         {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88}},
+        {"(1436509052.249713) can0 701#05", "701#05"},
+        {"(1436509052.249713) can0 00000605#40", "00000605#40"},
+        {"(1436509052.249713) vcan0 080#", "080#"},
+        {"(1436509052.249713) can0 701#R", "701#R"},
+        {"(1436509052.249713) can0 701#R1", "701#R00"},
+        {"(1436509052.249713) can0 123#1122334455667788_9", "123#1122334455667788"},
         // Further forms.
-        {"(0000000001.000000) can1 000#0100", 0x000, 0, {0x01, 0x00}},
-        {"(1.5) c 7FF#abcdef", 0x7FF, 0, {0xAB, 0xCD, 0xEF}},
-        {"(1436509052.249713) can0 1FFFFFFF#", 0x1FFFFFFF, kExt, {}},
-        {"(1436509052.249713) can0 0605#01", 0x605, kExt, {0x01}},
-        {"(1436509052.249713) can0 12345678#R8_F", 0x12345678, kExt | kRtr,
-         std::vector<uint8_t>(8)},
-        {"(1436509052.249713) can0 705#r0", 0x705, kRtr, {}},
-        {"  (1436509052.249713)\tcan0   181#00FF  \r\n", 0x181, 0, {0x00, 0xFF}},
+        {"(0000000001.000000) can1 000#0100", "000#0100"},
+        {"(1.5) c 7FF#abcdef", "7FF#ABCDEF"},
+        {"(1436509052.249713) can0 1FFFFFFF#", "1FFFFFFF#"},
+        {"(1436509052.249713) can0 0605#01", "00000605#01"},
+        {"(1436509052.249713) can0 12345678#R8_F", "12345678#R0000000000000000"},
+        {"(1436509052.249713) can0 705#r0", "705#R"},
+        {"  (1436509052.249713)\tcan0   181#00FF  \r\n", "181#00FF"},
     };
-    for (const FrameCase& c : cases) {
-        SCOPED_TRACE(c.line);
-        const auto parsed = ParseCandumpLine(c.line);
+    for (const auto& [line, frame] : cases) {
+        SCOPED_TRACE(line);
+        const auto parsed = ParseCandumpLine(line);
         ASSERT_EQ(parsed.kind, CandumpLineKind::kFrame) << parsed.error;
-        EXPECT_EQ(parsed.record.identifier, c.identifier);
-        EXPECT_EQ(parsed.record.flags, c.flags);
+        const TraceRecord expected = tracetest::FrameFrom(frame);
+        EXPECT_EQ(parsed.record.identifier, expected.identifier);
+        EXPECT_EQ(parsed.record.flags, expected.flags);
         EXPECT_EQ(parsed.record.direction, 0);
         EXPECT_EQ(parsed.record.count, 1u);
-        ASSERT_EQ(parsed.record.length, c.data.size());
-        for (std::size_t i = 0; i < 8; ++i) {
-            EXPECT_EQ(parsed.record.data[i], i < c.data.size() ? c.data[i] : 0) << i;
-        }
+        ASSERT_EQ(parsed.record.length, expected.length);
+        for (std::size_t i = 0; i < 8; ++i) EXPECT_EQ(parsed.record.data[i], expected.data[i]) << i;
     }
 }
 

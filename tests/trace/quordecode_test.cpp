@@ -15,6 +15,7 @@ namespace {
 
 using quordecode::DecodeOptions;
 using quordecode::ParseDecodeArguments;
+using tracetest::kColumnLine;
 
 constexpr char kLog[] =
     "(1436509052.249713) can0 000#0100\n"
@@ -23,14 +24,13 @@ constexpr char kLog[] =
     "\n"
     "(1436509052.250200) can0 605#2300100011223344\n";
 constexpr char kRow1[] = "1,Rx,1,000,NMT Master Request,All,Operational,,,01 00 \n";
-constexpr char kRow2[] = "2,Rx,1,705,Node Guarding/Heartbeat,05 (5d),Operational,,,05 \n";
+const std::string kRow2 = std::string("2") + tracetest::kRowA;
 constexpr char kRow3[] =
     "3,Rx,1,605,SDO Download Request,05 (5d),\"Index = 0x1000, Sub = 0x00, expedited\","
     "11 22 33 44 ,\".\"\"3D\",23 00 10 00 11 22 33 44 \n";
+const std::string kRowsInOrder = kRow1 + kRow2 + kRow3;
+const std::string kRowsReversed = kRow3 + kRow2 + kRow1;
 constexpr char kSkippedLine3[] = "quordecode: line 3: data is not hex\n";
-constexpr char kColumnLine[] =
-    "Message Number,Dir,Cnt,Msg ID (Hex),Msg Type,Node ID (Hex),Details,Data (Hex),"
-    "Data (ASCII),Raw Message (Hex)\n";
 const std::string kHeading =
     std::string("Quorvane Trace saved on: Sun Mar 08 14:07:01 2009,,,,,,,,\n") + kColumnLine;
 constexpr std::time_t kSavedAt = 1236521221;  // 2009-03-08 14:07:01 UTC
@@ -79,13 +79,11 @@ TEST(QuordecodeTest, DecodesInLogOrderOrReversedNumberingByLogPosition) {
         std::string errors;
         int exitCode;
     };
-    const std::string rowsInOrder = std::string(kRow1) + kRow2 + kRow3;
-    const std::string rowsReversed = std::string(kRow3) + kRow2 + kRow1;
     const Case cases[] = {
-        {"log order", kLog, false, true, kHeading + rowsInOrder, kSkippedLine3, 1},
-        {"reversed", kLog, true, true, kHeading + rowsReversed, kSkippedLine3, 1},
-        {"no title", kLog, false, false, rowsInOrder, kSkippedLine3, 1},
-        {"reversed, no title", kLog, true, false, rowsReversed, kSkippedLine3, 1},
+        {"log order", kLog, false, true, kHeading + kRowsInOrder, kSkippedLine3, 1},
+        {"reversed", kLog, true, true, kHeading + kRowsReversed, kSkippedLine3, 1},
+        {"no title", kLog, false, false, kRowsInOrder, kSkippedLine3, 1},
+        {"reversed, no title", kLog, true, false, kRowsReversed, kSkippedLine3, 1},
         {"clean log without a final newline", "(1.000001) can0 000#0100", false, false, kRow1, "",
          0},
         {"empty input", "", false, true, "", "", 0},
@@ -142,14 +140,9 @@ TEST_F(QuordecodeProgramTest, ExitCodesOutputAndErrors) {
         std::string errorsStart;
         int exitCode;
     };
-    const std::string rowsReversed = std::string(kRow3) + kRow2 + kRow1;
     const Case cases[] = {
-        {"bad line skipped",
-         {"--no-title", logPath_},
-         std::string(kRow1) + kRow2 + kRow3,
-         kSkippedLine3,
-         1},
-        {"reversed", {"--descending", "--no-title", logPath_}, rowsReversed, kSkippedLine3, 1},
+        {"bad line skipped", {"--no-title", logPath_}, kRowsInOrder, kSkippedLine3, 1},
+        {"reversed", {"--descending", "--no-title", logPath_}, kRowsReversed, kSkippedLine3, 1},
         {"missing file", {directory_ + "/missing.log"}, "", "quordecode: cannot open ", 2},
         {"directory", {directory_}, "", "quordecode: cannot read ", 2},
         {"unknown option", {"--sort"}, "", "quordecode: unknown option --sort\nUsage:", 2},

@@ -91,7 +91,7 @@ TEST(TraceDisplayTest, ContinuousTraceShowsTheNewestFramesNewestAtTheBottom) {
     EXPECT_EQ(rows.back().id, 1099u);
 }
 
-TEST(TraceDisplayTest, StaticTraceShowsOneLinePerIdentifierLowestAtTheBottom) {
+TEST(TraceDisplayTest, StaticTraceListsIdentifiersLowestAtTheBottomExportsLowestFirst) {
     Fixture f;
     f.display.ToggleStatic();
     ASSERT_TRUE(f.display.staticMode());
@@ -104,6 +104,15 @@ TEST(TraceDisplayTest, StaticTraceShowsOneLinePerIdentifierLowestAtTheBottom) {
     EXPECT_EQ(rows[rows.size() - 1], (Row{0x181, 1}));
     EXPECT_EQ(rows[rows.size() - 2], (Row{0x701, 2}));
     for (std::size_t i = 0; i + 2 < rows.size(); ++i) EXPECT_EQ(rows[i], Row{});
+
+    std::size_t count = 99;
+    f.display.ExportRows(count);
+    EXPECT_EQ(count, 0u) << "running";
+    f.display.StopTrace(kGrid);
+    const TraceRecord* exported = f.display.ExportRows(count);
+    ASSERT_EQ(count, 2u);
+    EXPECT_EQ((Row{exported[0].identifier, exported[0].count}), (Row{0x181, 1}));
+    EXPECT_EQ((Row{exported[1].identifier, exported[1].count}), (Row{0x701, 2}));
 }
 
 TEST(TraceDisplayTest, RunningStaticTraceListsNoMoreLinesThanRowsFit) {
@@ -172,21 +181,6 @@ TEST(TraceDisplayTest, ResizeWhileStoppedRefillsAndAsksToScrollToTheEnd) {
     EXPECT_TRUE(f.display.Resize({30, 28}, true));
     EXPECT_EQ(f.display.rowCount(), 29);
     EXPECT_EQ(f.display.recordAtRow(28)->identifier, 0x181u);
-}
-
-TEST(TraceDisplayTest, StaticExportRowsAreTheTableLowestIdentifierFirst) {
-    Fixture f;
-    f.display.ToggleStatic();
-    StoreIds(f.buffer, {0x701, 0x181, 0x701});
-    f.display.Tick(kGrid);
-    std::size_t count = 99;
-    f.display.ExportRows(count);
-    EXPECT_EQ(count, 0u) << "running";
-    f.display.StopTrace(kGrid);
-    const TraceRecord* rows = f.display.ExportRows(count);
-    ASSERT_EQ(count, 2u);
-    EXPECT_EQ((Row{rows[0].identifier, rows[0].count}), (Row{0x181, 1}));
-    EXPECT_EQ((Row{rows[1].identifier, rows[1].count}), (Row{0x701, 2}));
 }
 
 }  // namespace

@@ -12,18 +12,15 @@
 
 namespace {
 
-using tracetest::Frame;
+using tracetest::FrameFrom;
+using tracetest::kRowA;
+using tracetest::kRowB;
+using tracetest::kRowC;
 
 constexpr std::time_t kSundayAfternoon2009 = 1236521221;  // 2009-03-08 14:07:01 UTC
-constexpr char kHeading[] =
-    "Quorvane Trace saved on: Sun Mar 08 14:07:01 2009,,,,,,,,\n"
-    "Message Number,Dir,Cnt,Msg ID (Hex),Msg Type,Node ID (Hex),Details,Data (Hex),"
-    "Data (ASCII),Raw Message (Hex)\n";
-constexpr char kRowA[] = ",Rx,1,705,Node Guarding/Heartbeat,05 (5d),Operational,,,05 \n";
-constexpr char kRowB[] =
-    ",Tx,1,605,SDO Download Request,05 (5d),\"Index = 0x1000, Sub = 0x00, expedited\","
-    "11 22 33 44 ,\".\"\"3D\",23 00 10 00 11 22 33 44 \n";
-constexpr char kRowC[] = ",Rx,1,181,,,COB-ID: 0x181,2C 22 41 ,\",\"\"A\",2C 22 41 \n";
+const std::string kHeading =
+    std::string("Quorvane Trace saved on: Sun Mar 08 14:07:01 2009,,,,,,,,\n") +
+    tracetest::kColumnLine;
 
 std::string Export(const TraceRecord* records, std::size_t count, bool descending,
                    const MessageNames* names = nullptr) {
@@ -37,11 +34,9 @@ std::string Export(const TraceRecord* records, std::size_t count, bool descendin
 
 // The trace's ascending order, newest frame first: C, B, A (A the oldest).
 std::array<TraceRecord, 3> NewestFirst() {
-    TraceRecord a = Frame(0x705, {0x05});
-    TraceRecord b = Frame(0x605, {0x23, 0x00, 0x10, 0x00, 0x11, 0x22, 0x33, 0x44});
+    TraceRecord b = FrameFrom("605#2300100011223344");
     b.direction = 1;
-    TraceRecord c = Frame(0x181, {0x2C, 0x22, 0x41});
-    return {c, b, a};
+    return {FrameFrom("181#2C2241"), b, FrameFrom("705#05")};
 }
 
 TEST(TraceExportTest, AscendingNumbersNewestFirstDescendingIsChronological) {
@@ -51,26 +46,21 @@ TEST(TraceExportTest, AscendingNumbersNewestFirstDescendingIsChronological) {
         std::string expected;
     };
     const Case cases[] = {
-        {false, std::string(kHeading) + "1" + kRowC + "2" + kRowB + "3" + kRowA},
-        {true, std::string(kHeading) + "3" + kRowA + "2" + kRowB + "1" + kRowC},
+        {false, kHeading + "1" + kRowC + "2" + kRowB + "3" + kRowA},
+        {true, kHeading + "3" + kRowA + "2" + kRowB + "1" + kRowC},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.descending);
         EXPECT_EQ(Export(records.data(), 3, c.descending), c.expected);
-    }
-}
-
-TEST(TraceExportTest, NothingToExportWritesNothing) {
-    for (bool descending : {false, true}) {
-        EXPECT_EQ(Export(NewestFirst().data(), 0, descending), "");
+        EXPECT_EQ(Export(records.data(), 0, c.descending), "") << "nothing to export";
     }
 }
 
 TEST(TraceExportTest, MessageNamesReachTheExport) {
     const tracetest::FakeNames names{{0x201, "Motor, left"}};
-    const TraceRecord record = Frame(0x201, {0x01});
+    const TraceRecord record = FrameFrom("201#01");
     EXPECT_EQ(Export(&record, 1, false, &names),
-              std::string(kHeading) + "1,Rx,1,201,\"Motor, left\",,COB-ID: 0x201,01 ,.,01 \n");
+              kHeading + "1,Rx,1,201,\"Motor, left\",,COB-ID: 0x201,01 ,.,01 \n");
 }
 
 TEST(TraceExportTest, FieldsQuotedOnlyForCommaQuoteOrLineBreak) {

@@ -10,10 +10,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <cstdlib>
 #include <ctime>
 #include <memory>
-#include <optional>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,6 +20,8 @@
 #include "app/settings_store.h"
 #include "gui_test_support.h"
 #include "trace/emergency_codes.h"
+#include "trace/trace_export.h"
+#include "trace_test_support.h"
 
 namespace {
 
@@ -28,27 +29,6 @@ const char* const kSettingKeys[] = {"col0width", "col1width",  "col2width",  "co
                                     "col4width", "col5width",  "col6width",  "col7width",
                                     "col8width", "tracewidth", "traceheight"};
 const int kDefaults[] = {20, 48, 48, 130, 48, 141, 130, 130, 130, 695, 365};
-
-// Sets TZ while it lives.
-class UtcZone {
-public:
-    UtcZone() {
-        if (const char* old = std::getenv("TZ")) previous_ = old;
-        setenv("TZ", "UTC", 1);
-        tzset();
-    }
-    ~UtcZone() {
-        if (previous_) {
-            setenv("TZ", previous_->c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
-
-private:
-    std::optional<std::string> previous_;
-};
 
 class TraceWindowTest : public ::testing::Test {
 protected:
@@ -122,19 +102,18 @@ TEST_F(TraceWindowTest, CreatedWithCaptionHeadersMenuAndExportDisabled) {
     EXPECT_EQ(action("stat")->text(), "S&tatic Trace");
 }
 
-TEST_F(TraceWindowTest, MissingSizesTakeTheirDefaultsAndAreWrittenBack) {
-    auto settings = OpenSettings();
-    for (std::size_t i = 0; i < std::size(kSettingKeys); ++i) {
-        EXPECT_EQ(ReadInt(*settings, QLatin1String(kSettingKeys[i])), kDefaults[i])
-            << kSettingKeys[i];
-        if (i < 9) {
-            EXPECT_EQ(grid()->columnWidth(static_cast<int>(i)), kDefaults[i]);
+TEST_F(TraceWindowTest, SizesDefaultOrStoredApplyAndAreWrittenBack) {
+    {
+        auto settings = OpenSettings();  // missing sizes took their defaults, written back
+        for (std::size_t i = 0; i < std::size(kSettingKeys); ++i) {
+            EXPECT_EQ(ReadInt(*settings, QLatin1String(kSettingKeys[i])), kDefaults[i])
+                << kSettingKeys[i];
+            if (i < 9) {
+                EXPECT_EQ(grid()->columnWidth(static_cast<int>(i)), kDefaults[i]);
+            }
         }
+        EXPECT_EQ(window->size(), QSize(695, 365));
     }
-    EXPECT_EQ(window->size(), QSize(695, 365));
-}
-
-TEST_F(TraceWindowTest, StoredSizesApplyAndCurrentSizesAreWrittenOnDestruction) {
     window.reset();
     {
         auto settings = OpenSettings();
@@ -143,7 +122,7 @@ TEST_F(TraceWindowTest, StoredSizesApplyAndCurrentSizesAreWrittenOnDestruction) 
         settings->remove(QStringLiteral("col5width"));
         settings->sync();
     }
-    window = makeWindow();
+    window = makeWindow();  // stored sizes apply, current ones are written on destruction
     EXPECT_EQ(grid()->columnWidth(3), 200);
     EXPECT_EQ(grid()->columnWidth(5), 141);
     EXPECT_EQ(window->size(), QSize(695, 400));
@@ -241,40 +220,26 @@ protected:
         return file.readAll().toStdString();
     }
 
-    // The title line for a moment, in UTC.
+    // The heading for a moment; its exact text is checked by the export's own tests.
     static std::string Heading(std::time_t moment) {
-        static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-        static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-        std::tm t{};
-        gmtime_r(&moment, &t);
-        char text[100];
-        std::snprintf(text, sizeof text, "Quorvane Trace saved on: %s %s %02d %02d:%02d:%02d %d",
-                      kDays[t.tm_wday], kMonths[t.tm_mon], t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec,
-                      t.tm_year + 1900);
-        return std::string(text) +
-               ",,,,,,,,\nMessage Number,Dir,Cnt,Msg ID (Hex),Msg Type,Node ID (Hex),Details,"
-               "Data (Hex),Data (ASCII),Raw Message (Hex)\n";
+        std::ostringstream out;
+        WriteTraceExportHeading(out, moment);
+        return out.str();
     }
 
-    UtcZone zone;
     QTemporaryDir folder;
     QString path;
 };
 
 TEST_F(TraceExportWindowTest, StoppedTraceExportsAscendingAndDescending) {
-    const std::string a = ",Rx,1,705,Node Guarding/Heartbeat,05 (5d),Operational,,,05 \n";
-    const std::string b =
-        ",Tx,1,605,SDO Download Request,05 (5d),\"Index = 0x1000, Sub = 0x00, expedited\","
-        "11 22 33 44 ,\".\"\"3D\",23 00 10 00 11 22 33 44 \n";
-    const std::string c = ",Rx,1,181,,,COB-ID: 0x181,2C 22 41 ,\",\"\"A\",2C 22 41 \n";
+    using tracetest::kRowA, tracetest::kRowB, tracetest::kRowC;
     struct Case {
         bool descending;
         std::string rows;
     };
     const Case cases[] = {
-        {false, "1" + c + "2" + b + "3" + a},
-        {true, "3" + a + "2" + b + "1" + c},
+        {false, std::string("1") + kRowC + "2" + kRowB + "3" + kRowA},
+        {true, std::string("3") + kRowA + "2" + kRowB + "1" + kRowC},
     };
     action("startstop")->trigger();
     for (const Case& k : cases) {
