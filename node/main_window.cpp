@@ -99,26 +99,7 @@ TWin_Main::TWin_Main(ProcessObjects& objects, WindowSet& windows, Notifier& noti
     c_.viewmorebutton->hide();
     events_.registerWithLibrary();
 
-    ledImages_ = MakeLedImages(kLedDiameter);
-    TxTimer = std::make_unique<LedTimer>("TxTimer", this);
-    RxTimer = std::make_unique<LedTimer>("RxTimer", this);
-    BusTimer = std::make_unique<LedTimer>("BusTimer", this);
-    auto show = [this](QLabel* led, LedImage off) {
-        return [this, led, off](bool on) { led->setPixmap(ledImages_[off + (on ? 1 : 0)]); };
-    };
-    txLed_ = std::make_unique<ActivityLed>(*TxTimer, show(c_.TxLED, kTxOff));
-    rxLed_ = std::make_unique<ActivityLed>(*RxTimer, show(c_.RxLED, kRxOff));
-    busLed_ = std::make_unique<ActivityLed>(*BusTimer, show(c_.BusLED, kBusOff));
-    errorLed_ = std::make_unique<ErrorLed>(show(c_.ErrorLED, kErrorOff));
-    connect(&TxTimer->timer(), &QTimer::timeout, this, [this] { txLed_->timeout(); });
-    connect(&RxTimer->timer(), &QTimer::timeout, this, [this] { rxLed_->timeout(); });
-    connect(&BusTimer->timer(), &QTimer::timeout, this, [this] { busLed_->timeout(); });
-    for (QLabel* led : {c_.TxLED, c_.RxLED, c_.BusLED, c_.ErrorLED}) {
-        led->setPixmap(ledImages_[led == c_.TxLED    ? kTxOff
-                                  : led == c_.RxLED  ? kRxOff
-                                  : led == c_.BusLED ? kBusOff
-                                                     : kErrorOff]);
-    }
+    setUpLeds();
 
     InputCheckTimer.setObjectName(QStringLiteral("InputCheckTimer"));
     InputCheckTimer.setInterval(kInputCheckMs);
@@ -141,6 +122,24 @@ TWin_Main::TWin_Main(ProcessObjects& objects, WindowSet& windows, Notifier& noti
     connect(&NodeStateTimer, &QTimer::timeout, this, &TWin_Main::NodeStateTimerTimer);
     NodeStateTimer.start();
     objects_.messaging.Start();
+}
+
+void TWin_Main::setUpLeds() {
+    ledImages_ = MakeLedImages(kLedDiameter);
+    TxTimer = std::make_unique<LedTimer>("TxTimer", this);
+    RxTimer = std::make_unique<LedTimer>("RxTimer", this);
+    BusTimer = std::make_unique<LedTimer>("BusTimer", this);
+    auto show = [this](QLabel* led, LedImage off) {
+        led->setPixmap(ledImages_[off]);
+        return [this, led, off](bool on) { led->setPixmap(ledImages_[off + (on ? 1 : 0)]); };
+    };
+    txLed_ = std::make_unique<ActivityLed>(*TxTimer, show(c_.TxLED, kTxOff));
+    rxLed_ = std::make_unique<ActivityLed>(*RxTimer, show(c_.RxLED, kRxOff));
+    busLed_ = std::make_unique<ActivityLed>(*BusTimer, show(c_.BusLED, kBusOff));
+    errorLed_ = std::make_unique<ErrorLed>(show(c_.ErrorLED, kErrorOff));
+    connect(&TxTimer->timer(), &QTimer::timeout, this, [this] { txLed_->timeout(); });
+    connect(&RxTimer->timer(), &QTimer::timeout, this, [this] { rxLed_->timeout(); });
+    connect(&BusTimer->timer(), &QTimer::timeout, this, [this] { busLed_->timeout(); });
 }
 
 TWin_Main::~TWin_Main() {
@@ -171,17 +170,10 @@ void TWin_Main::connectControls() {
     connect(c_.writebrowse, &QPushButton::clicked, this, &TWin_Main::writebrowseClick);
 
     connect(c_.exit, &QAction::triggered, this, &QWidget::close);
+    connect(c_.trace, &QAction::triggered, this, [this] { showWindow(windows_.trace); });
+    connect(c_.transmitlist, &QAction::triggered, this,
+            [this] { showWindow(windows_.transmitMessages); });
     // Windows that are not built yet stay disabled.
-    connect(c_.trace, &QAction::triggered, this, [this] {
-        windows_.trace->show();
-        windows_.trace->raise();
-        windows_.trace->activateWindow();
-    });
-    connect(c_.transmitlist, &QAction::triggered, this, [this] {
-        windows_.transmitMessages->show();
-        windows_.transmitMessages->raise();
-        windows_.transmitMessages->activateWindow();
-    });
     for (QAction* later : {c_.networkoverview, c_.canopenmanager}) {
         later->setEnabled(false);
     }
@@ -409,7 +401,13 @@ void TWin_Main::viewpennorakClick() {
     c_.viewpennorak->setChecked(usepennorak_);
 }
 
-// ---- Help menu ------------------------------------------------------------
+// ---- Menus ----------------------------------------------------------------
+
+void TWin_Main::showWindow(QWidget* window) {
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
 
 void TWin_Main::manualClick() {
     const QString path =

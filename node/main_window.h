@@ -57,6 +57,7 @@ protected:
 private:
     class LedTimer;
 
+    void setUpLeds();
     void FormShow();
     void ThreadSigTimerTimer();
     void updateNodeStatus(const SignalSnapshot& signals);
@@ -96,6 +97,8 @@ private:
     void connectControls();
     void viewpennorakClick();
     void manualClick();
+    // Shows a modeless window in front.
+    static void showWindow(QWidget* window);
     void aboutClick();
 
     ProcessObjects& objects_;
