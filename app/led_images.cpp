@@ -24,8 +24,8 @@ QPixmap drawLed(int diameter, QColor colour, bool on) {
 
 std::array<QPixmap, 8> MakeLedImages(int diameter) {
     const QColor green(40, 200, 60), red(230, 40, 30), yellow(240, 200, 20);
-    return {drawLed(diameter, green, false), drawLed(diameter, green, true),
-            drawLed(diameter, green, false), drawLed(diameter, green, true),
-            drawLed(diameter, red, false),   drawLed(diameter, red, true),
+    return {drawLed(diameter, green, false),  drawLed(diameter, green, true),
+            drawLed(diameter, green, false),  drawLed(diameter, green, true),
+            drawLed(diameter, red, false),    drawLed(diameter, red, true),
             drawLed(diameter, yellow, false), drawLed(diameter, yellow, true)};
 }

@@ -30,8 +30,12 @@ void errorCallback(int32_t code) {
     if (LibraryEvents* events = registered.load()) events->onError(code);
 }
 
-bool isRemote(const CanFrame& frame) { return (frame.flags & CANFRAME_FLAG_REMOTE) != 0; }
-bool isExtended(const CanFrame& frame) { return (frame.flags & CANFRAME_FLAG_EXTENDED) != 0; }
+bool isRemote(const CanFrame& frame) {
+    return (frame.flags & CANFRAME_FLAG_REMOTE) != 0;
+}
+bool isExtended(const CanFrame& frame) {
+    return (frame.flags & CANFRAME_FLAG_EXTENDED) != 0;
+}
 
 }  // namespace
 
@@ -67,7 +71,8 @@ void LibraryEvents::onReceive(const CanFrame& frame, int32_t status) {
         std::unique_lock guard(signals_.rx_signal_mutex, kRxSignalWait);
         if (!guard.owns_lock()) return;
         signals_.rxSeen = true;
-        if (signals_.rxStatus == 0 && status != 0) signals_.rxStatus = static_cast<uint32_t>(status);
+        if (signals_.rxStatus == 0 && status != 0)
+            signals_.rxStatus = static_cast<uint32_t>(status);
     }
     uint8_t node = 0;
     if (!copyCurrentNode(node)) return;

@@ -11,8 +11,8 @@ public:
     // Keeps one frame for the clients. Any thread (library callbacks).
     void Store(uint32_t id, uint8_t length, uint8_t currentNodeId, uint8_t direction, bool remote,
                bool extended, const uint8_t* data) {
-        (void)id, (void)length, (void)currentNodeId, (void)direction, (void)remote,
-            (void)extended, (void)data;
+        (void)id, (void)length, (void)currentNodeId, (void)direction, (void)remote, (void)extended,
+            (void)data;
     }
     // Hands the kept frames to the clients. UI thread, returns at once.
     void StartForwarding() {}

@@ -5,6 +5,7 @@
 
 void MessageBoxNotifier::notify(Kind kind, const QString& text) {
     QMessageBox box(kind == Kind::Warning ? QMessageBox::Warning : QMessageBox::Information,
-                    QStringLiteral("Quorvane"), text, QMessageBox::Ok, QApplication::activeWindow());
+                    QStringLiteral("Quorvane"), text, QMessageBox::Ok,
+                    QApplication::activeWindow());
     box.exec();
 }

@@ -53,10 +53,11 @@ QString ResultText(const LibraryResult& result) {
     QString text = ResultTableText(result.code);
     if (text.isEmpty()) return text;
     if (result.code == 4) {
-        return text + QStringLiteral("Parameter %1").arg(static_cast<unsigned char>(result.text[0]));
+        return text +
+               QStringLiteral("Parameter %1").arg(static_cast<unsigned char>(result.text[0]));
     }
-    const QString detail = QString::fromUtf8(
-        result.text, static_cast<int>(strnlen(result.text, sizeof result.text)));
+    const QString detail =
+        QString::fromUtf8(result.text, static_cast<int>(strnlen(result.text, sizeof result.text)));
     if (detail.isEmpty()) return text;
     // The library's details read on their own ("No response from node 5 within
     // 1000 ms"); a table text without a trailing space would run into them.

@@ -3,8 +3,8 @@
 #include <QVariant>
 
 std::unique_ptr<QSettings> OpenSettings() {
-    auto settings = std::make_unique<QSettings>(QStringLiteral("Trelvik-System"),
-                                                QStringLiteral("Quorvane"));
+    auto settings =
+        std::make_unique<QSettings>(QStringLiteral("Trelvik-System"), QStringLiteral("Quorvane"));
     if (settings->status() != QSettings::NoError || !settings->isWritable()) return nullptr;
     return settings;
 }
@@ -13,7 +13,8 @@ std::optional<QString> ReadString(const QSettings& settings, const QString& key)
     const QVariant value = settings.value(key);
     if (!value.isValid()) return std::nullopt;
     // A list (a text with a comma written by hand) reads as QStringList.
-    if (value.typeId() == QMetaType::QStringList) return value.toStringList().join(QLatin1Char(','));
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(QLatin1Char(','));
     return value.toString();
 }
 

@@ -60,10 +60,15 @@ void SelectCurrentNode(SignalState& state, uint8_t nodeId) {
 
 NodeState NodeStateFromHeartbeat(uint8_t firstByte) {
     switch (firstByte & 0x7F) {
-        case 0: return kNodeStateBootup;
-        case 4: return kNodeStateStopped;
-        case 5: return kNodeStateOperational;
-        case 127: return kNodeStatePreOperational;
-        default: return kNodeStateUnknown;
+        case 0:
+            return kNodeStateBootup;
+        case 4:
+            return kNodeStateStopped;
+        case 5:
+            return kNodeStateOperational;
+        case 127:
+            return kNodeStatePreOperational;
+        default:
+            return kNodeStateUnknown;
     }
 }

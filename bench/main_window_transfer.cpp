@@ -68,9 +68,11 @@ void report(const char* what, std::vector<double> ms) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
-        if (!text.contains(QLatin1String("propagateSizeHints"))) qt_message_output(type, context, text);
-    });
+    qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            if (!text.contains(QLatin1String("propagateSizeHints")))
+                qt_message_output(type, context, text);
+        });
     const int repeats = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     QTemporaryDir home;
     setenv("QT_QPA_PLATFORM", "offscreen", 1);

@@ -13,7 +13,9 @@ QChar displayChar(uint8_t byte) {
     return byte >= 0x20 && byte <= 0x7E ? QChar(byte) : QLatin1Char('.');
 }
 
-QString hexByte(uint8_t byte) { return QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper(); }
+QString hexByte(uint8_t byte) {
+    return QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
+}
 
 }  // namespace
 
@@ -58,4 +60,6 @@ QStringList DumpLines(const uint8_t* data, uint32_t length) {
     return lines;
 }
 
-int DumpTextHeight(int lines) { return std::min(18 + 13 * lines, 239); }
+int DumpTextHeight(int lines) {
+    return std::min(18 + 13 * lines, 239);
+}

@@ -7,11 +7,11 @@
 #include <cstdint>
 
 struct ReadDisplay {
-    QString length;         // "%ld" of the byte count
-    QString hex;            // up to 4 bytes as one little-endian number, else bytes in order
-    QString ascii;          // the same bytes as characters, "." for unprintable ones
-    QString unsignedValue;  // up to 4 bytes; empty above
-    QString signedValue;    // two's complement of the byte count; empty above 4 bytes
+    QString length;            // "%ld" of the byte count
+    QString hex;               // up to 4 bytes as one little-endian number, else bytes in order
+    QString ascii;             // the same bytes as characters, "." for unprintable ones
+    QString unsignedValue;     // up to 4 bytes; empty above
+    QString signedValue;       // two's complement of the byte count; empty above 4 bytes
     bool onlyFirst16 = false;  // more than 16 bytes: only the first 16 are shown
 };
 

@@ -7,9 +7,13 @@
 
 namespace {
 
-bool isDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
+bool isDigit(QChar c) {
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
 
-bool isPrintable(QChar c) { return c.unicode() >= 0x20 && c.unicode() <= 0x7E; }
+bool isPrintable(QChar c) {
+    return c.unicode() >= 0x20 && c.unicode() <= 0x7E;
+}
 
 int hexNibble(QChar c) {
     const char16_t u = c.unicode();
@@ -19,7 +23,9 @@ int hexNibble(QChar c) {
     return -1;
 }
 
-EntryConversion refuse(int32_t code) { return EntryConversion{code, QString(), 0}; }
+EntryConversion refuse(int32_t code) {
+    return EntryConversion{code, QString(), 0};
+}
 
 EntryConversion refuseLength(std::size_t capacity) {
     return EntryConversion{0, LengthLimitMessage(capacity), 0};

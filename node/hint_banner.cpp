@@ -21,8 +21,7 @@ const PennorakHint kBuiltInHints[] = {
      "Trace every frame on the bus, decoded: View > Trace shows NMT, SDO, PDO and emergencies "
      "as readable text.",
      "Learn more about Quorvane", weblinks::kQuorvaneHome},
-    {"quorvanelite2",
-     "No CAN hardware at hand? quorsim plays CANopen devices on the virtual bus.",
+    {"quorvanelite2", "No CAN hardware at hand? quorsim plays CANopen devices on the virtual bus.",
      "Quorvane home page", weblinks::kQuorvaneHome},
     {"quorvanelite3",
      "Trelvik Kestra adapters connect your PC to CAN through USB, PCI, ISA or the printer port.",
@@ -36,7 +35,9 @@ const PennorakHint kBuiltInHints[] = {
 
 HintBanner::HintBanner(QObject* parent) : QObject(parent) {}
 
-HintBanner::~HintBanner() { close(); }
+HintBanner::~HintBanner() {
+    close();
+}
 
 bool HintBanner::start() {
     if (active_) return true;

@@ -56,7 +56,9 @@ constexpr int32_t kNmtPreoperational = 2;
 constexpr int32_t kNmtReset = 3;
 constexpr int32_t kNmtResetCommunication = 5;
 
-void openUrl(const char* address) { QDesktopServices::openUrl(QUrl(QLatin1String(address))); }
+void openUrl(const char* address) {
+    QDesktopServices::openUrl(QUrl(QLatin1String(address)));
+}
 
 }  // namespace
 
@@ -148,7 +150,9 @@ TWin_Main::~TWin_Main() {
     forgetTransferOwner();
 }
 
-bool TWin_Main::bannerActive() const { return banner_ != nullptr && banner_->active(); }
+bool TWin_Main::bannerActive() const {
+    return banner_ != nullptr && banner_->active();
+}
 
 void TWin_Main::connectControls() {
     connect(c_.nodelist, &QComboBox::currentIndexChanged, this, &TWin_Main::nodelistChange);
@@ -157,8 +161,7 @@ void TWin_Main::connectControls() {
     connect(c_.preoperational, &QPushButton::clicked, this,
             [this] { sendNmt(kNmtPreoperational); });
     connect(c_.reset, &QPushButton::clicked, this, [this] { sendNmt(kNmtReset); });
-    connect(c_.resetcomm, &QPushButton::clicked, this,
-            [this] { sendNmt(kNmtResetCommunication); });
+    connect(c_.resetcomm, &QPushButton::clicked, this, [this] { sendNmt(kNmtResetCommunication); });
     for (QRadioButton* radio : {c_.readdisplay, c_.readstore, c_.writeenter, c_.writeread}) {
         connect(radio, &QRadioButton::toggled, this, &TWin_Main::applyEnablingRule);
     }
@@ -258,8 +261,8 @@ void TWin_Main::ThreadSigTimerTimer() {
 void TWin_Main::clearReadDisplay() {
     c_.first16label->hide();
     c_.viewmorebutton->hide();
-    for (QLineEdit* field : {c_.displayhex, c_.displayascii, c_.displaydecimal,
-                             c_.displaysdecimal}) {
+    for (QLineEdit* field :
+         {c_.displayhex, c_.displayascii, c_.displaydecimal, c_.displaysdecimal}) {
         field->clear();
     }
 }
@@ -415,4 +418,6 @@ void TWin_Main::manualClick() {
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
-void TWin_Main::aboutClick() { windows_.about->exec(); }
+void TWin_Main::aboutClick() {
+    windows_.about->exec();
+}

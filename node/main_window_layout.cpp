@@ -117,8 +117,8 @@ QWidget* buildReadTab(MainControls& c, QWidget* tabs) {
     display->addWidget(c.displaydecimal, 1, 1);
     display->addWidget(labelFor("Signed:", c.displaysdecimal, page), 1, 2);
     display->addWidget(c.displaysdecimal, 1, 3);
-    c.first16label = named(new QLabel(QStringLiteral("First 16 bytes only shown."), page),
-                           "first16label");
+    c.first16label =
+        named(new QLabel(QStringLiteral("First 16 bytes only shown."), page), "first16label");
     c.viewmorebutton = button(page, "viewmorebutton", "View more");
     display->addWidget(c.first16label, 2, 1);
     display->addWidget(c.viewmorebutton, 2, 3, Qt::AlignLeft);
@@ -160,8 +160,8 @@ QWidget* buildWriteTab(MainControls& c, QWidget* tabs) {
                          "Select to write hexadecimal. decimal or ASCII data entered below to the "
                          "OD entry");
     c.writebase = named(new QComboBox(page), "writebase", "Select the base to use for the data");
-    c.writebase->addItems({QStringLiteral("Hexadecimal"), QStringLiteral("Decimal"),
-                           QStringLiteral("ASCII")});
+    c.writebase->addItems(
+        {QStringLiteral("Hexadecimal"), QStringLiteral("Decimal"), QStringLiteral("ASCII")});
     auto* baseRow = new QHBoxLayout;
     baseRow->addWidget(c.writeenter);
     baseRow->addWidget(c.writebase);
@@ -290,8 +290,8 @@ QWidget* buildBanner(MainControls& c, QWidget* parent) {
     auto* row = new QHBoxLayout(banner);
     row->setContentsMargins(6, 2, 6, 2);
     auto* texts = new QVBoxLayout;
-    c.eh1 = named(new QLabel(QStringLiteral("Quorvane - CANopen tools for Linux engineers"), banner),
-                  "eh1");
+    c.eh1 = named(
+        new QLabel(QStringLiteral("Quorvane - CANopen tools for Linux engineers"), banner), "eh1");
     c.eh2 = named(new QLabel(QStringLiteral("www.quorvane.org"), banner), "eh2");
     c.eh2->setStyleSheet(QStringLiteral("color: green; text-decoration: underline;"));
     c.eh2->setCursor(Qt::PointingHandCursor);

@@ -48,8 +48,8 @@ void TWin_Main::forgetTransferOwner() {
     transferOwner.compare_exchange_strong(self, nullptr);
 }
 
-bool TWin_Main::readTarget(const QLineEdit* indexEdit, const QLineEdit* subindexEdit,
-                           uint8_t& node, uint32_t& index, uint8_t& subindex) {
+bool TWin_Main::readTarget(const QLineEdit* indexEdit, const QLineEdit* subindexEdit, uint8_t& node,
+                           uint32_t& index, uint8_t& subindex) {
     node = CurrentNodeId(signals_);
     if (node == 0) {
         notifier_.warning(ResultText(MakeResult(kResultNoNode)));
@@ -94,9 +94,9 @@ void TWin_Main::writebuttonClick() {
     if (transferMode == kModeWriteFromFile) {
         if (!loadWriteFile()) return;
     } else {
-        const EntryConversion entry = ConvertEntry(currentBase_, c_.writedata->text(),
-                                                   c_.writelength->text(), dataBuffer.get(),
-                                                   kDataBufferSize);
+        const EntryConversion entry =
+            ConvertEntry(currentBase_, c_.writedata->text(), c_.writelength->text(),
+                         dataBuffer.get(), kDataBufferSize);
         if (entry.code != 0) {
             notifier_.warning(ResultText(MakeResult(entry.code)));
             return;
@@ -205,16 +205,14 @@ void TWin_Main::viewmorebuttonClick() {
 }
 
 void TWin_Main::readbrowseClick() {
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Create File"),
-                                                      c_.readpath->text(),
-                                                      QStringLiteral("All Files (*)"));
+    const QString path = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Create File"), c_.readpath->text(), QStringLiteral("All Files (*)"));
     if (!path.isEmpty()) c_.readpath->setText(path);
 }
 
 void TWin_Main::writebrowseClick() {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Select File"),
-                                                      c_.writepath->text(),
-                                                      QStringLiteral("All Files (*)"));
+    const QString path = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Select File"), c_.writepath->text(), QStringLiteral("All Files (*)"));
     if (!path.isEmpty()) c_.writepath->setText(path);
 }
 

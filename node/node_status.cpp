@@ -9,10 +9,15 @@ QString NodeIdText(int nodeId) {
 
 QString NodeStateText(uint32_t nodeState) {
     switch (nodeState) {
-        case kNodeStateBootup: return QStringLiteral("Bootup");
-        case kNodeStatePreOperational: return QStringLiteral("Pre-Operational");
-        case kNodeStateOperational: return QStringLiteral("Operational");
-        case kNodeStateStopped: return QStringLiteral("Stopped");
-        default: return QStringLiteral("Unknown");
+        case kNodeStateBootup:
+            return QStringLiteral("Bootup");
+        case kNodeStatePreOperational:
+            return QStringLiteral("Pre-Operational");
+        case kNodeStateOperational:
+            return QStringLiteral("Operational");
+        case kNodeStateStopped:
+            return QStringLiteral("Stopped");
+        default:
+            return QStringLiteral("Unknown");
     }
 }

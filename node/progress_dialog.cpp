@@ -90,4 +90,6 @@ void TWin_Progress::progressHandler(float percent) {
     if (PendingProgress* target = libraryTarget.load()) target->offer(percent);
 }
 
-ProgressCallback TWin_Progress::LibraryProgressHandler() { return &TWin_Progress::progressHandler; }
+ProgressCallback TWin_Progress::LibraryProgressHandler() {
+    return &TWin_Progress::progressHandler;
+}

@@ -16,7 +16,8 @@ public:
         }
     }
     ~UrlRecorder() override {
-        for (const char* scheme : kSchemes) QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
+        for (const char* scheme : kSchemes)
+            QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
     }
 
     std::vector<QUrl> opened;

@@ -89,4 +89,3 @@ protected:
     guitest::RecordingNotifier notifier;
     std::unique_ptr<QuorvaneApp> app;
 };
-

@@ -1,6 +1,8 @@
 // The main window against the library on quorbus with quorsim nodes: opening
 // through the hardware dialog, LEDs on real traffic, node status and last
 // emergency, NMT frames on the bus, settings and the hint banner.
+#include "node/main_window.h"
+
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -19,9 +21,8 @@
 #include "app/quorvane_app.h"
 #include "app/settings_store.h"
 #include "gui_test_support.h"
-#include "node/main_window.h"
-#include "sim/quorbus_test_client.h"
 #include "main_window_fixture.h"
+#include "sim/quorbus_test_client.h"
 #include "support/child_process.h"
 #include "url_recorder.h"
 
@@ -126,7 +127,7 @@ TEST_F(MainWindowTest, NmtButtonsSendTheirCommandToTheNodeOrToAll) {
         const char* button;
         const char* frame;
     } cases[] = {
-        {"operational", "000#0105"}, {"stop", "000#0205"},       {"preoperational", "000#8005"},
+        {"operational", "000#0105"}, {"stop", "000#0205"},      {"preoperational", "000#8005"},
         {"reset", "000#8105"},       {"resetcomm", "000#8205"},
     };
     for (const auto& row : cases) {
@@ -150,10 +151,12 @@ TEST_F(MainWindowTest, SettingsAndBannerChoiceSurviveARestart) {
     EXPECT_TRUE(main()->bannerActive());
     EXPECT_TRUE(controls().banner->isVisible());
     // The service's first hint replaces the design-time text.
-    EXPECT_TRUE(waitFor([&] { return controls().eh1->text().contains("quorsim") ||
-                                     controls().eh1->text().contains("Trace") ||
-                                     controls().eh1->text().contains("quorcmd") ||
-                                     controls().eh1->text().contains("Kestra"); }));
+    EXPECT_TRUE(waitFor([&] {
+        return controls().eh1->text().contains("quorsim") ||
+               controls().eh1->text().contains("Trace") ||
+               controls().eh1->text().contains("quorcmd") ||
+               controls().eh1->text().contains("Kestra");
+    }));
     const int heightWithBanner = main()->height();
 
     controls().nodelist->setCurrentIndex(6);
@@ -189,8 +192,9 @@ TEST_F(MainWindowTest, HelpMenuOpensTheManualBesideTheProgramAndTheHomePages) {
         {"ostrahomepage", "https://www.ostra-electronic.com/"},
         {"quorvanehomepage", "https://www.quorvane.org/"},
         {"morvellhomepage", "https://www.morvell.com/"},
-        {"manual", QUrl::fromLocalFile(QCoreApplication::applicationDirPath() +
-                                       "/QuorvaneManual.pdf").toString()},
+        {"manual",
+         QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/QuorvaneManual.pdf")
+             .toString()},
     };
     for (const auto& row : cases) {
         recorder.opened.clear();

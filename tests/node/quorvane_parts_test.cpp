@@ -29,8 +29,8 @@ protected:
         // Message 0 "Ping": 0x123 with AA BB, on F5 and on reception of 0x181.
         QSettings settings(QStringLiteral("Trelvik-System"), QStringLiteral("Quorvane"));
         const std::pair<const char*, QVariant> values[] = {
-            {"0_name", "Ping"}, {"0_enable", 1},     {"0_id", 0x123},     {"0_dlc", 2},
-            {"0_data0", 0xAA},  {"0_data1", 0xBB},   {"0_keytrigger", 1}, {"0_key", 0x74},
+            {"0_name", "Ping"}, {"0_enable", 1},   {"0_id", 0x123},     {"0_dlc", 2},
+            {"0_data0", 0xAA},  {"0_data1", 0xBB}, {"0_keytrigger", 1}, {"0_key", 0x74},
             {"0_rxtrigger", 1}, {"0_rxid", 0x181},
         };
         for (const auto& [key, value] : values) settings.setValue(key, value);

@@ -3,6 +3,7 @@
 // cancel, and the window disabled while a transfer runs.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,7 +15,6 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QComboBox>
 
 #include "app/window_set.h"
 #include "main_window_fixture.h"
@@ -40,8 +40,8 @@ protected:
     // are enabled again).
     void runTransfer(QPushButton* button) {
         button->click();
-        ASSERT_TRUE(waitFor([&] { return controls().tabs->isEnabled(); },
-                            std::chrono::seconds(60)));
+        ASSERT_TRUE(
+            waitFor([&] { return controls().tabs->isEnabled(); }, std::chrono::seconds(60)));
     }
 
     void read(const char* index, const char* subindex) {
@@ -151,9 +151,9 @@ TEST_F(ReadWriteTest, WritesEnteredDataInEachBase) {
         const char* shownHex;
     } cases[] = {
         {"Hexadecimal", "CAFEBABE", "4", "01", "CAFEBABE"},
-        {"Decimal", "-128", "1", "02", "80"},        // INTEGER8
-        {"Decimal", "300", "2", "06", "012C"},       // UNSIGNED16
-        {"ASCII", "AB", "4", "09", "20204241"},      // string padded with spaces
+        {"Decimal", "-128", "1", "02", "80"},    // INTEGER8
+        {"Decimal", "300", "2", "06", "012C"},   // UNSIGNED16
+        {"ASCII", "AB", "4", "09", "20204241"},  // string padded with spaces
     };
     for (const auto& row : cases) {
         enterData(row.base, row.data, row.length);
@@ -198,7 +198,8 @@ TEST_F(ReadWriteTest, FailuresAreReportedWithTheirText) {
     const MainControls& c = controls();
     enterData("Hexadecimal", "01020304", "4");
     write("2001", "00");  // read-only
-    EXPECT_EQ(lastMessage(), "SDO Protocol error: Attempt to write a read only object (0x06010002)");
+    EXPECT_EQ(lastMessage(),
+              "SDO Protocol error: Attempt to write a read only object (0x06010002)");
 
     read("2101", "00");  // 200000 bytes do not fit
     EXPECT_TRUE(lastMessage().startsWith("SDO Protocol error: ")) << lastMessage().toStdString();
