@@ -81,6 +81,9 @@ TWin_TransmitMessages::TWin_TransmitMessages(TTransmit& table, TransmitEngine& e
     txlist->setFocusPolicy(Qt::NoFocus);
     txlist->setShowGrid(true);
     txlist->setWordWrap(false);
+    // Narrow cells show as much of their text as fits, never an ellipsis
+    // (the message numbers 10-19 in the 20-pixel first column).
+    txlist->setTextElideMode(Qt::ElideNone);
     txlist->setItemDelegate(new DataCellDelegate(txlist));
     txlist->verticalHeader()->hide();
     txlist->verticalHeader()->setMinimumSectionSize(1);
