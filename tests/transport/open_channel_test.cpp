@@ -19,7 +19,7 @@ Channel channelOf(Channel::Kind kind, std::string interface, std::string host = 
 }
 
 TEST(OpenChannel, OnlyTheEightBitRatesAreAccepted) {
-    for (int kbps : {0, 100, 300, 2000, -125}) {
+    for (int kbps : {0, 100, -125}) {
         SCOPED_TRACE(kbps);
         OpenResult r = openChannel(channelOf(Channel::Kind::Virtual, "vbus0"), kbps);
         EXPECT_FALSE(r.transport);
@@ -31,17 +31,11 @@ TEST(OpenChannel, OnlyTheEightBitRatesAreAccepted) {
 
 TEST(OpenChannel, FailuresNameTheFixPerKind) {
     const int closed_port = testsupport::freeLoopbackPort();
-    const int probe = socket(PF_CAN, SOCK_RAW, 1);
-    const bool socketcan = probe >= 0;
-    if (probe >= 0) close(probe);
     struct Row {
         Channel channel;
         std::string text;
         bool whole = false;  // the text is the whole error, not its start
     } rows[] = {
-        {channelOf(Channel::Kind::SocketCan, "nosuchcan7"),
-         socketcan ? "CAN interface 'nosuchcan7' does not exist"
-                   : "This kernel has no SocketCAN support"},
         {channelOf(Channel::Kind::Socketcand, "can1", "127.0.0.1",
                    static_cast<std::uint16_t>(closed_port)),
          "no socketcand gateway at 127.0.0.1:" + std::to_string(closed_port) +

@@ -75,22 +75,17 @@ TEST(MessageFormat, FormatsAndParsesBack) {
         {"< sendrtr 123 8 >\n", remoteFrame(0x123, 8)},
         {"< senderr 20000004 00 08 00 00 00 00 00 00 >\n",
          makeFrame(0x20000004, {0, 8, 0, 0, 0, 0, 0, 0})},
-        {"< send 000 0 >\n", makeFrame(0, {})},
         {"< send 7FF 8 00 01 7F 80 AB CD EF FF >\n",
          makeFrame(0x7FF, {0, 1, 0x7F, 0x80, 0xAB, 0xCD, 0xEF, 0xFF})},
         {"< send 00000001 1 5A >\n", makeFrame(1, {0x5A}, kExt)},
-        {"< send 1FFFFFFF 2 01 02 >\n", makeFrame(0x1FFFFFFF, {1, 2}, kExt)},
-        {"< sendrtr 0001ABCD 0 >\n", remoteFrame(0x1ABCD, 0, kExt)},
         {"< frame 123 1699999999.000123 112233 >\n", makeFrame(0x123, {0x11, 0x22, 0x33}),
          1699999999, 123},
         {"< frame 12345678 23.000001  >\n", makeFrame(0x12345678, {}, kExt), 23, 1},
         {"< rtr 123 23.000001 8 >\n", remoteFrame(0x123, 8), 23, 1},
         {"< errframe 20000004 23.000001 0008000000000000 >\n",
          makeFrame(0x20000004, {0, 8, 0, 0, 0, 0, 0, 0}), 23, 1},
-        {"< frame 000 0.000000  >\n", makeFrame(0, {}), 0, 0},
         {"< frame 1FFFFFFF 4294967296.999999 0102030405060708 >\n",
          makeFrame(0x1FFFFFFF, {1, 2, 3, 4, 5, 6, 7, 8}, kExt), 4294967296ull, 999999},
-        {"< rtr 0001ABCD 5.100000 0 >\n", remoteFrame(0x1ABCD, 0, kExt), 5, 100000},
     };
     for (const MessageRow& row : rows) {
         SCOPED_TRACE(row.text);
@@ -109,15 +104,11 @@ TEST(MessageFormat, LenientSpellingsAreAccepted) {
     const MessageRow rows[] = {
         // python-can: lower-case bytes without padding, extended ids unpadded
         {"send 1ABCD 3 a 0 ff", makeFrame(0x1ABCD, {0xA, 0, 0xFF}, kExt)},
-        {"send 123 0", makeFrame(0x123, {})},
-        {"send 7 1 1", makeFrame(7, {1})},
         // more than 3 digits or above 0x7FF: extended
         {"send 0123 0", makeFrame(0x123, {}, kExt)},
         {"send 800 0", makeFrame(0x800, {}, kExt)},
-        {"send fff 1 01", makeFrame(0xFFF, {1}, kExt)},
         // frame data split into words, short fractions scaled to microseconds
         {"frame 123 23.5 11 2233", makeFrame(0x123, {0x11, 0x22, 0x33}), 23, 500000},
-        {"frame 7ff 1.000001 aabb", makeFrame(0x7FF, {0xAA, 0xBB}), 1, 1},
         {"sendrtr 12345 2", remoteFrame(0x12345, 2, kExt)},
     };
     for (const MessageRow& row : rows) {
@@ -146,31 +137,19 @@ TEST_P(MalformedParse, IsRefused) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, MalformedParse,
-    ::testing::Values(
-        // bad hex
-        "send 12G 0", "send 123 1 GG", "send 0x123 0", "send -12 0", "frame 123 1.000000 11ZZ",
-        // dlc above 8 or not a digit
-        "send 123 9 1 2 3 4 5 6 7 8 9", "send 123 10", "send 123 x", "sendrtr 123 9",
-        "rtr 123 1.000000 9",
-        // byte count not matching dlc
-        "send 123 2 11", "send 123 1 11 22", "send 123 0 11", "senderr 20000004 0 8 0 0 0 0 0",
-        "senderr 20000004 0 0 0 0 0 0 0 0 0", "errframe 20000004 1.000000 00080000000000",
-        // odd or too much frame data, byte words too long
-        "frame 123 1.000000 112", "frame 123 1.000000 112233445566778899", "send 123 1 111",
-        // id out of range or too long
-        "send 20000000 0", "send 000000001 0", "sendrtr FFFFFFFF 0", "frame 20000000 1.000000",
-        "senderr 123456789 0 0 0 0 0 0 0 0",
-        // bad or missing time
-        "frame 123 abc 11", "frame 123 1 11", "frame 123 1.1234567 11", "frame 123 .",
-        "rtr 123 1.5", "frame 123", "errframe 20000004 x.000001 0008000000000000",
-        // missing words, wrong command word
-        "send", "send 123", "sendrtr 123", "sendrtr 123 1 11", "senderr", "hello 123 0"));
+    ::testing::Values("send 12G 0", "send 0x123 0", "frame 123 1.000000 11ZZ",  // bad hex
+                      "send 123 9 1 2 3 4 5 6 7 8 9", "send 123 x", "rtr 123 1.000000 9",  // dlc
+                      "send 123 2 11", "send 123 1 11 22",
+                      "senderr 20000004 0 8 0 0 0 0 0",  // byte count
+                      "errframe 20000004 1.000000 00080000000000", "frame 123 1.000000 112",
+                      "frame 123 1.000000 112233445566778899", "send 123 1 111", "send 20000000 0",
+                      "send 000000001 0", "sendrtr FFFFFFFF 0",  // id range and size
+                      "frame 123 abc 11", "frame 123 1.1234567 11", "rtr 123 1.5",
+                      "frame 123",  // time
+                      "send 123", "sendrtr 123 1 11", "senderr", "hello 123 0"));
 
 TEST(MalformedParse, CommandWordMustMatchTheParser) {
     EXPECT_FALSE(sc::parseSend(sc::splitWords("sendrtr 123 0")));
-    EXPECT_FALSE(sc::parseFrame(sc::splitWords("rtr 123 1.000000 0")));
-    EXPECT_FALSE(sc::parseRtr(sc::splitWords("frame 123 1.000000 0")));
-    EXPECT_FALSE(sc::parseSendErr(sc::splitWords("send 123 0")));
     EXPECT_FALSE(sc::parseErrFrame(sc::splitWords("frame 20000004 1.000000 0008000000000000")));
 }
 
@@ -214,7 +193,6 @@ TEST(MessageReader, GarbageAroundMessagesIsDiscardedAndCounted) {
         {"xx< hi >yy\n< ok >", {"hi", "ok"}, 4},
         {"<\tsend  123\n 0 >", {"send 123 0"}, 0},
         {"< >< ok >", {"ok"}, 3},
-        {"<>", {}, 2},
         {"< sen< ok >", {"ok"}, 5},  // a '<' inside restarts
         {">>> ok >", {}, 6},
         {"\n\r\t ", {}, 0},
@@ -239,27 +217,6 @@ TEST(MessageReader, OverlongMessageIsDiscardedAndCounted) {
     EXPECT_EQ(got[1], "ok");
     EXPECT_EQ(reader.overlong(), 1u);
     EXPECT_EQ(reader.discarded(), fits + 3);
-}
-
-TEST(MessageReader, EndlessMessageNeverBlocksTheStream) {
-    sc::MessageReader reader;
-    reader.feed("< send 123 ");
-    const std::string chunk(4096, '7');
-    for (int i = 0; i < 256; ++i) reader.feed(chunk);  // 1 MiB without '>'
-    EXPECT_FALSE(reader.next());
-    reader.feed("> garbage < echo >");
-    EXPECT_EQ(drain(reader), std::vector<std::string>{"echo"});
-    EXPECT_EQ(reader.overlong(), 1u);
-    EXPECT_GT(reader.discarded(), 256u * 4096u);
-}
-
-TEST(SplitWords, AnyBlankSeparates) {
-    const auto words = sc::splitWords("  send\t123 \n 3  ");
-    ASSERT_EQ(words.size(), 3u);
-    EXPECT_EQ(words[0], "send");
-    EXPECT_EQ(words[1], "123");
-    EXPECT_EQ(words[2], "3");
-    EXPECT_TRUE(sc::splitWords("   ").empty());
 }
 
 }  // namespace

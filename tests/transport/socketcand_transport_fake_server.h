@@ -104,10 +104,6 @@ public:
         if (client_fd_ >= 0) close(client_fd_);
         client_fd_ = -1;
     }
-    void stopListening() {
-        if (listen_fd_ >= 0) close(listen_fd_);
-        listen_fd_ = -1;
-    }
 
 private:
     int listen_fd_ = -1;

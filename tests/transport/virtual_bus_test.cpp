@@ -27,7 +27,6 @@ TEST(VirtualBusSearch, CandidatesInOrder) {
          {"", "/b/lib", "/usr/local/bin:/usr/bin"},
          {"/b/lib/../bin/quorbus", "/b/lib/quorbus", "/usr/local/bin/quorbus", "/usr/bin/quorbus"}},
         {"empty PATH entries skipped", {"", "", "::/bin:"}, {"/bin/quorbus"}},
-        {"nothing known", {"", "", ""}, {}},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(quorbusCandidates(row.search), row.candidates) << row.what;
@@ -43,12 +42,6 @@ TEST(VirtualBusSearch, LocateTakesTheFirstExecutableAndStartReportsWhatCannotRun
     EXPECT_EQ(locateQuorbus({"/bin/true", "/nonexistent", ""}, &error), "/bin/true");
     EXPECT_FALSE(startQuorbus("/nonexistent/quorbus", 1, &error));
     EXPECT_EQ(error, "/nonexistent/quorbus: No such file or directory");
-}
-
-TEST(VirtualBusSearch, ThisProcessIsFoundByDladdr) {
-    const QuorbusSearch search = currentQuorbusSearch();
-    EXPECT_EQ(search.library_dir,
-              testsupport::programPath("").substr(0, testsupport::programPath("").size() - 1));
 }
 
 // Sets an environment variable for one test.
@@ -122,14 +115,11 @@ TEST_F(VirtualBusHub, OpenStartsTheHubAndTwoParticipantsExchangeFrames) {
     ASSERT_EQ(at_a.size(), 1u);
     EXPECT_EQ(at_a[0].kind, TransportEvent::Kind::Sent);
 
-    const CanFrame reply = makeFrame(0x581, {0x43, 0x00, 0x10, 0x00, 0x91, 0x01, 0x0F, 0x00});
-    ASSERT_EQ(b.transport->send(reply), SendResult::Ok);
     const CanFrame remote = makeFrame(0x701, {}, CANFRAME_FLAG_REMOTE);  // needs xframes
     ASSERT_EQ(b.transport->send(remote), SendResult::Ok);
-    auto back = receiveEvents(*a.transport, 2);
-    ASSERT_EQ(back.size(), 2u);
-    EXPECT_TRUE(sameFrame(back[0].frame, reply)) << toString(back[0].frame);
-    EXPECT_TRUE(sameFrame(back[1].frame, remote)) << toString(back[1].frame);
+    auto back = receiveEvents(*a.transport, 1);
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_TRUE(sameFrame(back[0].frame, remote)) << toString(back[0].frame);
 }
 
 TEST_F(VirtualBusHub, ConcurrentOpensShareOneHub) {
