@@ -19,6 +19,8 @@ struct MainSettings {
     QString writelength;
     bool allnodes = false;  // else single node
     bool usepennorak = true;
+
+    bool operator==(const MainSettings&) const = default;
 };
 
 // Reads every value from `settings`. A missing value, a value of the wrong
