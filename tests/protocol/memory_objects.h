@@ -1,7 +1,6 @@
 // Test helper: an in-memory object dictionary for the SDO server engine.
 // Entries are keyed by index/subindex and hold their bytes, an access right
-// and the sizes a write may have. Records every checkWrite and write so tests
-// can see what the server asked.
+// and the sizes a write may have; counts the writes it stored.
 #pragma once
 
 #include <cstddef>
@@ -35,16 +34,7 @@ public:
     // Adds or replaces an entry; returns it for further settings.
     MemoryEntry& add(std::uint16_t index, std::uint8_t subindex, Bytes value,
                      Access access = Access::ReadWrite) {
-        MemoryEntry& e = entries_[key(index, subindex)];
-        e = MemoryEntry{};
-        e.value = std::move(value);
-        e.access = access;
-        return e;
-    }
-
-    MemoryEntry* find(std::uint16_t index, std::uint8_t subindex) {
-        auto it = entries_.find(key(index, subindex));
-        return it == entries_.end() ? nullptr : &it->second;
+        return entries_[key(index, subindex)] = MemoryEntry{std::move(value), access};
     }
 
     // The stored bytes; empty when the entry does not exist.
@@ -53,8 +43,6 @@ public:
         return it == entries_.end() ? Bytes{} : it->second.value;
     }
 
-    // Sizes passed to checkWrite, in call order (empty optional: not indicated).
-    const std::vector<std::optional<std::size_t>>& checkedSizes() const { return checked_; }
     // Count of successful writes.
     std::size_t writeCount() const { return writes_; }
 
@@ -68,7 +56,6 @@ public:
 
     std::uint32_t checkWrite(std::uint16_t index, std::uint8_t subindex,
                              std::optional<std::size_t> size) override {
-        checked_.push_back(size);
         const MemoryEntry* e = nullptr;
         if (std::uint32_t abort = lookup(index, subindex, e)) return abort;
         if (e->access == Access::ReadOnly) return code(morvell::sdo::Abort::ReadOnly);
@@ -112,7 +99,6 @@ private:
     }
 
     std::map<Key, MemoryEntry> entries_;
-    std::vector<std::optional<std::size_t>> checked_;
     std::size_t writes_ = 0;
 };
 

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -131,22 +132,22 @@ protected:
 
 // ---- Exact frames of complete conversations -------------------------------
 
-struct Step {
-    std::string reply;  // empty: the start of the transfer
-    Sent expected;
-};
+// Steps "reply > sent sent ...": the reply as hex data (none: the start of the
+// transfer), then the frames the client sends in answer, without "605#".
+using Steps = std::vector<std::string>;
 
 struct ConversationRow {
     const char* name;
     bool upload;
     Bytes download_data;
     std::function<void(morvell::sdo::ClientConfig&)> config;
-    std::vector<Step> steps;
+    Steps steps;
     Bytes expected_upload;
     std::size_t capacity = 64;  // of the upload buffer
 };
 
 std::vector<ConversationRow> conversations() {
+    const Bytes eight = {1, 2, 3, 4, 5, 6, 7, 8};
     const Bytes nine = {1, 2, 3, 4, 5, 6, 7, 8, 9};
     const std::string crc9 = hex16(morvell::sdo::crc16(nine));
     Bytes sevens(35);  // 5 segments: 0 x 7, 1 x 7, ...
@@ -156,114 +157,84 @@ std::vector<ConversationRow> conversations() {
         c.block_download_min_bytes = 0;
     };
     auto block = [](auto& c) { c.block_download_min_bytes = 1; };
+    const std::string refused = serverAbort(0x05040001);
     // clang-format off
     return {
         {"expedited download of 4 bytes", false, {0x11, 0x22, 0x33, 0x44}, normal,
-         {{"", {"605#2345230611223344"}}, {"6045230600000000", {}}}, {}},
-        {"expedited download of 1 byte", false, {0x11}, normal,
-         {{"", {"605#2F45230611000000"}}, {"6045230600000000", {}}}, {}},
+         {"> 2345230611223344", "6045230600000000 >"}, {}},
         {"download of 0 bytes: size 0 and one empty last segment", false, {}, normal,
-         {{"", {"605#2145230600000000"}},
-          {"6045230600000000", {"605#0F00000000000000"}},
-          {"2000000000000000", {}}}, {}},
-        {"segmented download of 8 bytes", false, {1, 2, 3, 4, 5, 6, 7, 8}, normal,
-         {{"", {"605#2145230608000000"}},
-          {"6045230600000000", {"605#0001020304050607"}},
-          {"2000000000000000", {"605#1D08000000000000"}},
-          {"3000000000000000", {}}}, {}},
-        {"expedited upload", true, {}, normal,
-         {{"", {"605#4045230600000000"}}, {"4B452306AABB0000", {}}}, {0xAA, 0xBB}},
-        {"segmented upload of 9 bytes, toggling requests", true, {}, normal,
-         {{"", {"605#4045230600000000"}},
-          {"4145230609000000", {"605#6000000000000000"}},
-          {"0001020304050607", {"605#7000000000000000"}},
-          {"1B08090000000000", {}}}, nine},
+         {"> 2145230600000000", "6045230600000000 > 0F00000000000000", "2000000000000000 >"}, {}},
+        {"segmented upload without size indicated, toggling requests", true, {}, normal,
+         {"> 4045230600000000", "4045230600000000 > 6000000000000000",
+          "0001020304050607 > 7000000000000000", "1B08090000000000 >"}, nine},
         {"block upload of 9 bytes", true, {}, block,
-         {{"", {"605#A44523067F150000"}},
-          {"C645230609000000", {"605#A300000000000000"}},
-          {"0101020304050607", {}},
-          {"8208090000000000", {"605#A2027F0000000000"}},
-          {"D5" + crc9 + "0000000000", {"605#A100000000000000"}}}, nine},
-        {"segmented upload without size indicated", true, {}, normal,
-         {{"", {"605#4045230600000000"}},
-          {"4045230600000000", {"605#6000000000000000"}},
-          {"0001020304050607", {"605#7000000000000000"}},
-          {"1B08090000000000", {}}}, nine},
+         {"> A44523067F150000", "C645230609000000 > A300000000000000", "0101020304050607 >",
+          "8208090000000000 > A2027F0000000000", "D5" + crc9 + "0000000000 > A100000000000000"},
+         nine},
         {"block upload without CRC or size exactly filling the buffer", true, {}, block,
-         {{"", {"605#A44523067F150000"}},
-          {"C045230600000000", {"605#A300000000000000"}},
-          {"0101020304050607", {}},
-          {"8208090000000000", {"605#A2027F0000000000"}},
-          {"D500000000000000", {"605#A100000000000000"}}}, nine, 9},
+         {"> A44523067F150000", "C045230600000000 > A300000000000000", "0101020304050607 >",
+          "8208090000000000 > A2027F0000000000", "D500000000000000 > A100000000000000"}, nine, 9},
         {"block upload answered by a normal upload (protocol switch)", true, {}, block,
-         {{"", {"605#A44523067F150000"}}, {"4F452306AA000000", {}}}, {0xAA}},
+         {"> A44523067F150000", "4F452306AA000000 >"}, {0xAA}},
         {"expedited upload without size into 1 byte: only zeros are left out", true, {}, normal,
-         {{"", {"605#4045230600000000"}}, {"42452306AB000000", {}}}, {0xAB}, 1},
+         {"> 4045230600000000", "42452306AB000000 >"}, {0xAB}, 1},
         {"expedited upload without size: all four bytes", true, {}, normal,
-         {{"", {"605#4045230600000000"}}, {"42452306AB000000", {}}}, {0xAB, 0, 0, 0}, 8},
+         {"> 4045230600000000", "42452306AB000000 >"}, {0xAB, 0, 0, 0}, 8},
         {"block upload refused: normal upload instead", true, {}, block,
-         {{"", {"605#A44523067F150000"}},
-          {serverAbort(0x05040001), {"605#4045230600000000"}},
-          {"4F452306AA000000", {}}}, {0xAA}},
+         {"> A44523067F150000", refused + " > 4045230600000000", "4B452306AABB0000 >"},
+         {0xAA, 0xBB}},
         {"block download of 9 bytes in blocks of the server's size", false, nine, block,
-         {{"", {"605#C645230609000000"}},
-          {"A445230601000000", {"605#0101020304050607"}},
-          {"A201010000000000", {"605#8108090000000000"}},
-          {"A201010000000000", {"605#D5" + crc9 + "0000000000"}},
-          {"A100000000000000", {}}}, {}},
+         {"> C645230609000000", "A445230601000000 > 0101020304050607",
+          "A201010000000000 > 8108090000000000", "A201010000000000 > D5" + crc9 + "0000000000",
+          "A100000000000000 >"}, {}},
         {"block download without CRC on the server sends none", false, nine, block,
-         {{"", {"605#C645230609000000"}},
-          {"A045230605000000", {"605#0101020304050607", "605#8208090000000000"}},
-          {"A202050000000000", {"605#D500000000000000"}},
-          {"A100000000000000", {}}}, {}},
-        {"block download refused: segmented instead", false, {1, 2, 3, 4, 5, 6, 7, 8}, block,
-         {{"", {"605#C645230608000000"}},
-          {serverAbort(0x05040001), {"605#2145230608000000"}},
-          {"6045230600000000", {"605#0001020304050607"}},
-          {"2000000000000000", {"605#1D08000000000000"}},
-          {"3000000000000000", {}}}, {}},
+         {"> C645230609000000", "A045230605000000 > 0101020304050607 8208090000000000",
+          "A202050000000000 > D500000000000000", "A100000000000000 >"}, {}},
+        {"block download refused: segmented of 8 bytes instead", false, eight, block,
+         {"> C645230608000000", refused + " > 2145230608000000",
+          "6045230600000000 > 0001020304050607", "2000000000000000 > 1D08000000000000",
+          "3000000000000000 >"}, {}},
+        // Segment 2 is lost; the resend starts at the second segment.
         {"block upload acks the last good segment and takes the resend", true, {},
          [](auto& c) { c.block_size = 4; },
-         {{"", {"605#A445230604150000"}},
-          {"C645230623000000", {"605#A300000000000000"}},
-          {"0100000000000000", {}},
-          {"0302020202020202", {}},  // 2 lost
-          {"0403030303030303", {"605#A201040000000000"}},
-          {"0101010101010101", {}},  // resend from the second
-          {"0102020202020202", {}},  // duplicate: ignored
-          {"0202020202020202", {}},
-          {"0303030303030303", {}},
-          {"8404040404040404", {"605#A204040000000000"}},
-          {"C1" + hex16(morvell::sdo::crc16(sevens)) + "0000000000", {"605#A100000000000000"}}},
+         {"> A445230604150000", "C645230623000000 > A300000000000000", "0100000000000000 >",
+          "0302020202020202 >", "0403030303030303 > A201040000000000", "0101010101010101 >",
+          "0102020202020202 >" /* duplicate: ignored */, "0202020202020202 >",
+          "0303030303030303 >", "8404040404040404 > A204040000000000",
+          "C1" + hex16(morvell::sdo::crc16(sevens)) + "0000000000 > A100000000000000"},
          sevens, 35},
-        // clang-format on
     };
+    // clang-format on
 }
 
 TEST_F(SdoClientTest, ConversationsSendExactBytes) {
     for (const ConversationRow& row : conversations()) {
         SCOPED_TRACE(row.name);
         restart(row.config, row.capacity);
-        for (const Step& step : row.steps) {
-            if (step.reply.empty()) {
+        for (const std::string& step : row.steps) {
+            std::istringstream in(step);
+            std::string response, word;
+            if (step[0] != '>') in >> response;
+            in >> word;  // ">"
+            Sent expected;
+            while (in >> word) expected.push_back("605#" + word);
+            if (response.empty()) {
                 row.upload ? startUpload() : startDownload(row.download_data);
-                EXPECT_EQ(sent(), step.expected);
+                EXPECT_EQ(sent(), expected);
                 EXPECT_TRUE(client.busy());
             } else {
-                EXPECT_FALSE(completion) << "completed before " << step.reply;
-                EXPECT_EQ(reply(step.reply), step.expected) << "after " << step.reply;
+                EXPECT_FALSE(completion) << "completed before " << step;
+                EXPECT_EQ(reply(response), expected) << step;
             }
         }
         ASSERT_TRUE(completion);
         EXPECT_EQ(completions, 1);
         EXPECT_EQ(completion->code, 0) << completion->text;
         EXPECT_EQ(completion->text, "");
+        const Bytes& expected = row.upload ? row.expected_upload : row.download_data;
+        EXPECT_EQ(completion->length, expected.size());
         if (row.upload) {
-            EXPECT_EQ(completion->length, row.expected_upload.size());
-            EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + completion->length),
-                      row.expected_upload);
-        } else {
-            EXPECT_EQ(completion->length, row.download_data.size());
+            EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + completion->length), expected);
         }
     }
 }
@@ -273,14 +244,12 @@ TEST_F(SdoClientTest, ConversationsSendExactBytes) {
 
 struct FaultRow {
     const char* name;
-    bool upload;
-    std::size_t download_size;
+    std::size_t download_size;  // 0: an upload
     bool block;
     std::vector<std::string> prelude;  // good replies before the fault
     std::string fault;                 // the bad reply
     std::uint32_t abort_code;          // expected abort: sent by the client, or by the server
-    bool client_aborts;
-    std::uint8_t block_size = 127;  // client's, for block uploads
+    std::uint8_t block_size = 127;     // client's, for block uploads
 };
 
 std::vector<FaultRow> faultRows() {
@@ -289,91 +258,65 @@ std::vector<FaultRow> faultRows() {
     // clang-format off
     return {
         // Toggle bit.
-        {"upload segment with the wrong toggle", true, 0, false, {"4145230614000000"},
-         "1000000000000000", c(A::ToggleBit), true},
-        {"second upload segment with the wrong toggle", true, 0, false,
-         {"4145230614000000", "0000000000000000"}, "0000000000000000", c(A::ToggleBit), true},
-        {"download segment response with the wrong toggle", false, 8, false,
-         {"6045230600000000"}, "3000000000000000", c(A::ToggleBit), true},
+        {"upload segment with the wrong toggle", 0, false, {"4145230614000000"},
+         "1000000000000000", c(A::ToggleBit)},
+        {"download segment response with the wrong toggle", 8, false, {"6045230600000000"},
+         "3000000000000000", c(A::ToggleBit)},
         // Server aborts.
-        {"server aborts the initiate upload", true, 0, false, {}, serverAbort(0x06020000),
-         0x06020000, false},
-        {"server aborts mid upload", true, 0, false, {"4145230614000000"},
-         serverAbort(0x08000020), 0x08000020, false},
-        {"server aborts with an unknown code", true, 0, false, {}, serverAbort(0x12345678),
-         0x12345678, false},
-        {"server aborts the initiate download", false, 8, false, {}, serverAbort(0x06010002),
-         0x06010002, false},
-        {"server aborts mid download", false, 20, false,
-         {"6045230600000000", "2000000000000000"}, serverAbort(0x06070012), 0x06070012, false},
-        {"server aborts a block upload inside a block", true, 0, true,
-         {"C645230614000000", "0101020304050607"}, serverAbort(0x06060000), 0x06060000, false},
-        {"server aborts a block download with a CRC error", false, 100, true,
-         {"A445230601000000"}, serverAbort(0x05040004), 0x05040004, false},
-        {"server aborts a block upload request with another code: no retry", true, 0, true, {},
-         serverAbort(0x06020000), 0x06020000, false},
+        {"server aborts with an unknown code", 0, false, {}, serverAbort(0x12345678), 0x12345678},
+        {"server aborts mid download", 20, false, {"6045230600000000", "2000000000000000"},
+         serverAbort(0x06070012), 0x06070012},
+        {"server aborts a block upload inside a block", 0, true,
+         {"C645230614000000", "0101020304050607"}, serverAbort(0x06060000), 0x06060000},
+        {"server aborts a block download with a CRC error", 100, true, {"A445230601000000"},
+         serverAbort(0x05040004), 0x05040004},
+        {"server aborts a block upload request with another code: no retry", 0, true, {},
+         serverAbort(0x06020000), 0x06020000},
         // Responses shorter than 8 bytes.
-        {"short initiate upload response", true, 0, false, {}, "43452306", c(A::General), true},
-        {"short upload segment", true, 0, false, {"4145230614000000"}, "00010203040506",
-         c(A::General), true},
-        {"short download response", false, 4, false, {}, "60", c(A::General), true},
-        {"short server abort", true, 0, false, {}, "80452306", c(A::General), true},
+        {"short upload segment", 0, false, {"4145230614000000"}, "00010203040506", c(A::General)},
+        {"short download response", 4, false, {}, "60", c(A::General)},
+        {"short server abort", 0, false, {}, "80452306", c(A::General)},
         // Unexpected command specifiers.
-        {"initiate upload answered as a download", true, 0, false, {}, "6045230600000000",
-         c(A::CommandSpecifier), true},
-        {"upload segment answered by an initiate response", true, 0, false,
-         {"4145230614000000"}, "4145230614000000", c(A::CommandSpecifier), true},
-        {"initiate download answered as an upload", false, 4, false, {}, "4345230601020304",
-         c(A::CommandSpecifier), true},
-        {"download segment answered by an initiate response", false, 8, false,
-         {"6045230600000000"}, "6045230600000000", c(A::CommandSpecifier), true},
-        {"block upload initiate answered by a block end", true, 0, true, {},
-         "C100000000000000", c(A::CommandSpecifier), true},
-        {"block upload end replaced by a segment response", true, 0, true,
-         {"C645230607000000", "8101020304050607"}, "0000000000000000", c(A::CommandSpecifier),
-         true},
-        {"block download initiate answered by an ack", false, 100, true, {},
-         "A27F000000000000", c(A::CommandSpecifier), true},
-        {"block download ack replaced by an initiate response", false, 100, true,
-         {"A445230601000000"}, "A445230601000000", c(A::CommandSpecifier), true},
-        {"block download end answered by an ack", false, 7, true,
-         {"A445230601000000", "A201010000000000"}, "A201010000000000", c(A::CommandSpecifier),
-         true},
+        {"initiate upload answered as a download", 0, false, {}, "6045230600000000",
+         c(A::CommandSpecifier)},
+        {"upload segment answered by an initiate response", 0, false, {"4145230614000000"},
+         "4145230614000000", c(A::CommandSpecifier)},
+        {"download segment answered by an initiate response", 8, false, {"6045230600000000"},
+         "6045230600000000", c(A::CommandSpecifier)},
+        {"block upload end replaced by a segment response", 0, true,
+         {"C645230607000000", "8101020304050607"}, "0000000000000000", c(A::CommandSpecifier)},
+        {"block download end answered by an ack", 7, true,
+         {"A445230601000000", "A201010000000000"}, "A201010000000000", c(A::CommandSpecifier)},
         // Multiplexer mismatch in initiate responses.
-        {"initiate upload response for another index", true, 0, false, {}, "4F462306AA000000",
-         c(A::ParameterIncompatible), true},
-        {"initiate upload response for another subindex", true, 0, false, {},
-         "4F452307AA000000", c(A::ParameterIncompatible), true},
-        {"initiate download response for another index", false, 4, false, {},
-         "6045240600000000", c(A::ParameterIncompatible), true},
-        {"block upload initiate response for another entry", true, 0, true, {},
-         "C645230514000000", c(A::ParameterIncompatible), true},
-        {"block download initiate response for another entry", false, 100, true, {},
-         "A400000001000000", c(A::ParameterIncompatible), true},
+        {"initiate upload response for another index", 0, false, {}, "4F462306AA000000",
+         c(A::ParameterIncompatible)},
+        {"initiate upload response for another subindex", 0, false, {}, "4F452307AA000000",
+         c(A::ParameterIncompatible)},
+        {"block download initiate response for another entry", 100, true, {},
+         "A400000001000000", c(A::ParameterIncompatible)},
         // Sizes that disagree.
-        {"segments total more than the size indicated", true, 0, false, {"4145230605000000"},
-         "0101020304050607", c(A::TypeLength), true},
-        {"segments total less than the size indicated", true, 0, false, {"4145230609000000"},
-         "0101020304050607", c(A::TypeLength), true},
-        {"expedited upload with n but no size", true, 0, false, {}, "46452306AA000000",
-         c(A::TypeLength), true},
-        {"block upload ends short of the size indicated", true, 0, true,
-         {"C645230608000000", "8101020304050607"}, "C100000000000000", c(A::TypeLength), true},
+        {"segments total more than the size indicated", 0, false, {"4145230605000000"},
+         "0101020304050607", c(A::TypeLength)},
+        {"segments total less than the size indicated", 0, false, {"4145230609000000"},
+         "0101020304050607", c(A::TypeLength)},
+        {"expedited upload with n but no size", 0, false, {}, "46452306AA000000", c(A::TypeLength)},
+        {"block upload ends short of the size indicated", 0, true,
+         {"C645230608000000", "8101020304050607"}, "C100000000000000", c(A::TypeLength)},
         // Block protocol faults.
-        {"block upload segment with sequence 0", true, 0, true, {"C645230614000000"},
-         "0001020304050607", c(A::SequenceNumber), true},
-        {"block upload segment beyond the block size", true, 0, true, {"C645230614000000"},
-         "0501020304050607", c(A::SequenceNumber), true, 4},
-        {"block upload end with a wrong CRC", true, 0, true,
-         {"C645230607000000", "8101020304050607"}, "C1FFFF0000000000", c(A::Crc), true},
-        {"block download ack of more segments than sent", false, 14, true,
-         {"A445230605000000"}, "A203050000000000", c(A::SequenceNumber), true},
-        {"block download initiate with block size 0", false, 100, true, {},
-         "A445230600000000", c(A::BlockSize), true},
-        {"block download ack with block size 128", false, 100, true, {"A445230601000000"},
-         "A201800000000000", c(A::BlockSize), true},
-        // clang-format on
+        {"block upload segment with sequence 0", 0, true, {"C645230614000000"},
+         "0001020304050607", c(A::SequenceNumber)},
+        {"block upload segment beyond the block size", 0, true, {"C645230614000000"},
+         "0501020304050607", c(A::SequenceNumber), 4},
+        {"block upload end with a wrong CRC", 0, true, {"C645230607000000", "8101020304050607"},
+         "C1FFFF0000000000", c(A::Crc)},
+        {"block download ack of more segments than sent", 14, true, {"A445230605000000"},
+         "A203050000000000", c(A::SequenceNumber)},
+        {"block download initiate with block size 0", 100, true, {}, "A445230600000000",
+         c(A::BlockSize)},
+        {"block download ack with block size 128", 100, true, {"A445230601000000"},
+         "A201800000000000", c(A::BlockSize)},
     };
+    // clang-format on
 }
 
 TEST_F(SdoClientTest, FaultsEndWithCodeFiveAndAbortAndLeaveTheClientReady) {
@@ -384,7 +327,7 @@ TEST_F(SdoClientTest, FaultsEndWithCodeFiveAndAbortAndLeaveTheClientReady) {
             c.block_download_min_bytes = row.block ? 1 : 0;
             c.block_size = row.block_size;
         });
-        row.upload ? startUpload() : startDownload(Bytes(row.download_size, 0x5A));
+        row.download_size ? startDownload(Bytes(row.download_size, 0x5A)) : startUpload();
         sent();
         for (const std::string& good : row.prelude) {
             reply(good);
@@ -394,7 +337,8 @@ TEST_F(SdoClientTest, FaultsEndWithCodeFiveAndAbortAndLeaveTheClientReady) {
         ASSERT_TRUE(completion);
         EXPECT_EQ(completion->code, 5);
         EXPECT_EQ(completion->text, describeAbort(row.abort_code));
-        EXPECT_EQ(after_fault, row.client_aborts ? Sent{abortFrame(row.abort_code)} : Sent{});
+        const bool server_aborted = row.fault.size() == 16 && row.fault.starts_with("80");
+        EXPECT_EQ(after_fault, server_aborted ? Sent{} : Sent{abortFrame(row.abort_code)});
         // Nothing more happens for this transfer.
         reply(row.fault);
         now += 1h;
@@ -420,14 +364,10 @@ TEST_F(SdoClientTest, UploadLargerThanTheBufferIsAbortedNotCut) {
     // clang-format off
     const OverflowRow rows[] = {
         {"expedited 4 bytes into 3", false, {"43452306AABBCCDD"}, 3, 0},
-        {"expedited 4 bytes without size into 2", false, {"42452306AABBCCDD"}, 2, 0},
         {"segmented size indicated 8 into 7", false, {"4145230608000000"}, 7, 0},
         {"segmented without size, segments overflow", false,
          {"4045230600000000", "0001020304050607", "1101020304050607"}, 10, 7},
         {"block size indicated 160000 into 159999", true, {"C645230600710200"}, 159999, 0},
-        {"block without size, segments overflow", true,
-         {"C445230600000000", "0101020304050607", "0201020304050607", "0301020304050607"}, 10,
-         7},
         {"block without size, last segment overflows at the end", true,
          {"C445230600000000", "0101020304050607", "8201020304050607", "C500000000000000"}, 10,
          7},
@@ -442,9 +382,7 @@ TEST_F(SdoClientTest, UploadLargerThanTheBufferIsAbortedNotCut) {
         for (const std::string& r : row.replies) last = reply(r);
         ASSERT_TRUE(completion);
         EXPECT_EQ(completion->code, 5);
-        const std::string expected = describeAbort(0x05040005);
-        ASSERT_GE(completion->text.size(), expected.size());
-        EXPECT_EQ(completion->text.substr(completion->text.size() - expected.size()), expected);
+        EXPECT_TRUE(completion->text.ends_with(describeAbort(0x05040005))) << completion->text;
         EXPECT_EQ(completion->length, row.received);
         EXPECT_EQ(last, Sent{abortFrame(0x05040005)});
         expectNextTransferWorks();
@@ -519,27 +457,16 @@ TEST_F(SdoClientTest, CancelAndFailEndTheTransferOnce) {
         std::string text;
         std::uint32_t length;
     };
+    const Sent cancelled = {abortFrame(0x08000000)};
+    // clang-format off
     const Row rows[] = {
-        {"cancel mid upload",
-         true,
-         false,
-         {"4145230614000000", "0001020304050607"},
-         "1001020304050607",
-         {abortFrame(0x08000000)},
-         1,
-         "Transfer cancelled",
-         7},
-        {"cancel during a block download",
-         true,
-         true,
-         {"A445230602000000"},
-         "A202020000000000",
-         {abortFrame(0x08000000)},
-         1,
-         "Transfer cancelled",
-         0},
+        {"cancel mid upload", true, false, {"4145230614000000", "0001020304050607"},
+         "1001020304050607", cancelled, 1, "Transfer cancelled", 7},
+        {"cancel during a block download", true, true, {"A445230602000000"}, "A202020000000000",
+         cancelled, 1, "Transfer cancelled", 0},
         {"fail sends nothing", false, false, {}, "4F452306AA000000", {}, 8, "Interface closed", 0},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         restart([&](auto& c) {

@@ -73,7 +73,6 @@ struct ProtocolSwitchRow {
 TEST_F(SdoServerTest, BlockUploadSwitchesToNormalUploadAtThreshold) {
     const ProtocolSwitchRow rows[] = {
         {3, "A40020017F150000", "585#4700200101020300"},   // expedited
-        {10, "A40020017F150000", "585#410020010A000000"},  // segmented
         {10, "A40020017F0A0000", "585#410020010A000000"},  // size == threshold
         {0, "A40020017F150000", "585#4100200100000000"},
         {10, "A40020017F050000", "585#C60020010A000000"},  // above threshold

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,13 +29,8 @@ TEST_F(SdoServerTest, ExpeditedAndSegmentedTransfers) {
     // clang-format off
     const ConversationRow rows[] = {
         {"upload of 1 byte", {x[0]}, {x[0]}, {"4000200100000000 > 4F002001AA000000"}},
-        {"upload of 2 bytes", {x[0], x[1]}, {x[0], x[1]}, {"4000200100000000 > 4B002001AABB0000"}},
-        {"upload of 3 bytes", {x[0], x[1], x[2]}, {x[0], x[1], x[2]},
-         {"4000200100000000 > 47002001AABBCC00"}},
         {"upload of 4 bytes", x, x, {"4000200100000000 > 43002001AABBCCDD"}},
         {"download of 1 byte", {}, {x[0]}, {"2F002001AA000000 > 6000200100000000"}},
-        {"download of 2 bytes", {}, {x[0], x[1]}, {"2B002001AABB0000 > 6000200100000000"}},
-        {"download of 3 bytes", {}, {x[0], x[1], x[2]}, {"27002001AABBCC00 > 6000200100000000"}},
         {"download of 4 bytes", {}, x, {"23002001AABBCCDD > 6000200100000000"}},
         {"download without size: all 4 bytes", {}, x, {"22002001AABBCCDD > 6000200100000000"}},
         {"upload of 10 bytes", pattern(10), pattern(10),
@@ -54,22 +48,6 @@ TEST_F(SdoServerTest, ExpeditedAndSegmentedTransfers) {
     };
     // clang-format on
     expectConversations(rows);
-}
-
-TEST_F(SdoServerTest, DownloadInitiatePassesIndicatedSizeToCheckWrite) {
-    struct Row {
-        const char* request;
-        std::optional<std::size_t> size;
-    };
-    const Row rows[] = {{"2F002001AA000000", 1},  {"22002001AABBCCDD", 4},
-                        {"210020010A000000", 10}, {"2000200100000000", std::nullopt},
-                        {"C600200128000000", 40}, {"C400200100000000", std::nullopt}};
-    objects.add(0x2000, 1, {});
-    for (const Row& row : rows) {
-        request(row.request);
-        EXPECT_EQ(objects.checkedSizes().back(), row.size) << row.request;
-        EXPECT_TRUE(request("8000200100000008").empty());
-    }
 }
 
 // ---- Errors ------------------------------------------------------------------
@@ -91,11 +69,8 @@ TEST_F(SdoServerTest, ObjectAccessErrorsAbortAtInitiate) {
         {"upload write-only", "4000200200000000", "585#8000200201000106"},
         {"block upload write-only", "A400200210000000", "585#8000200201000106"},
         {"expedited download read-only", "2F00200101000000", "585#8000200102000106"},
-        {"segmented download read-only", "2100200110000000", "585#8000200102000106"},
         {"block download read-only", "C600200110000000", "585#8000200102000106"},
-        {"download missing object", "2F00300101000000", "585#8000300100000206"},
         {"segmented download too long", "2100200303000000", "585#8000200312000706"},
-        {"block download too long", "C600200303000000", "585#8000200312000706"},
         {"expedited download too long", "2700200301020300", "585#8000200312000706"},
         {"expedited download too short", "2B00200401020000", "585#8000200413000706"},
     };
@@ -104,6 +79,8 @@ TEST_F(SdoServerTest, ObjectAccessErrorsAbortAtInitiate) {
         EXPECT_FALSE(server().deadline()) << row.what;
     }
     EXPECT_EQ(objects.writeCount(), 0u);
+    // Without a size indicated the size is checked when the value is complete.
+    EXPECT_EQ(request("2000200400000000"), Responses{"585#6000200400000000"});
 }
 
 TEST_F(SdoServerTest, RefusedValueAtCompletionAborts) {
@@ -125,6 +102,7 @@ TEST_F(SdoServerTest, BadRequestsAbort) {
     const std::string upload = "4000200100000000";
     const std::string block_upload = "A400200103000000";
     const std::string block_start = "A300000000000000";
+    // clang-format off
     const BadRequestRow rows[] = {
         {"unknown specifier", {}, "E000200100000000", {"585#8000200101000405"}},
         {"segment when idle", {}, "6000200100000000", {"585#8000200101000405"}},
@@ -133,34 +111,23 @@ TEST_F(SdoServerTest, BadRequestsAbort) {
         {"download segment during upload", {upload}, "0000000000000000", {"585#8000200101000405"}},
         {"short request during upload", {upload}, "60", {"585#8000200101000405"}},
         {"ack before block start", {block_upload}, "A200100000000000", {"585#8000200101000405"}},
-        {"block upload end before data",
-         {block_upload, block_start},
-         "A100000000000000",
+        {"block upload end before data", {block_upload, block_start}, "A100000000000000",
          {"585#8000200101000405"}},
-        {"upload toggle",
-         {upload, "6000000000000000"},
-         "6000000000000000",
+        {"upload toggle", {upload, "6000000000000000"}, "6000000000000000",
          {"585#8000200100000305"}},
         {"download toggle", {"2100200114000000"}, "1000000000000000", {"585#8000200100000305"}},
-        {"fewer bytes than indicated",
-         {"210020010A000000"},
-         "0100010203040506",
+        {"fewer bytes than indicated", {"210020010A000000"}, "0100010203040506",
          {"585#8000200110000706"}},
-        {"more bytes than indicated",
-         {"2100200103000000"},
-         "0000010203040506",
+        {"more bytes than indicated", {"2100200103000000"}, "0000010203040506",
          {"585#8000200110000706"}},
         {"block size 0", {}, "A400200100000000", {"585#8000200102000405"}},
         {"block size 128", {}, "A400200180000000", {"585#8000200102000405"}},
-        {"ack beyond sent",
-         {block_upload, block_start},
-         "A2047F0000000000",
+        {"ack beyond sent", {block_upload, block_start}, "A2047F0000000000",
          {"585#8000200103000405"}},
-        {"ack with block size 0",
-         {block_upload, block_start},
-         "A203000000000000",
+        {"ack with block size 0", {block_upload, block_start}, "A203000000000000",
          {"585#8000200102000405"}},
     };
+    // clang-format on
     for (const auto& row : rows) {
         for (const auto& r : row.before) request(r);
         EXPECT_EQ(request(row.request), row.responses) << row.what;
