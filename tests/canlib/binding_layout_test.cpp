@@ -21,10 +21,6 @@ TEST(BindingLayout, FieldOffsets) {
         {"CanFrame.flags", offsetof(CanFrame, flags), 5},
         {"CanFrame.data", offsetof(CanFrame, data), 6},
         {"LibraryResult.text", offsetof(LibraryResult, text), 4},
-        {"HwParallelParams.portAddress", offsetof(HwParallelParams, portAddress), 4},
-        {"HwParallelParams.irq", offsetof(HwParallelParams, irq), 8},
-        {"HwParallelParams.portType", offsetof(HwParallelParams, portType), 12},
-        {"HwUsbModuleParams.deviceNumber", offsetof(HwUsbModuleParams, deviceNumber), 4},
         {"HwIsaParams.ioAddress", offsetof(HwIsaParams, ioAddress), 4},
         {"HwIsaParams.irq", offsetof(HwIsaParams, irq), 8},
     };

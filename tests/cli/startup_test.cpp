@@ -14,7 +14,6 @@ class Startup : public QuorcmdTest {};
 
 TEST_F(Startup, MessagesAndExitCodes) {
     writeFile("two_lines.cmd", "NMT(5,START)\nNMT(128,START)\n");
-    writeFile("settings.cmd", "HARDWARE(TRELVIKUSB,500)\nQUIET(run.log)\n");
     writeFile("empty.cmd", "");
     writeFile("unknown.cmd", "; comment\n");
     std::filesystem::create_directory("logdir");
@@ -34,14 +33,11 @@ TEST_F(Startup, MessagesAndExitCodes) {
         {{"@two_lines.cmd"},
          1,
          kBanner + "\nERROR: Invalid parameters for NMT directive: NMT(128,START)\n"},
-        {{"@settings.cmd"}, 0, kBanner},
         {{"@empty.cmd"}, 0, kBanner},
         {{"@unknown.cmd"}, 1, kBanner + "\nERROR: Unknown directive: ;\n"},
         {{"QUIET(run.log)", "HARDWARE(OSTRAUSB,any,500)"}, 0, kBanner},
-        {{"NMT(5)"}, 1, kBanner + "\nERROR: Invalid parameters for NMT directive: NMT(5)\n"},
         {{"QUIET(a.log)", "NMT"}, 1, kBanner + "\nERROR: NMT Directive missing parameters\n"},
         {{"QUIET(logdir)", "NMT(0,START)"}, 1, kBanner + "Output file creation failed (logdir)\n"},
-        {{"HARDWARE(TRELVIKISA,0x300,5,250)", "QUIET(run.log)"}, 0, kBanner},
         {{"NMT(5,START)"}, 1, kBanner + "\nERROR: Unable to find the temp folder\n", "none"},
     };
     for (const auto& c : cases) {

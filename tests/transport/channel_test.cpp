@@ -9,50 +9,32 @@
 
 namespace {
 
-using morvell::transport::Channel;
 using morvell::transport::parseChannel;
 using morvell::transport::resolveChannelText;
 
-struct ParseCase {
-    const char* text;
-    bool ok;
-    Channel::Kind kind;
-    const char* interface;
-    const char* host;
-    int port;
-};
-
+// Rows: text, canonical text of the parsed channel ("" = refused).
 TEST(ChannelParse, Table) {
-    const ParseCase cases[] = {
-        {" socketcan:vcan1 ", true, Channel::Kind::SocketCan, "vcan1", "", 29536},
-        {"socketcand:gw.local/can1", true, Channel::Kind::Socketcand, "can1", "gw.local", 29536},
-        {"socketcand:127.0.0.1:30000/can0", true, Channel::Kind::Socketcand, "can0", "127.0.0.1",
-         30000},
-        {"virtual", true, Channel::Kind::Virtual, "vbus0", "", 29536},
-        {"virtual:lab@40000", true, Channel::Kind::Virtual, "lab", "", 40000},
-        {"socketcan:", false, {}, "", "", 0},
-        {"socketcan:averyveryverylongname", false, {}, "", "", 0},
-        {"socketcand:host", false, {}, "", "", 0},
-        {"socketcand:host:99999/can0", false, {}, "", "", 0},
-        {"virtual:bus@0", false, {}, "", "", 0},
-        {"pcan:usb1", false, {}, "", "", 0},
+    const std::pair<const char*, const char*> cases[] = {
+        {" socketcan:vcan1 ", "socketcan:vcan1"},
+        {"socketcand:gw.local/can1", "socketcand:gw.local:29536/can1"},
+        {"socketcand:127.0.0.1:30000/can0", "socketcand:127.0.0.1:30000/can0"},
+        {"virtual", "virtual:vbus0"},
+        {"virtual:lab@40000", "virtual:lab@40000"},
+        {"socketcan:", ""},
+        {"socketcan:averyveryverylongname", ""},
+        {"socketcand:host", ""},
+        {"socketcand:host:99999/can0", ""},
+        {"virtual:bus@0", ""},
+        {"pcan:usb1", ""},
     };
-    for (const auto& c : cases) {
+    for (const auto& [text, canonical] : cases) {
         std::string error;
-        const auto ch = parseChannel(c.text, &error);
-        ASSERT_EQ(ch.has_value(), c.ok) << c.text;
-        if (!c.ok) {
-            EXPECT_FALSE(error.empty()) << c.text;
-            continue;
+        const auto ch = parseChannel(text, &error);
+        EXPECT_EQ(ch ? ch->toString() : "", canonical) << text;
+        EXPECT_EQ(error.empty(), ch.has_value()) << text;
+        if (ch) {
+            EXPECT_EQ(parseChannel(canonical).value().toString(), canonical);
         }
-        EXPECT_EQ(ch->kind, c.kind) << c.text;
-        EXPECT_EQ(ch->interface, c.interface) << c.text;
-        EXPECT_EQ(ch->host, c.host) << c.text;
-        EXPECT_EQ(ch->port, c.port) << c.text;
-        // The canonical text reads back as the same channel.
-        const auto again = parseChannel(ch->toString());
-        ASSERT_TRUE(again) << ch->toString();
-        EXPECT_EQ(again->toString(), ch->toString());
     }
 }
 
