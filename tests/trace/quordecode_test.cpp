@@ -38,29 +38,19 @@ constexpr std::time_t kSavedAt = 1236521221;  // 2009-03-08 14:07:01 UTC
 TEST(QuordecodeTest, ParsesArguments) {
     struct Case {
         std::vector<std::string_view> arguments;
-        bool descending;
-        bool title;
-        bool help;
+        bool descending, title, help;
         const char* file;
-        const char* error;
     };
     const Case cases[] = {
-        {{}, false, true, false, "-", ""},
-        {{"log.txt"}, false, true, false, "log.txt", ""},
-        {{"-"}, false, true, false, "-", ""},
-        {{"--descending", "--no-title", "a.log"}, true, false, false, "a.log", ""},
-        {{"a.log", "--descending"}, true, true, false, "a.log", ""},
-        {{"--help"}, false, true, true, "-", ""},
-        {{"-h"}, false, true, true, "-", ""},
-        {{"--", "--descending"}, false, true, false, "--descending", ""},
-        {{"--reverse"}, false, true, false, "-", "unknown option --reverse"},
-        {{"a.log", "b.log"}, false, true, false, "a.log", "more than one input file"},
+        {{}, false, true, false, "-"},
+        {{"--descending", "--no-title", "a.log"}, true, false, false, "a.log"},
+        {{"--", "--descending"}, false, true, false, "--descending"},
+        {{"-h"}, false, true, true, "-"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.arguments.empty() ? "(none)" : std::string(c.arguments[0]));
+        SCOPED_TRACE(c.file);
         const auto parsed = ParseDecodeArguments(c.arguments);
-        EXPECT_EQ(parsed.error, c.error);
-        if (!parsed.error.empty()) continue;
+        EXPECT_EQ(parsed.error, "");
         EXPECT_EQ(parsed.options.descending, c.descending);
         EXPECT_EQ(parsed.options.title, c.title);
         EXPECT_EQ(parsed.options.help, c.help);
@@ -81,12 +71,9 @@ TEST(QuordecodeTest, DecodesInLogOrderOrReversedNumberingByLogPosition) {
     };
     const Case cases[] = {
         {"log order", kLog, false, true, kHeading + kRowsInOrder, kSkippedLine3, 1},
-        {"reversed", kLog, true, true, kHeading + kRowsReversed, kSkippedLine3, 1},
-        {"no title", kLog, false, false, kRowsInOrder, kSkippedLine3, 1},
         {"reversed, no title", kLog, true, false, kRowsReversed, kSkippedLine3, 1},
         {"clean log without a final newline", "(1.000001) can0 000#0100", false, false, kRow1, "",
          0},
-        {"empty input", "", false, true, "", "", 0},
         {"blank lines only", "\n \n", true, true, "", "", 0},
         {"only a bad line", "garbage\n", false, true, "",
          "quordecode: line 1: expected (SECONDS.MICROSECONDS) first\n", 1},
@@ -116,20 +103,11 @@ TEST(QuordecodeTest, FailedOutputIsAnError) {
 // The program itself, on a file with a bad line and on standard input.
 class QuordecodeProgramTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/quordecode_test.XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        directory_ = pattern;
-        logPath_ = directory_ + "/traffic.log";
-        std::ofstream(logPath_) << kLog;
-    }
-    void TearDown() override {
-        unlink(logPath_.c_str());
-        rmdir(directory_.c_str());
-    }
+    void SetUp() override { std::ofstream(logPath_) << kLog; }
+    void TearDown() override { unlink(logPath_.c_str()); }
 
-    std::string directory_;
-    std::string logPath_;
+    const std::string directory_ = ::testing::TempDir();
+    const std::string logPath_ = directory_ + "quordecode_test_" + std::to_string(getpid());
 };
 
 TEST_F(QuordecodeProgramTest, ExitCodesOutputAndErrors) {
@@ -142,8 +120,7 @@ TEST_F(QuordecodeProgramTest, ExitCodesOutputAndErrors) {
     };
     const Case cases[] = {
         {"bad line skipped", {"--no-title", logPath_}, kRowsInOrder, kSkippedLine3, 1},
-        {"reversed", {"--descending", "--no-title", logPath_}, kRowsReversed, kSkippedLine3, 1},
-        {"missing file", {directory_ + "/missing.log"}, "", "quordecode: cannot open ", 2},
+        {"missing file", {logPath_ + ".missing"}, "", "quordecode: cannot open ", 2},
         {"directory", {directory_}, "", "quordecode: cannot read ", 2},
         {"unknown option", {"--sort"}, "", "quordecode: unknown option --sort\nUsage:", 2},
         {"two files", {logPath_, logPath_}, "", "quordecode: more than one input file\n", 2},
@@ -172,23 +149,8 @@ TEST_F(QuordecodeProgramTest, TitleNamesTheExportMomentAndStandardInputIsRead) {
     ASSERT_EQ(out.rfind(titleStart, 0), 0u) << out;
     // "Www Mmm dd hh:mm:ss yyyy" then eight commas.
     const std::size_t lineEnd = out.find('\n');
-    ASSERT_NE(lineEnd, std::string::npos);
-    const std::string stamp = out.substr(titleStart.size(), lineEnd - titleStart.size());
-    ASSERT_EQ(stamp.size(), 24u + 8u) << stamp;
-    EXPECT_EQ(stamp.substr(24), ",,,,,,,,");
-    EXPECT_EQ(stamp[3], ' ');
-    EXPECT_EQ(stamp[7], ' ');
-    EXPECT_EQ(stamp[13], ':');
-    EXPECT_EQ(stamp[16], ':');
-    EXPECT_EQ(out.substr(lineEnd + 1), std::string(kColumnLine) + kRow1);
-}
-
-TEST_F(QuordecodeProgramTest, HelpNamesTheOrderConvention) {
-    testsupport::ChildProcess child(testsupport::programPath("quordecode"), {"--help"});
-    ASSERT_TRUE(child.started());
-    EXPECT_EQ(child.wait(std::chrono::seconds(30)), 0);
-    EXPECT_NE(child.output().find("--descending"), std::string::npos);
-    EXPECT_NE(child.output().find("numbered n, ... 2, 1"), std::string::npos);
+    ASSERT_EQ(lineEnd, titleStart.size() + 24 + 8) << out;
+    EXPECT_EQ(out.substr(lineEnd - 8), std::string(",,,,,,,,\n") + kColumnLine + kRow1);
 }
 
 }  // namespace

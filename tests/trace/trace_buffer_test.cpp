@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -40,12 +41,10 @@ TEST(TraceBufferTest, ReadRecentCopiesNewestFirstAndResetsUnreadAndLost) {
     const ReadCase cases[] = {
         {"full ring is not lost", 13000, 0, {13000, false, 0}, 0, 0, 0},
         {"13001st frame sets lost", 13001, 0, {13001, true, 0}, 0, 0, 0},
-        {"count 0 copies nothing", 5, 0, {5, false, 0}, 0, 0, 0},
         {"more than held copies held", 5, 100, {5, false, 5}, 5, 4, 0},
         {"negative copies the unread", 5, -1, {5, false, 5}, 0, 4, 0},
         {"negative capped at capacity", 20000, -1, {20000, true, kCapacity}, 0, 19999, 7000},
         {"wrap-around", 13005, 13000, {13005, true, kCapacity}, kCapacity, 13004, 5},
-        {"newest three", 10, 3, {10, false, 3}, 3, 9, 7},
     };
     std::vector<TraceRecord> out(kCapacity);
     for (const ReadCase& c : cases) {
@@ -73,30 +72,16 @@ TEST(TraceBufferTest, ReadRecentCopiesNewestFirstAndResetsUnreadAndLost) {
 }
 
 TEST(TraceBufferTest, StoredRecordKeepsLengthFlagsDirectionAndCountsOne) {
-    struct Case {
-        uint8_t length, direction;
-        bool remote, extended;
-        uint8_t flags;
-    };
-    const Case cases[] = {
-        {0, kTraceTransmitted, true, false, kTraceFlagRemote},
-        {3, kTraceReceived, false, true, kTraceFlagExtended},
-        {8, kTraceOtherTraffic, true, true, kTraceFlagRemote | kTraceFlagExtended},
-    };
     TTraceBuffer buffer;
-    TraceRecord out[1];
-    for (const Case& c : cases) {
-        SCOPED_TRACE(int(c.length));
-        buffer.Store(0x123, c.length, 0, c.direction, c.remote, c.extended, kBytes);
-        ASSERT_EQ(buffer.ReadRecent(1, out).copied, 1u);
-        const TraceRecord& r = out[0];
-        EXPECT_EQ(r.identifier, 0x123u);
-        EXPECT_EQ(r.length, c.length);
-        EXPECT_EQ(r.flags, c.flags);
-        EXPECT_EQ(r.direction, c.direction);
-        EXPECT_EQ(r.count, 1u);
-        for (int i = 0; i < c.length; ++i) EXPECT_EQ(r.data[i], kBytes[i]);
-    }
+    buffer.Store(0x123, 8, 0, kTraceOtherTraffic, true, true, kBytes);
+    TraceRecord r;
+    ASSERT_EQ(buffer.ReadRecent(1, &r).copied, 1u);
+    EXPECT_EQ(r.identifier, 0x123u);
+    EXPECT_EQ(r.length, 8);
+    EXPECT_EQ(r.flags, kTraceFlagRemote | kTraceFlagExtended);
+    EXPECT_EQ(r.direction, kTraceOtherTraffic);
+    EXPECT_EQ(r.count, 1u);
+    EXPECT_EQ(std::memcmp(r.data, kBytes, 8), 0);
 }
 
 TEST(TraceBufferTest, NodeFilterPassesLowIdentifiersAndTheCurrentNode) {
@@ -106,10 +91,8 @@ TEST(TraceBufferTest, NodeFilterPassesLowIdentifiersAndTheCurrentNode) {
         bool stored;
     };
     const Case cases[] = {
-        {0x000, false, true},  {0x080, false, true},     {0x085, false, true},
-        {0x0A0, false, true},  {0x100, false, true},     {0x185, false, true},
-        {0x705, false, true},  {0x186, false, false},    {0x706, false, false},
-        {0x101, false, false}, {0x12345685, true, true}, {0x12345686, true, false},
+        {0x100, false, true},  {0x101, false, false},    {0x185, false, true},
+        {0x186, false, false}, {0x12345685, true, true}, {0x12345686, true, false},
     };
     constexpr uint8_t kCurrentNode = 5;
     TraceRecord out[1];
