@@ -84,6 +84,7 @@ TEST(SocketcanErrorFrames, DecodeToMorvellCodes) {
     const std::tuple<std::uint32_t, std::uint8_t, V> rows[] = {
         {CAN_ERR_BUSOFF, 0, {kBusOff}},
         {kCrtl, CAN_ERR_CRTL_TX_WARNING, {kWarning}},
+        {kCrtl, CAN_ERR_CRTL_RX_PASSIVE, {kPassive}},
         {kCrtl, CAN_ERR_CRTL_RX_WARNING | CAN_ERR_CRTL_TX_PASSIVE, {kPassive}},
         {kCrtl | CAN_ERR_BUSOFF, CAN_ERR_CRTL_TX_PASSIVE, {kBusOff}},
         {kCrtl, CAN_ERR_CRTL_TX_OVERFLOW, {kTxFailed}},
