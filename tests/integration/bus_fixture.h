@@ -8,6 +8,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -18,38 +19,37 @@
 
 namespace integration {
 
-// Completion of one transfer, waited for by the test thread.
-struct CompletionWaiter {
-    std::mutex mutex;
-    std::condition_variable cv;
-    std::vector<LibraryResult> results;
-
-    // Waits for the n-th completion (1-based); false after the limit.
-    bool waitFor(std::size_t n, std::chrono::milliseconds limit = std::chrono::seconds(180)) {
-        std::unique_lock lock(mutex);
-        return cv.wait_for(lock, limit, [&] { return results.size() >= n; });
-    }
-    LibraryResult last() {
-        std::lock_guard lock(mutex);
-        return results.back();
-    }
-    std::size_t count() {
-        std::lock_guard lock(mutex);
-        return results.size();
-    }
-};
-
 class SimulatedNetwork : public ::testing::Test {
 protected:
-    static CompletionWaiter* waiter;
+    // Completions of transfers, in order; written by the library's I/O thread.
+    static inline std::mutex completions_mutex;
+    static inline std::condition_variable completed;
+    static inline std::vector<LibraryResult> completions;
     static void onCompletion(const LibraryResult* r) {
-        std::lock_guard lock(waiter->mutex);
-        waiter->results.push_back(*r);
-        waiter->cv.notify_all();
+        std::lock_guard lock(completions_mutex);
+        completions.push_back(*r);
+        completed.notify_all();
+    }
+    // Waits for the n-th completion (1-based); false after the limit.
+    static bool waitForCompletion(std::size_t n) {
+        std::unique_lock lock(completions_mutex);
+        return completed.wait_for(lock, std::chrono::seconds(180),
+                                  [&] { return completions.size() >= n; });
+    }
+    static std::size_t completionCount() {
+        std::lock_guard lock(completions_mutex);
+        return completions.size();
+    }
+    static LibraryResult lastCompletion() {
+        std::lock_guard lock(completions_mutex);
+        return completions.back();
     }
 
     void SetUp() override {
-        waiter = &completions;
+        {
+            std::lock_guard lock(completions_mutex);
+            completions.clear();
+        }
         port = testsupport::freeLoopbackPort();
         channel = "virtual:itest@" + std::to_string(port);
         setenv("MORVELLCANOPEN_CHANNEL", channel.c_str(), 1);
@@ -68,7 +68,6 @@ protected:
         Event_MajorError(nullptr);
         sim.reset();
         bus.reset();
-        waiter = nullptr;
     }
 
     // Starts quorsim with the given extra arguments and waits until it is ready.
@@ -94,48 +93,46 @@ protected:
         ASSERT_EQ(r.code, 0) << r.text;
     }
 
-    // Waits for the n-th completion. A transfer that does not end in time is
-    // cancelled before the test goes on, so the library never writes into a
-    // buffer the test has let go.
-    void finish(std::size_t n) {
-        if (completions.waitFor(n)) return;
-        ADD_FAILURE() << "transfer did not complete in time";
-        CANopen_Cancel();
-        completions.waitFor(n);
+    // Runs a call that starts a transfer and waits for its completion. A transfer
+    // that does not end in time is cancelled before the test goes on, so the
+    // library never writes into a buffer the test has let go.
+    LibraryResult transfer(const std::function<void(LibraryResult*)>& start) {
+        const std::size_t n = completionCount() + 1;
+        LibraryResult r{};
+        start(&r);
+        if (r.code != 0) return r;
+        if (!waitForCompletion(n)) {
+            ADD_FAILURE() << "transfer did not complete in time";
+            CANopen_Cancel();
+            waitForCompletion(n);
+        }
+        return lastCompletion();
     }
 
-    // Starts an upload and waits for its completion; returns the result.
     LibraryResult upload(std::uint8_t node, std::uint16_t index, std::uint8_t sub,
                          std::vector<std::uint8_t>& buffer, std::uint32_t capacity) {
         buffer.assign(capacity, 0);
         length = capacity;
-        LibraryResult r{};
-        const auto before = completions.count();
-        CANopen_SDOUpload(node, index, sub, buffer.data(), &length, nullptr, onCompletion, &r);
-        if (r.code != 0) return r;
-        finish(before + 1);
+        const LibraryResult r = transfer([&](LibraryResult* res) {
+            CANopen_SDOUpload(node, index, sub, buffer.data(), &length, nullptr, onCompletion, res);
+        });
         buffer.resize(length);
-        return completions.last();
+        return r;
     }
 
     LibraryResult download(std::uint8_t node, std::uint16_t index, std::uint8_t sub,
                            const std::vector<std::uint8_t>& data) {
-        LibraryResult r{};
-        const auto before = completions.count();
-        CANopen_SDODownload(node, index, sub, data.data(), static_cast<std::uint32_t>(data.size()),
-                            nullptr, onCompletion, &r);
-        if (r.code != 0) return r;
-        finish(before + 1);
-        return completions.last();
+        return transfer([&](LibraryResult* res) {
+            CANopen_SDODownload(node, index, sub, data.data(),
+                                static_cast<std::uint32_t>(data.size()), nullptr, onCompletion,
+                                res);
+        });
     }
 
     int port = 0;
     std::string channel;
     std::uint32_t length = 0;
-    CompletionWaiter completions;
     std::unique_ptr<testsupport::ChildProcess> bus, sim;
 };
-
-inline CompletionWaiter* SimulatedNetwork::waiter = nullptr;
 
 }  // namespace integration

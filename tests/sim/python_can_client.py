@@ -1,12 +1,5 @@
 #!/usr/bin/python3
-"""python-can's socketcand client as a quorbus peer for the sim tests.
-
-usage: python_can_client.py PORT CHANNEL COUNT
-
-Joins CHANNEL on 127.0.0.1, prints "ready", answers each of COUNT frames with
-identifier + 1 and the same data, then leaves. python-can 4.1 marks every
-received frame extended, so an answer is extended when its id needs 29 bits.
-"""
+"""python_can_client.py PORT CHANNEL COUNT: answers COUNT frames with id + 1, same data."""
 import logging
 import sys
 
@@ -26,7 +19,7 @@ def main():
             if message is None:
                 print("timeout", flush=True)
                 return 1
-            answer_id = message.arbitration_id + 1
+            answer_id = message.arbitration_id + 1  # python-can 4.1 marks all frames extended
             bus.send(can.Message(arbitration_id=answer_id, data=message.data,
                                  is_extended_id=answer_id > 0x7FF))
     finally:

