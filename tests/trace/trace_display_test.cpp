@@ -75,10 +75,8 @@ TEST(TraceDisplayTest, ContinuousTraceShowsTheNewestFramesNewestAtTheBottom) {
     ASSERT_EQ(f.display.rowCount(), kGrid.gridRows - 1);
     StoreIds(f.buffer, {0x701, 0x181, 0x702});
     f.display.Tick(kGrid);
-    std::vector<Row> expected(static_cast<std::size_t>(f.display.rowCount() - 1));
-    expected[expected.size() - 3] = {0x701, 1};
-    expected[expected.size() - 2] = {0x181, 1};
-    expected[expected.size() - 1] = {0x702, 1};
+    std::vector<Row> expected(static_cast<std::size_t>(f.display.rowCount() - 4));
+    expected.insert(expected.end(), {{0x701, 1}, {0x181, 1}, {0x702, 1}});
     EXPECT_EQ(Rows(f.display), expected);
 
     // More frames than rows: only the newest fill the grid.

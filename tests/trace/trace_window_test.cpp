@@ -4,7 +4,6 @@
 
 #include <QAction>
 #include <QFile>
-#include <QHeaderView>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -139,10 +138,7 @@ TEST_F(TraceWindowTest, StopAndStartSwitchCaptionsExportItemsAndRows) {
     EXPECT_EQ(window->windowTitle(), "CAN Bus Trace - stopped");
     EXPECT_TRUE(action("exportasctrace")->isEnabled());
     EXPECT_TRUE(action("exportdesctrace")->isEnabled());
-    // 40 lines, the newest at the bottom.
-    EXPECT_EQ(grid()->model()->rowCount(),
-              std::max(40, grid()->height() / grid()->verticalHeader()->defaultSectionSize() - 2));
-    EXPECT_EQ(cell(bottomRow(), 2), "127");
+    EXPECT_EQ(cell(bottomRow(), 2), "127");  // 40 lines, the newest at the bottom
     EXPECT_EQ(cell(bottomRow() - 39, 2), "100");
 
     action("startstop")->trigger();
