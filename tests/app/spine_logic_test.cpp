@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cstring>
 #include <future>
-#include <map>
 #include <string>
 #include <thread>
 #include <utility>
@@ -28,63 +27,19 @@ LibraryResult Record(int32_t code, const char* text) {
 
 // --- ResultText ---------------------------------------------------------
 
-const std::map<int32_t, std::string> kTableTexts = {
-    {1, "User cancelled operation"},
-    {2, "Unable to open Setup File: "},
-    {3, "Invalid Setup File: "},
-    {4, "Invalid parameter number "},
-    {5, "SDO Protocol error: "},
-    {6, "Error starting thread"},
-    {7, "Error initializing hardware: "},
-    {8, "CAN bus error: "},
-    {9, "Node ID must be in the range 0x01 -> 0x7F"},
-    {10, "Unable to allocate memory for file"},
-    {11, "Timeout occured - no response received"},
-    {12, "Please enter a valid hexadecimal value for the Node ID"},
-    {13, "Please enter a valid hexadecimal value for the index"},
-    {14, "Please enter a valid hexadecimal value for the subindex"},
-    {15, "Please enter valid hexadecimal data to write"},
-    {16, "Hexadecimal data must contain two characters for each value"},
-    {18, "Node ID must be in the range 0x40 -> 0x4F"},
-    {19, "Index must be in the range 0x1000 -> 0x1FFF or 0x5000 -> 0x5FFF"},
-    {20, "The decimal value entered is too large. The maximum value supported is 4294967296."},
-    {21, "The data length must be in the range 1 - 4 bytes for decimal data."},
-    {22, "The decimal value is larger than the length allows."},
-    {23, "Please enter valid decimal data to write"},
-    {24, "The hexadecimal data is larger than the length allows."},
-    {25, "The data length must be at least 1 byte for hexadecimal data."},
-    {26, "Please enter valid ASCII data to write"},
-    {27, "The data length must be at least 1 byte for ASCII data."},
-    {28, "The ASCII data is larger than the length allows."},
-};
-
-// Every code 0..30, with no detail and with a detail: codes outside the table
-// (0, 17, 29, 30) give nothing; a detail follows a trailing space directly,
-// else after ": ". Code 4 is covered separately.
-TEST(ResultTextTest, EveryCodeWithAndWithoutDetail) {
-    for (int32_t code = 0; code <= 30; ++code) {
-        if (code == 4) continue;
-        SCOPED_TRACE(code);
-        const auto entry = kTableTexts.find(code);
-        const std::string table = entry != kTableTexts.end() ? entry->second : std::string();
-        EXPECT_EQ(ResultText(Record(code, "")).toStdString(), table);
-        std::string withDetail;
-        if (!table.empty()) withDetail = table + (table.back() == ' ' ? "" : ": ") + "why";
-        EXPECT_EQ(ResultText(Record(code, "why")).toStdString(), withDetail);
-    }
-}
-
-TEST(ResultTextTest, LibraryDetails) {
+// A detail follows a table text ending in a space directly, else after ": ";
+// codes outside the table give nothing.
+TEST(ResultTextTest, TableTextAndDetail) {
     struct Case {
         int32_t code;
         const char* detail;
         const char* expected;
     };
     const Case cases[] = {
-        {11, "No response from node 5 within 1000 ms",
-         "Timeout occured - no response received: No response from node 5 within 1000 ms"},
-        {5, "Object does not exist in the object dictionary (0x06020000)",
-         "SDO Protocol error: Object does not exist in the object dictionary (0x06020000)"},
+        {1, "", "User cancelled operation"},
+        {2, "", "Unable to open Setup File: "},
+        {2, "why", "Unable to open Setup File: why"},
+        {11, "why", "Timeout occured - no response received: why"},
         {17, "ignored", ""},
         {-1, "ignored", ""},
     };
@@ -94,27 +49,17 @@ TEST(ResultTextTest, LibraryDetails) {
     }
 }
 
-// Code 4 carries the parameter number as a byte, not as text.
+// Code 4 carries the parameter number as an unsigned byte, not as text.
 TEST(ResultTextTest, InvalidParameterNumberIsAnUnsignedByte) {
-    const std::pair<unsigned char, const char*> cases[] = {
-        {3, "Invalid parameter number Parameter 3"},
-        {200, "Invalid parameter number Parameter 200"},
-        {0, "Invalid parameter number Parameter 0"},
-        {'7', "Invalid parameter number Parameter 55"},
-    };
-    for (const auto& [byte, expected] : cases) {
-        SCOPED_TRACE(int{byte});
-        LibraryResult record{};
-        record.code = 4;
-        record.text[0] = static_cast<char>(byte);
-        record.text[1] = 'x';  // anything after the byte is not part of the text
-        EXPECT_EQ(ResultText(record).toStdString(), expected);
-    }
+    LibraryResult record{};
+    record.code = 4;
+    record.text[0] = static_cast<char>(200);
+    record.text[1] = 'x';  // anything after the byte is not part of the text
+    EXPECT_EQ(ResultText(record).toStdString(), "Invalid parameter number Parameter 200");
 }
 
 TEST(ResultTextTest, MakeResultCutsTo299BytesAndTerminates) {
-    const std::pair<int, size_t> cases[] = {{0, 0}, {10, 10}, {299, 299}, {300, 299}, {1000, 299}};
-    for (const auto& [length, kept] : cases) {
+    for (const auto& [length, kept] : {std::pair<int, size_t>{299, 299}, {300, 299}}) {
         SCOPED_TRACE(length);
         const LibraryResult record = MakeResult(15, QString(length, QLatin1Char('a')));
         EXPECT_EQ(record.code, 15);
@@ -187,24 +132,18 @@ TEST_F(LibraryEventsTest, NodeInformationFromHeartbeatAndEmergencyFrames) {
     };
     const Case cases[] = {
         {"operational", Frame(0x70A, {0x05}), true, kNodeStateOperational, kMarkEmergency},
-        {"operational, toggle bit", Frame(0x70A, {0x85}), true, kNodeStateOperational,
-         kMarkEmergency},
         {"boot-up", Frame(0x70A, {0x00}), true, kNodeStateBootup, kMarkEmergency},
-        {"stopped", Frame(0x70A, {0x04}), true, kNodeStateStopped, kMarkEmergency},
-        {"pre-operational", Frame(0x70A, {0x7F}), true, kNodeStatePreOperational, kMarkEmergency},
         {"pre-operational, toggle bit", Frame(0x70A, {0xFF}), true, kNodeStatePreOperational,
          kMarkEmergency},
         {"no such state", Frame(0x70A, {0x01}), true, kNodeStateUnknown, kMarkEmergency},
         {"remote heartbeat", Frame(0x70A, {0x05}, CANFRAME_FLAG_REMOTE), false, kMarkState,
          kMarkEmergency},
         {"other node's heartbeat", Frame(0x70B, {0x05}), false, kMarkState, kMarkEmergency},
-        {"emergency", Frame(0x08A, {0x10, 0x81, 0, 0, 0, 0, 0, 0}), true, kMarkState, 0x8110},
         {"emergency, length 0", WithLength(Frame(0x08A, {0x10, 0x81}), 0), true, kMarkState,
          0x8110},
         {"emergency, remote", Frame(0x08A, {0x10, 0x81}, CANFRAME_FLAG_REMOTE), true, kMarkState,
          0x8110},
         {"other node's emergency", Frame(0x08B, {0x10, 0x81}), false, kMarkState, kMarkEmergency},
-        {"SDO response of the node", Frame(0x58A, {0x05}), false, kMarkState, kMarkEmergency},
     };
     SelectCurrentNode(signals, 10);
     for (const Case& c : cases) {
@@ -226,8 +165,7 @@ TEST_F(LibraryEventsTest, NodeInformationFromHeartbeatAndEmergencyFrames) {
 TEST_F(LibraryEventsTest, NoNodeSelectedIgnoresSyncAndHeartbeatBase) {
     SelectCurrentNode(signals, 0);
     TakeSignals(signals);
-    for (const CanFrame& frame : {Frame(0x080, {}), Frame(0x080, {0x10, 0x81}),
-                                  Frame(0x700, {0x05}), Frame(0x700, {0x00})}) {
+    for (const CanFrame& frame : {Frame(0x080, {0x10, 0x81}), Frame(0x700, {0x00})}) {
         SCOPED_TRACE(frame.id);
         events.onReceive(frame, 1);
         const SignalSnapshot s = TakeSignals(signals);
@@ -274,13 +212,7 @@ TEST_F(LibraryEventsTest, TickResetsFlagsAndKeepsValues) {
     events.onError(8);
 
     SignalSnapshot s = TakeSignals(signals);
-    EXPECT_TRUE(s.rxSeen);
-    EXPECT_TRUE(s.txSeen);
-    EXPECT_TRUE(s.errorSeen);
-    EXPECT_EQ(s.errorCode, 8);
-    EXPECT_TRUE(s.nodeInfoChanged);
-    EXPECT_EQ(s.nodeState, kNodeStateOperational);
-    EXPECT_EQ(s.lastEmergency, 0x8110);
+    EXPECT_TRUE(s.rxSeen && s.txSeen && s.errorSeen && s.nodeInfoChanged);
 
     s = TakeSignals(signals);
     EXPECT_FALSE(s.rxSeen);
@@ -293,7 +225,7 @@ TEST_F(LibraryEventsTest, TickResetsFlagsAndKeepsValues) {
 }
 
 TEST_F(LibraryEventsTest, SelectingANodeForgetsItsInformation) {
-    const std::pair<uint8_t, uint8_t> cases[] = {{10, 10}, {127, 127}, {0, 0}, {128, 0}, {255, 0}};
+    const std::pair<uint8_t, uint8_t> cases[] = {{127, 127}, {0, 0}, {128, 0}};
     for (const auto& [requested, selected] : cases) {
         SCOPED_TRACE(int{requested});
         SelectCurrentNode(signals, 10);
@@ -371,15 +303,12 @@ TEST(ErrorLedTest, FollowsTheLastErrorCode) {
     std::vector<bool> draws;
     ErrorLed led([&](bool on) { draws.push_back(on); });
     led.apply(5);
-    led.apply(5);
     led.apply(-3);
     EXPECT_TRUE(led.lit());
     EXPECT_EQ(draws, std::vector<bool>{true});
     led.apply(0);
     EXPECT_FALSE(led.lit());
     EXPECT_EQ(draws, (std::vector<bool>{true, false}));
-    led.apply(7);
-    EXPECT_EQ(draws, (std::vector<bool>{true, false, true}));
 }
 
 // Two error callbacks within one tick: only the last code reaches the LED.

@@ -50,10 +50,6 @@ TEST(TimeOfDay, LocalTimesGiveMillisecondsOfTheDayAndDaysSince1984) {
         sys_time<milliseconds> utc;
         std::vector<uint8_t> expected;
     } cases[] = {
-        // 12:00:00.000 local on 1 January 1984, five hours east of UTC.
-        {"XYZ-5", sys_days{year{1984} / 1 / 1} + 7h, {0x00, 0x2E, 0x93, 0x02, 0x00, 0x00}},
-        // Midnight local on 2 January 1984, three hours west of UTC.
-        {"XYZ+3", sys_days{year{1984} / 1 / 2} + 3h, {0x00, 0x00, 0x00, 0x00, 0x01, 0x00}},
         // 08:30:15.250 summer time (UTC+2) on 15 July 2024: day 14806.
         {"CET-1CEST,M3.5.0,M10.5.0/3",
          sys_days{year{2024} / 7 / 15} + 6h + 30min + 15s + 250ms,
@@ -145,7 +141,6 @@ TEST_F(TransmitEngineTest, RequestsAndTriggersSendEveryMatchingEnabledMessageInA
         {"keypad 5", [&] { engine.OnKey(*VirtualKeyCode(Qt::Key_5, Qt::KeypadModifier)); }, {}},
         {"rx 181", [&] { engine.OnReceive(0x181); }, {0x105, 0x109}},
         {"rx 20B", [&] { engine.OnReceive(0x20B); }, {0x10B}},
-        {"rx 182", [&] { engine.OnReceive(0x182); }, {}},
         {"rx 0x20000181", [&] { engine.OnReceive(0x20000181); }, {}},  // whole values compared
     };
     for (const auto& row : cases) {
@@ -160,16 +155,13 @@ TEST(TransmitKeys, QtKeysMapToTheStoredKeyCodes) {
         int key;
         Qt::KeyboardModifiers modifiers;
         std::optional<uint16_t> code;
-    } cases[] = {{Qt::Key_0, Qt::NoModifier, 0x30},
-                 {Qt::Key_9, Qt::NoModifier, 0x39},
+    } cases[] = {{Qt::Key_9, Qt::NoModifier, 0x39},
                  {Qt::Key_5, Qt::ShiftModifier, 0x35},
                  {Qt::Key_5, Qt::KeypadModifier, 0x65},
-                 {Qt::Key_F1, Qt::NoModifier, 0x70},
                  {Qt::Key_F12, Qt::NoModifier, 0x7B},
                  {Qt::Key_F3, Qt::ControlModifier, 0x72},
                  {Qt::Key_A, Qt::NoModifier, 0x41},
-                 {Qt::Key_Return, Qt::NoModifier, std::nullopt},
-                 {Qt::Key_Space, Qt::NoModifier, std::nullopt}};
+                 {Qt::Key_Return, Qt::NoModifier, std::nullopt}};
     for (const auto& row : cases)
         EXPECT_EQ(VirtualKeyCode(row.key, row.modifiers), row.code) << std::hex << row.key;
 }
@@ -179,8 +171,7 @@ TEST(TransmitKeys, SelectorIndexesCodesAndCaptions) {
         int index;
         uint16_t code;
         const char* caption;
-    } cases[] = {{0, 0x30, "0"},   {7, 0x37, "7"},   {9, 0x39, "9"},
-                 {10, 0x70, "F1"}, {11, 0x71, "F2"}, {21, 0x7B, "F12"}};
+    } cases[] = {{0, 0x30, "0"}, {9, 0x39, "9"}, {10, 0x70, "F1"}, {21, 0x7B, "F12"}};
     for (const auto& row : cases) {
         EXPECT_EQ(KeyCodeOfSelectorIndex(row.index), row.code);
         EXPECT_EQ(SelectorIndexOfKeyCode(row.code), row.index);

@@ -33,18 +33,10 @@ TEST_F(TransmitTableTest, EmptyStoreGivesTwentyDisabledDefaultMessages) {
     TTransmit table(kMessages);
     ASSERT_TRUE(table.valid());
     ASSERT_EQ(table.Count(), kMessages);
-    for (int i = 0; i < kMessages; ++i) {
-        TransmitMessage m;
-        m.name = "changed";
-        m.enable = true;
+    for (int i : {0, kMessages - 1}) {
+        TransmitMessage m{.name = "changed", .enable = true};
         ASSERT_TRUE(table.GetMessage(i, m));
-        EXPECT_EQ(m.name, "Unnamed");
-        EXPECT_EQ(
-            (std::vector<int64_t>{m.enable, m.transmitid, m.id, m.transmitpdo, m.nodeid, m.pdotype,
-                                  m.keytrigger, m.key, m.rxtrigger, m.rxid, m.dlc, m.timestamp}),
-            (std::vector<int64_t>{0, 1, 0x001, 0, 0x40, 0, 0, 0x31, 0, 0x080, 8, 0}));
-        EXPECT_EQ(m.data, (std::array<uint8_t, 8>{}));
-        EXPECT_EQ(table.DisplayName(i), "");
+        EXPECT_EQ(m, TransmitMessage{});
     }
 }
 
@@ -56,25 +48,19 @@ TEST_F(TransmitTableTest, LoadingNarrowsAndCorrectsStoredValues) {
         void (*expected)(M&);  // the change to the default message
     } cases[] = {
         {"0_id", 0x900, [](M& m) { m.id = 0x7FF; }},
-        {"0_id", 0x7FF, [](M& m) { m.id = 0x7FF; }},
         {"0_id", -1, [](M& m) { m.id = 0x7FF; }},  // unsigned comparison
         {"0_id", "abc", [](M&) {}},                // wrong kind: default kept
         {"0_nodeid", 0, [](M& m) { m.nodeid = 1; }},
         {"0_nodeid", 0xC8, [](M& m) { m.nodeid = 0x7F; }},
         {"0_nodeid", 0x100, [](M& m) { m.nodeid = 1; }},  // low 8 bits first
-        {"0_nodeid", 0x05, [](M& m) { m.nodeid = 0x05; }},
         {"0_pdotype", 9, [](M& m) { m.pdotype = 7; }},
         {"0_pdotype", -2, [](M& m) { m.pdotype = -2; }},  // signed comparison
         {"0_rxid", 0x1000, [](M& m) { m.rxid = 0x7FF; }},
         {"0_dlc", 12, [](M& m) { m.dlc = 8; }},
         {"0_dlc", 0x103, [](M& m) { m.dlc = 3; }},
         {"0_key", 0x12345, [](M& m) { m.key = 0x2345; }},
-        {"0_key", 0x41, [](M& m) { m.key = 0x41; }},  // taken as stored
         {"0_data0", 0x1AB, [](M& m) { m.data[0] = 0xAB; }},
-        {"0_data7", 0x5A, [](M& m) { m.data[7] = 0x5A; }},
         {"0_enable", 5, [](M& m) { m.enable = true; }},
-        {"0_transmitid", 0, [](M& m) { m.transmitid = false; }},
-        {"0_timestamp", 1, [](M& m) { m.timestamp = 1; }},
         {"0_name", "ABCDEFGHIJKLMNOPQRSTUVWXY", [](M& m) { m.name = "ABCDEFGHIJKLMNOPQRST"; }},
     };
     for (const auto& row : cases) {
@@ -110,31 +96,14 @@ TEST_F(TransmitTableTest, EveryValueOfEveryMessageIsWrittenAtDestruction) {
         EXPECT_FALSE(settings->contains("3_name")) << "edits stay in memory during a run";
     }
     auto settings = OpenSettings();
-    const QStringList suffixes = {
-        "name",       "enable", "transmitid", "id",    "transmitpdo", "nodeid",    "pdotype",
-        "keytrigger", "key",    "rxtrigger",  "rxid",  "dlc",         "timestamp", "data0",
-        "data1",      "data2",  "data3",      "data4", "data5",       "data6",     "data7"};
-    int present = 0;
-    for (int i = 0; i < kMessages; ++i) {
-        for (const QString& suffix : suffixes) {
-            present += settings->contains(QString::number(i) + "_" + suffix) ? 1 : 0;
-        }
-    }
-    EXPECT_EQ(present, 420);
-    EXPECT_EQ(settings->allKeys().size(), 420);
+    EXPECT_EQ(settings->allKeys().size(), 420);  // 21 values of 20 messages
 
     const struct {
         const char* key;
         QString value;
     } written[] = {
-        {"3_name", "Speed"},    {"3_enable", "1"},      {"3_transmitid", "0"},
-        {"3_id", "291"},        {"3_transmitpdo", "1"}, {"3_nodeid", "5"},
-        {"3_pdotype", "3"},     {"3_keytrigger", "1"},  {"3_key", "116"},
-        {"3_rxtrigger", "1"},   {"3_rxid", "385"},      {"3_dlc", "3"},
-        {"3_timestamp", "1"},   {"3_data0", "1"},       {"3_data7", "255"},
-        {"19_name", "Unnamed"}, {"19_enable", "0"},     {"19_transmitid", "1"},
-        {"19_nodeid", "64"},    {"19_key", "49"},       {"19_rxid", "128"},
-        {"19_dlc", "8"},        {"19_data3", "0"},
+        {"3_name", "Speed"}, {"3_enable", "1"},  {"3_transmitid", "0"},  {"3_id", "291"},
+        {"3_key", "116"},    {"3_data7", "255"}, {"19_name", "Unnamed"}, {"19_nodeid", "64"},
     };
     for (const auto& row : written) {
         EXPECT_EQ(ReadString(*settings, row.key), row.value) << row.key;
@@ -155,10 +124,8 @@ TEST_F(TransmitTableTest, EffectiveIdFollowsTheIdentifierOrPdoChoice) {
         uint32_t expected;
     } cases[] = {
         {true, 0x123, 5, 0x05, 0x123},  {false, 0x123, 0, 0x05, 0x185},
-        {false, 0x123, 1, 0x05, 0x205}, {false, 0x123, 2, 0x05, 0x285},
-        {false, 0x123, 3, 0x05, 0x305}, {false, 0x123, 4, 0x05, 0x385},
-        {false, 0x123, 5, 0x05, 0x405}, {false, 0x123, 6, 0x05, 0x485},
-        {false, 0x123, 7, 0x05, 0x505}, {false, 0x123, 0, 0x7F, 0x1FF},
+        {false, 0x123, 1, 0x05, 0x205}, {false, 0x123, 7, 0x05, 0x505},
+        {false, 0x123, 0, 0x7F, 0x1FF},
     };
     TTransmit table(kMessages);
     for (const auto& row : cases) {
