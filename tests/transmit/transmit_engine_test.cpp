@@ -110,21 +110,17 @@ TEST_F(TransmitEngineTest, FramesCarryIdentifierLengthDataOrTheEngineClock) {
 TEST_F(TransmitEngineTest, RequestsAndTriggersSendEveryMatchingEnabledMessageInAscendingOrder) {
     set(7, keyedMessage(0x107, 0x74));  // F5
     set(2, keyedMessage(0x102, 0x74));
-    TransmitMessage disabledF5 = keyedMessage(0x103, 0x74);
-    disabledF5.enable = false;
-    set(3, disabledF5);
-    TransmitMessage untriggeredF5 = keyedMessage(0x104, 0x74);
-    untriggeredF5.keytrigger = false;
-    set(4, untriggeredF5);
+    set(3, {.id = 0x103, .keytrigger = true, .key = 0x74});  // disabled
+    set(4, {.enable = true, .id = 0x104, .key = 0x74});      // no key trigger
     set(5, rxMessage(0x105, 0x181));
     set(9, rxMessage(0x109, 0x181));
-    TransmitMessage disabledRx = rxMessage(0x10A, 0x181);
-    disabledRx.enable = false;
-    set(10, disabledRx);
-    TransmitMessage both = keyedMessage(0x10B, 0x35);  // key "5" and identifier 0x20B
-    both.rxtrigger = true;
-    both.rxid = 0x20B;
-    set(11, both);
+    set(10, {.id = 0x10A, .rxtrigger = true, .rxid = 0x181});  // disabled
+    set(11, {.enable = true,                                   // key "5" and identifier 0x20B
+             .id = 0x10B,
+             .keytrigger = true,
+             .key = 0x35,
+             .rxtrigger = true,
+             .rxid = 0x20B});
 
     const struct {
         const char* what;

@@ -42,23 +42,28 @@ protected:
 };
 
 TEST_F(TransmitWindowTest, RowsShowEachMessage) {
-    TransmitMessage pdo = keyedMessage(0x001, 0x71);
-    pdo.name = "Speed";
-    pdo.transmitid = false;
-    pdo.pdotype = 1;
-    pdo.nodeid = 0x0A;
-    pdo.dlc = 3;
-    pdo.data = {0x01, 0x02, 0x03, 0xAA, 0, 0, 0, 0};
-    table.SetMessage(2, pdo);
-    TransmitMessage stamp = rxMessage(0x100, 0x81);
-    stamp.name = "Clock";
-    stamp.timestamp = 1;
-    table.SetMessage(3, stamp);
-    TransmitMessage twelve = keyedMessage(0x00C, 0x7B);
-    twelve.name = "";
-    twelve.dlc = 1;
-    twelve.data[0] = 0xFE;
-    table.SetMessage(5, twelve);
+    table.SetMessage(2, {.name = "Speed",
+                         .enable = true,
+                         .transmitid = false,
+                         .nodeid = 0x0A,
+                         .pdotype = 1,
+                         .keytrigger = true,
+                         .key = 0x71,
+                         .dlc = 3,
+                         .data = {0x01, 0x02, 0x03, 0xAA}});
+    table.SetMessage(3, {.name = "Clock",
+                         .enable = true,
+                         .id = 0x100,
+                         .rxtrigger = true,
+                         .rxid = 0x81,
+                         .timestamp = 1});
+    table.SetMessage(5, {.name = "",
+                         .enable = true,
+                         .id = 0x00C,
+                         .keytrigger = true,
+                         .key = 0x7B,
+                         .dlc = 1,
+                         .data = {0xFE}});
     table.SetMessage(6, {.name = "Hidden", .id = 0x123});
 
     create();
