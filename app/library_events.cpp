@@ -6,7 +6,7 @@
 #include "app/messaging.h"
 #include "trace/network_live_states.h"
 #include "trace/trace_buffer.h"
-#include "transmit/transmit_table.h"
+#include "transmit/transmit_engine.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ bool isExtended(const CanFrame& frame) {
 }  // namespace
 
 LibraryEvents::LibraryEvents(SignalState& signals, TTraceBuffer& trace, TMessaging& messaging,
-                             TTransmit& transmit)
+                             TransmitEngine& transmit)
     : signals_(signals), trace_(trace), messaging_(messaging), transmit_(transmit) {}
 
 LibraryEvents::~LibraryEvents() {
@@ -82,7 +82,7 @@ void LibraryEvents::onReceive(const CanFrame& frame, int32_t status) {
                  frame.data);
     messaging_.Store(frame.id, frame.length, node, direction, isRemote(frame), isExtended(frame),
                      frame.data);
-    transmit_.ReceiveTrigger(frame.id);
+    transmit_.OnReceive(frame.id);
 
     const bool heartbeatRange = (frame.id & 0xF00) == kHeartbeatBase && !isRemote(frame);
     if (heartbeatRange) {

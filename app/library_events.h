@@ -11,13 +11,14 @@
 
 class TTraceBuffer;
 class TMessaging;
-class TTransmit;
+class TransmitEngine;
 class NetworkLiveStates;
 
 class LibraryEvents {
 public:
+    // `transmit` sends the messages a received identifier triggers.
     LibraryEvents(SignalState& signals, TTraceBuffer& trace, TMessaging& messaging,
-                  TTransmit& transmit);
+                  TransmitEngine& transmit);
     ~LibraryEvents();
 
     // The network overview's live states; may be set after construction but
@@ -40,6 +41,6 @@ private:
     SignalState& signals_;
     TTraceBuffer& trace_;
     TMessaging& messaging_;
-    TTransmit& transmit_;
+    TransmitEngine& transmit_;
     std::atomic<NetworkLiveStates*> network_{nullptr};
 };

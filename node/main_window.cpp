@@ -84,7 +84,7 @@ TWin_Main::TWin_Main(ProcessObjects& objects, WindowSet& windows, Notifier& noti
       objects_(objects),
       windows_(windows),
       notifier_(notifier),
-      events_(signals_, objects.traceBuffer, objects.messaging, objects.transmit) {
+      events_(signals_, objects.traceBuffer, objects.messaging, objects.transmitEngine) {
     setObjectName(QStringLiteral("TWin_Main"));
     c_ = BuildMainControls(this);
 

@@ -3,7 +3,6 @@
 #include <new>
 
 #include "app/settings_store.h"
-#include "transmit/transmit_engine.h"
 #include "transmit/transmit_settings.h"
 
 TTransmit::TTransmit(int messageCount) : count_(messageCount) {
@@ -55,10 +54,6 @@ bool TTransmit::SetMessage(int i, const TransmitMessage& message) {
 
 void TTransmit::SetChangeListener(std::function<void(int)> listener) {
     changeListener_ = std::move(listener);
-}
-
-void TTransmit::ReceiveTrigger(uint32_t id) {
-    TransmitEngine(*this).OnReceive(id);
 }
 
 void TTransmit::LoadMessages() {

@@ -46,10 +46,6 @@ public:
     // lock). One listener; an empty function removes it. UI thread.
     void SetChangeListener(std::function<void(int)> listener);
 
-    // Sends the enabled messages whose receive trigger is `id` through the
-    // library's CAN_Transmit. Library thread, from the receive callback only.
-    void ReceiveTrigger(uint32_t id);
-
     void LoadMessages();
     void SaveMessages() const;
 

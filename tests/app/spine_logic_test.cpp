@@ -92,7 +92,8 @@ protected:
     TTraceBuffer trace;
     TMessaging messaging;
     TTransmit transmit{ProcessObjects::kTransmitMessages};
-    LibraryEvents events{signals, trace, messaging, transmit};
+    TransmitEngine engine{transmit};
+    LibraryEvents events{signals, trace, messaging, engine};
 };
 
 TEST_F(LibraryEventsTest, ReceiveKeepsTheFirstNonZeroStatusOfATick) {

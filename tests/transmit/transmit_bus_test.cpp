@@ -20,7 +20,7 @@ using transmittest::rxMessage;
 
 // What the library's callbacks saw; the callbacks carry no context.
 struct Seen {
-    TTransmit* table = nullptr;
+    TransmitEngine* engine = nullptr;
     std::mutex mutex;
     std::vector<uint32_t> received, transmitted;
 };
@@ -31,7 +31,7 @@ void onReceive(const CanFrame* frame, int32_t) {
         std::lock_guard guard(seen->mutex);
         seen->received.push_back(frame->id);
     }
-    seen->table->ReceiveTrigger(frame->id);
+    seen->engine->OnReceive(frame->id);
 }
 
 void onTransmit(const CanFrame* frame) {
@@ -57,7 +57,8 @@ protected:
         ASSERT_FALSE(sim->waitForLine("quorsim ready").empty()) << sim->errors();
 
         table = std::make_unique<TTransmit>(20);
-        state.table = table.get();
+        engine = std::make_unique<TransmitEngine>(*table);
+        state.engine = engine.get();
         seen = &state;
         Event_Receive(onReceive);
         Event_Transmit(onTransmit);
@@ -92,6 +93,7 @@ protected:
     std::string channel;
     std::unique_ptr<testsupport::ChildProcess> bus, sim;
     std::unique_ptr<TTransmit> table;
+    std::unique_ptr<TransmitEngine> engine;
     Seen state;
 };
 
