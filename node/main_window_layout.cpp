@@ -81,6 +81,20 @@ void addAddressRow(QGridLayout* grid, int row, QLineEdit* index, QLineEdit* subi
     grid->addLayout(line, row, 0, 1, 4);
 }
 
+// "File:" [path] [Browse...], indented under its radio button.
+QWidget* fileRow(QWidget* page, const char* pathName, const char* pathHint, const char* browseName,
+                 const char* browseHint, QLineEdit*& path, QPushButton*& browse) {
+    auto* group = new QWidget(page);
+    auto* row = new QHBoxLayout(group);
+    row->setContentsMargins(16, 0, 0, 0);
+    path = edit(group, pathName, pathHint);
+    browse = button(group, browseName, "Browse...", browseHint);
+    row->addWidget(labelFor("File:", path, page));
+    row->addWidget(path, 1);
+    row->addWidget(browse);
+    return group;
+}
+
 QWidget* buildReadTab(MainControls& c, QWidget* tabs) {
     auto* page = named(new QWidget(tabs), "readtab");
     auto* grid = new QGridLayout(page);
@@ -127,16 +141,10 @@ QWidget* buildReadTab(MainControls& c, QWidget* tabs) {
     c.readstore = radio(page, "readstore", "Store Data in File",
                         "Select to store data read from the OD entry in a file");
     grid->addWidget(c.readstore, 3, 0, 1, 4);
-    c.readFileGroup = new QWidget(page);
-    auto* file = new QHBoxLayout(c.readFileGroup);
-    file->setContentsMargins(16, 0, 0, 0);
-    c.readpath = edit(c.readFileGroup, "readpath",
-                      "Enter the path to the file to store data from the OD entry into");
-    c.readbrowse = button(c.readFileGroup, "readbrowse", "Browse...",
-                          "Click to browse to a file to save the OD entry data into");
-    file->addWidget(labelFor("File:", c.readpath, page));
-    file->addWidget(c.readpath, 1);
-    file->addWidget(c.readbrowse);
+    c.readFileGroup =
+        fileRow(page, "readpath", "Enter the path to the file to store data from the OD entry into",
+                "readbrowse", "Click to browse to a file to save the OD entry data into",
+                c.readpath, c.readbrowse);
     grid->addWidget(c.readFileGroup, 4, 0, 1, 4);
 
     c.readbutton = button(page, "readbutton", "Read", "Click to read the Object Dictionary entry");
@@ -185,16 +193,11 @@ QWidget* buildWriteTab(MainControls& c, QWidget* tabs) {
     c.writeread = radio(page, "writeread", "Write Data from File",
                         "Select to write data from a file to the OD entry");
     grid->addWidget(c.writeread, 3, 0, 1, 4);
-    c.writeFileGroup = new QWidget(page);
-    auto* file = new QHBoxLayout(c.writeFileGroup);
-    file->setContentsMargins(16, 0, 0, 0);
-    c.writepath = edit(c.writeFileGroup, "writepath",
-                       "Enter the path of the file containing the data to write to the OD entry");
-    c.writebrowse = button(c.writeFileGroup, "writebrowse", "Browse...",
-                           "Click to browse to a file containing data to write to the OD entry");
-    file->addWidget(labelFor("File:", c.writepath, page));
-    file->addWidget(c.writepath, 1);
-    file->addWidget(c.writebrowse);
+    c.writeFileGroup =
+        fileRow(page, "writepath",
+                "Enter the path of the file containing the data to write to the OD entry",
+                "writebrowse", "Click to browse to a file containing data to write to the OD entry",
+                c.writepath, c.writebrowse);
     grid->addWidget(c.writeFileGroup, 4, 0, 1, 4);
 
     c.writebutton =
