@@ -16,7 +16,6 @@ namespace {
 namespace sc = morvell::socketcand;
 using quorbustest::frameText;
 using quorbustest::HubClient;
-using quorbustest::wordsOf;
 
 class HubTest : public ::testing::Test {
 protected:
@@ -42,9 +41,7 @@ protected:
     static void expectRefused(HubClient& client, const std::vector<std::string>& commands) {
         for (const std::string& command : commands) {
             ASSERT_TRUE(client.sendText(command));
-            const auto words = wordsOf(client.next());
-            ASSERT_FALSE(words.empty()) << command;
-            EXPECT_EQ(words[0], "error") << command;
+            EXPECT_EQ(client.next().value_or("").rfind("error", 0), 0u) << command;
         }
     }
 
@@ -100,37 +97,33 @@ TEST_F(HubTest, RemoteAndErrorFramesReachOnlyClientsThatAskedForThem) {
     EXPECT_EQ(frameText(plain->next()), "456#01");  // the rtr and errframe were skipped
 }
 
-TEST_F(HubTest, MalformedInputIsAnsweredOrDroppedAndTheHubGoesOn) {
+TEST_F(HubTest, RefusalsAreAnsweredGarbageIsDroppedAndTheHubGoesOn) {
     start();
-    auto a = joined("vbus0");
+    HubClient a(hub_->port());
+    ASSERT_EQ(a.next(), "hi");
+    expectRefused(a, {"< send 123 0 >", "< rawmode >", "< open a b >", "< frobnicate >"});
+    ASSERT_TRUE(a.sendText("< open vbus0 >"));
+    EXPECT_EQ(a.next(), "ok");
+    expectRefused(a, {"< send 123 0 >"});  // open but not raw yet
+    ASSERT_TRUE(a.sendText("< rawmode >"));
+    EXPECT_EQ(a.next(), "ok");
     auto b = joined("vbus0");
     // Each way a frame can be malformed: tests/transport/socketcand_framing_test.cpp.
-    const std::vector<std::string> refused = {"< send 123 2 11 >", "< open other >"};
-    expectRefused(*a, refused);
+    expectRefused(a, {"< send 123 2 11 >", "< open other >"});
     // an empty message, garbage, an over-long message and a message split over three writes
-    ASSERT_TRUE(a->sendText("< >"));
-    ASSERT_TRUE(a->sendText("garbage\x01\xff"));
-    ASSERT_TRUE(a->sendText("< send 123 0 " + std::string(1000, '0') + " >"));
-    ASSERT_TRUE(a->sendText("< se"));
-    ASSERT_TRUE(a->sendText("nd 3"));
-    ASSERT_TRUE(a->sendText("21 1 42 >"));
+    ASSERT_TRUE(a.sendText("< >"));
+    ASSERT_TRUE(a.sendText("garbage\x01\xff"));
+    ASSERT_TRUE(a.sendText("< send 123 0 " + std::string(1000, '0') + " >"));
+    ASSERT_TRUE(a.sendText("< se"));
+    ASSERT_TRUE(a.sendText("nd 3"));
+    ASSERT_TRUE(a.sendText("21 1 42 >"));
     EXPECT_EQ(frameText(b->next()), "321#42");  // the only frame b sees
-    ASSERT_TRUE(a->sendText("< echo >"));
-    EXPECT_EQ(a->next(), "echo");
+    ASSERT_TRUE(a.sendText("< echo >"));
+    EXPECT_EQ(a.next(), "echo");
     const quorbus::HubStats stats = hub_->stats();
-    EXPECT_EQ(stats.refused_messages, refused.size());
+    EXPECT_EQ(stats.refused_messages, 7u);
     EXPECT_GT(stats.garbage_bytes, 1000u);
     EXPECT_EQ(stats.frames_received, 1u);
-}
-
-TEST_F(HubTest, RefusesCommandsBeforeTheBusIsOpen) {
-    start();
-    HubClient fresh(hub_->port());
-    ASSERT_EQ(fresh.next(), "hi");
-    expectRefused(fresh, {"< send 123 0 >", "< rawmode >", "< open a b >", "< frobnicate >"});
-    ASSERT_TRUE(fresh.sendText("< open late >"));
-    EXPECT_EQ(fresh.next(), "ok");
-    expectRefused(fresh, {"< send 123 0 >"});  // open but not raw yet
 }
 
 TEST_F(HubTest, StalledClientLosesFramesWithoutStallingTheOthers) {
@@ -168,20 +161,6 @@ TEST_F(HubTest, StalledClientLosesFramesWithoutStallingTheOthers) {
     stalled.reset();
     ASSERT_TRUE(sender->sendText("< send 55 0 >"));
     EXPECT_EQ(frameText(reader->next()), "055#");
-}
-
-TEST_F(HubTest, ClientsLeavingAnyTimeAreForgotten) {
-    start();
-    auto a = joined("vbus0");
-    {
-        HubClient half(hub_->port());
-        ASSERT_TRUE(half.sendText("< open vbus0 >< rawmode >< send 1"));
-    }
-    auto b = joined("vbus0");
-    ASSERT_TRUE(testsupport::waitUntil([&] { return hub_->stats().clients_connected == 2; }));
-    ASSERT_TRUE(a->sendText("< send 77 0 >"));
-    EXPECT_EQ(frameText(b->next()), "077#");
-    EXPECT_EQ(hub_->stats().clients_accepted, 3u);
 }
 
 }  // namespace

@@ -116,14 +116,6 @@ private:
     morvell::socketcand::MessageReader reader_;
 };
 
-// The words of a message as strings: {"frame", "123", "1.000000", "11"}.
-inline std::vector<std::string> wordsOf(const std::optional<std::string>& message) {
-    std::vector<std::string> out;
-    if (!message) return out;
-    for (auto w : morvell::socketcand::splitWords(*message)) out.emplace_back(w);
-    return out;
-}
-
 // A frame message as "ID#DATA" (8 id digits when extended), or "" for anything else.
 inline std::string frameText(const std::optional<std::string>& message) {
     const auto timed =

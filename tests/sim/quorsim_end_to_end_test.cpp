@@ -36,16 +36,9 @@ TEST(QuorsimEndToEnd, NodesBootCommandsAnswerAndTheEndOfInputIsNotTheEnd) {
 }
 
 TEST(QuorsimProgram, UnusableChannelExitsWithCodeOne) {
-    const std::string closed_port = std::to_string(testsupport::freeLoopbackPort());
-    const std::pair<std::string, const char*> cases[] = {
-        {"carrier-pigeon", "unknown channel"},
-        {"socketcand:127.0.0.1:" + closed_port + "/can0", "cannot open"},
-    };
-    for (const auto& [channel, expected] : cases) {
-        ChildProcess sim(programPath("quorsim"), {"--channel", channel});
-        EXPECT_EQ(sim.wait(), 1) << channel;
-        EXPECT_NE(sim.errors().find(expected), std::string::npos) << sim.errors();
-    }
+    ChildProcess sim(programPath("quorsim"), {"--channel", "carrier-pigeon"});
+    EXPECT_EQ(sim.wait(), 1);
+    EXPECT_NE(sim.errors().find("unknown channel"), std::string::npos) << sim.errors();
 }
 
 }  // namespace

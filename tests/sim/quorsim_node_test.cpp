@@ -78,9 +78,8 @@ TEST_F(QuorsimNode, NmtCommandsChangeStateForThisNodeOrAll) {
     };
     const Case cases[] = {
         {0x01, kNode, State::Operational, {}},
-        {0x02, 6, State::Operational, {}},  // another node
-        {0x02, 0, State::Stopped, {}},      // all nodes
-        {0x80, kNode, State::PreOperational, {}},
+        {0x02, 6, State::Operational, {}},                 // another node
+        {0x02, 0, State::Stopped, {}},                     // all nodes
         {0x82, kNode, State::PreOperational, {"705#00"}},  // reset communication: boot-up
         {0x81, 0, State::PreOperational, {"705#00"}},      // reset node: boot-up
         {0x77, kNode, State::PreOperational, {}},          // unknown command
@@ -103,25 +102,17 @@ TEST_F(QuorsimNode, ResetNodeRestoresDefaultsAndResetCommunicationKeepsThem) {
     EXPECT_EQ(node.objects().number(0x2000, 6), 0xABCDu);
 }
 
-TEST_F(QuorsimNode, StoppedNodeAnswersNoSdoButGuardingAndNmt) {
-    EXPECT_EQ(input(kReadDeviceType), kDeviceTypeAnswer);
-    input(nmt(0x02, kNode));
-    EXPECT_TRUE(input(kReadDeviceType).empty());
-    EXPECT_EQ(input(kGuardRequest), std::vector<std::string>{"705#04"});
-    input(nmt(0x01, kNode));
-    EXPECT_EQ(input(kReadDeviceType), kDeviceTypeAnswer);
-    EXPECT_TRUE(
-        input(makeFrame(0x605, {0x40, 0, 0x10, 0, 0, 0, 0, 0}, CANFRAME_FLAG_EXTENDED)).empty());
-}
-
-TEST_F(QuorsimNode, GuardingToggleAlternatesAndRestartsOnCommunicationReset) {
+TEST_F(QuorsimNode, GuardingAnswersWhenStoppedAndItsToggleRestartsOnCommunicationReset) {
     EXPECT_EQ(input(kGuardRequest), std::vector<std::string>{"705#7F"});
     EXPECT_EQ(input(kGuardRequest), std::vector<std::string>{"705#FF"});
-    input(nmt(0x01, kNode));
-    EXPECT_EQ(input(kGuardRequest), std::vector<std::string>{"705#05"});
+    input(nmt(0x02, kNode));
+    EXPECT_TRUE(input(kReadDeviceType).empty()) << "no SDO when stopped";
+    EXPECT_EQ(input(kGuardRequest), std::vector<std::string>{"705#04"});
     input(nmt(0x82, kNode));
     EXPECT_EQ(input(kGuardRequest), std::vector<std::string>{"705#7F"});
     EXPECT_TRUE(input(makeFrame(0x705, {})).empty()) << "a data frame is no guarding request";
+    EXPECT_TRUE(
+        input(makeFrame(0x605, {0x40, 0, 0x10, 0, 0, 0, 0, 0}, CANFRAME_FLAG_EXTENDED)).empty());
 }
 
 class QuorsimHeartbeat : public QuorsimNode {
@@ -142,14 +133,6 @@ TEST_F(QuorsimHeartbeat, PeriodFrom1017ChangesAtRunTime) {
     EXPECT_FALSE(node.nextDeadline());
     node.setHeartbeatTime(500, now);
     EXPECT_EQ(runUntil(milliseconds(2600)), (std::vector<std::string>{"705#05@2500"}));
-}
-
-TEST_F(QuorsimHeartbeat, StateCommandSendsAHeartbeatAtOnce) {
-    runUntil(milliseconds(50));
-    node.requestState(StateRequest::Stopped, now);
-    EXPECT_EQ(node.state(), State::Stopped);
-    EXPECT_EQ(taken(), std::vector<std::string>{"705#04@50"});
-    EXPECT_EQ(runUntil(milliseconds(160)), std::vector<std::string>{"705#04@150"});
 }
 
 TEST_F(QuorsimHeartbeat, LateTimerSendsOneHeartbeatNotABurst) {
