@@ -4,7 +4,6 @@
 
 #include <QImage>
 #include <QPainter>
-#include <set>
 
 namespace {
 
@@ -37,17 +36,6 @@ TEST(BrandTest, EachLogoFillsItsSquareAndStaysInside) {
         EXPECT_GT(inside, square.width() * square.height() / 5);
         EXPECT_EQ(paintedPixels(image, image.rect()), inside);
     }
-}
-
-TEST(BrandTest, MakersHaveTheirOwnLogo) {
-    std::set<QByteArray> pictures;
-    for (const brand::Maker& maker : brand::makers()) {
-        const QImage image = paintedLogo(maker, QSize(32, 32), QRectF(0, 0, 32, 32));
-        pictures.insert(
-            QByteArray(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes()));
-    }
-    EXPECT_EQ(brand::makers().size(), 4u);
-    EXPECT_EQ(pictures.size(), brand::makers().size());
 }
 
 }  // namespace
