@@ -1,6 +1,6 @@
 // Test fixture for the SDO server engine: node 5 on an in-memory object
 // dictionary, a virtual clock, requests and responses as hex text. Long
-// transfers are proven against the real client in sdo_client_server_test.
+// transfers run against the real client end to end in tests/integration.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -63,21 +63,16 @@ protected:
         return *server_;
     }
 
-    static CanFrame frame(std::uint32_t id, const std::string& hex) {
+    // Sends one request (hex data, at most 8 bytes); returns the responses.
+    Responses request(const std::string& hex) {
         const Bytes data = fromHex(hex);
         CanFrame f{};
-        f.id = id;
-        f.length = static_cast<std::uint8_t>(std::min<std::size_t>(data.size(), 8));
-        std::copy_n(data.begin(), f.length, f.data);
-        return f;
-    }
-
-    // Sends one request; returns the responses.
-    Responses requestOn(std::uint32_t id, const std::string& hex) {
-        server().onFrame(frame(id, hex), now);
+        f.id = kRequestId;
+        f.length = static_cast<std::uint8_t>(data.size());
+        std::copy(data.begin(), data.end(), f.data);
+        server().onFrame(f, now);
         return responses();
     }
-    Responses request(const std::string& hex) { return requestOn(kRequestId, hex); }
 
     Responses responses() {
         Responses text;
