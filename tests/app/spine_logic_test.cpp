@@ -90,9 +90,24 @@ protected:
     TTraceBuffer trace;
     TMessaging messaging;
     TTransmit transmit{ProcessObjects::kTransmitMessages};
-    TransmitEngine engine{transmit};
+    std::vector<uint32_t> sent;  // frames the engine handed to the bus
+    TransmitEngine engine{transmit, [this](const CanFrame& frame) { sent.push_back(frame.id); }};
     LibraryEvents events{signals, trace, messaging, engine};
 };
+
+// A received identifier triggers its messages; a frame this program sent never does.
+TEST_F(LibraryEventsTest, OnlyReceivedFramesTriggerMessages) {
+    TransmitMessage message;
+    message.enable = true;
+    message.id = 0x123;
+    message.rxtrigger = true;
+    message.rxid = 0x181;
+    ASSERT_TRUE(transmit.SetMessage(0, message));
+    events.onTransmit(Frame(0x181, {1}));
+    EXPECT_TRUE(sent.empty());
+    events.onReceive(Frame(0x181, {1}), 1);
+    EXPECT_EQ(sent, std::vector<uint32_t>{0x123});
+}
 
 TEST_F(LibraryEventsTest, ReceiveKeepsTheFirstNonZeroStatusOfATick) {
     const CanFrame frame = Frame(0x123, {1});
