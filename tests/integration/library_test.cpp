@@ -193,6 +193,30 @@ TEST_F(Library, NmtCommandsAndOwnFramesAreConfirmedAndAnswered) {
     EXPECT_TRUE(waitUntil([] { return sawFrame(0x585, 0x43); }));
 }
 
+// The client and server engines meet at every size boundary: empty, one
+// expedited byte, one segment, one block (889 bytes) and one over, the
+// largest; segmented and block.
+TEST_F(Library, TransfersOfEverySizeReadBackWithAndWithoutBlockMode) {
+    startSimulator({"--node", "5"});
+    for (const bool block : {false, true}) {
+        setenv("MORVELLCANOPEN_BLOCK_UPLOAD", block ? "1" : "0", 1);
+        setenv("MORVELLCANOPEN_BLOCK_DOWNLOAD_MIN", block ? "64" : "0", 1);
+        openLibrary();
+        for (std::size_t size : {0, 1, 7, 889, 890, 160000}) {
+            std::vector<std::uint8_t> data(size);
+            for (std::size_t i = 0; i < size; ++i)
+                data[i] = static_cast<std::uint8_t>(i * 31 + size);
+            auto r = download(5, 0x2101, 0, data);
+            ASSERT_EQ(r.code, 0) << size << ": " << r.text;
+            std::vector<std::uint8_t> back;
+            r = upload(5, 0x2101, 0, back, 200000);
+            ASSERT_EQ(r.code, 0) << size << ": " << r.text;
+            EXPECT_EQ(back, data) << "size " << size << " block " << block;
+        }
+        Hardware_Close();
+    }
+}
+
 TEST_F(Library, FailuresCarryTheirCodeAndTextAndTheNextTransferWorks) {
     startSimulator({"--node", "5"});
     openLibrary();
