@@ -3,28 +3,25 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 
 namespace {
 
 TEST(EmergencyCodesTest, EmergencyTextCutsToTheBufferSize) {
     TEmergencyCodes codes;
-    struct Case {
-        size_t size;
-        const char* expected;
-    };
     // Size 0 leaves the whole buffer alone.
-    const Case cases[] = {
+    const std::pair<size_t, const char*> cases[] = {
         {10, "CAN Overr"}, {1, ""}, {27, "CAN Overrun (Objects lost)"}, {0, nullptr}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.size);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
         char buffer[32];
         std::memset(buffer, '#', sizeof buffer);
-        codes.EmergencyText(0x8110, buffer, c.size);
-        if (c.expected != nullptr) {
-            EXPECT_STREQ(buffer, c.expected);
+        codes.EmergencyText(0x8110, buffer, c.first);
+        if (c.second != nullptr) {
+            EXPECT_STREQ(buffer, c.second);
         }
         // Nothing written past the given size.
-        for (size_t i = c.size; i < sizeof buffer; ++i) EXPECT_EQ(buffer[i], '#') << i;
+        for (size_t i = c.first; i < sizeof buffer; ++i) EXPECT_EQ(buffer[i], '#') << i;
     }
 }
 

@@ -13,8 +13,6 @@
 
 namespace {
 
-using quordecode::DecodeOptions;
-using quordecode::ParseDecodeArguments;
 using tracetest::kColumnLine;
 
 constexpr char kLog[] =
@@ -28,74 +26,14 @@ const std::string kRow2 = std::string("2") + tracetest::kRowA;
 constexpr char kRow3[] =
     "3,Rx,1,605,SDO Download Request,05 (5d),\"Index = 0x1000, Sub = 0x00, expedited\","
     "11 22 33 44 ,\".\"\"3D\",23 00 10 00 11 22 33 44 \n";
-const std::string kRowsInOrder = kRow1 + kRow2 + kRow3;
 const std::string kRowsReversed = kRow3 + kRow2 + kRow1;
 constexpr char kSkippedLine3[] = "quordecode: line 3: data is not hex\n";
-const std::string kHeading =
-    std::string("Quorvane Trace saved on: Sun Mar 08 14:07:01 2009,,,,,,,,\n") + kColumnLine;
-constexpr std::time_t kSavedAt = 1236521221;  // 2009-03-08 14:07:01 UTC
-
-TEST(QuordecodeTest, ParsesArguments) {
-    struct Case {
-        std::vector<std::string_view> arguments;
-        bool descending, title, help;
-        const char* file;
-    };
-    const Case cases[] = {
-        {{}, false, true, false, "-"},
-        {{"--descending", "--no-title", "a.log"}, true, false, false, "a.log"},
-        {{"--", "--descending"}, false, true, false, "--descending"},
-        {{"-h"}, false, true, true, "-"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.file);
-        const auto parsed = ParseDecodeArguments(c.arguments);
-        EXPECT_EQ(parsed.error, "");
-        EXPECT_EQ(parsed.options.descending, c.descending);
-        EXPECT_EQ(parsed.options.title, c.title);
-        EXPECT_EQ(parsed.options.help, c.help);
-        EXPECT_EQ(parsed.options.file, c.file);
-    }
-}
-
-TEST(QuordecodeTest, DecodesInLogOrderOrReversedNumberingByLogPosition) {
-    tracetest::ScopedTimeZone zone("UTC");
-    struct Case {
-        const char* name;
-        std::string input;
-        bool descending;
-        bool title;
-        std::string output;
-        std::string errors;
-        int exitCode;
-    };
-    const Case cases[] = {
-        {"log order", kLog, false, true, kHeading + kRowsInOrder, kSkippedLine3, 1},
-        {"reversed, no title", kLog, true, false, kRowsReversed, kSkippedLine3, 1},
-        {"clean log without a final newline", "(1.000001) can0 000#0100", false, false, kRow1, "",
-         0},
-        {"blank lines only", "\n \n", true, true, "", "", 0},
-        {"only a bad line", "garbage\n", false, true, "",
-         "quordecode: line 1: expected (SECONDS.MICROSECONDS) first\n", 1},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        DecodeOptions options;
-        options.descending = c.descending;
-        options.title = c.title;
-        std::istringstream in(c.input);
-        std::ostringstream out, errors;
-        EXPECT_EQ(quordecode::RunDecode(in, out, errors, options, kSavedAt), c.exitCode);
-        EXPECT_EQ(out.str(), c.output);
-        EXPECT_EQ(errors.str(), c.errors);
-    }
-}
 
 TEST(QuordecodeTest, FailedOutputIsAnError) {
     std::istringstream in(kLog);
     std::ostream broken(nullptr);
     std::ostringstream errors;
-    EXPECT_EQ(quordecode::RunDecode(in, broken, errors, DecodeOptions{}, kSavedAt),
+    EXPECT_EQ(quordecode::RunDecode(in, broken, errors, quordecode::DecodeOptions{}, 0),
               quordecode::kExitUsage);
     EXPECT_NE(errors.str().find("cannot write"), std::string::npos);
 }
@@ -119,7 +57,11 @@ TEST_F(QuordecodeProgramTest, ExitCodesOutputAndErrors) {
         int exitCode;
     };
     const Case cases[] = {
-        {"bad line skipped", {"--no-title", logPath_}, kRowsInOrder, kSkippedLine3, 1},
+        {"bad line skipped, reversed",
+         {"--descending", "--no-title", "--", logPath_},
+         kRowsReversed,
+         kSkippedLine3,
+         1},
         {"missing file", {logPath_ + ".missing"}, "", "quordecode: cannot open ", 2},
         {"directory", {directory_}, "", "quordecode: cannot read ", 2},
         {"unknown option", {"--sort"}, "", "quordecode: unknown option --sort\nUsage:", 2},
@@ -141,6 +83,7 @@ TEST_F(QuordecodeProgramTest, TitleNamesTheExportMomentAndStandardInputIsRead) {
                                     {"TZ=UTC", "LC_ALL=C"});
     ASSERT_TRUE(child.started());
     ASSERT_TRUE(child.writeLine("(1436509052.249713) can0 000#0100"));
+    ASSERT_TRUE(child.writeLine("(1436509052.250000) can0 705#05"));
     child.closeInput();
     ASSERT_EQ(child.wait(std::chrono::seconds(30)), 0) << child.errors();
     EXPECT_EQ(child.errors(), "");
@@ -150,7 +93,7 @@ TEST_F(QuordecodeProgramTest, TitleNamesTheExportMomentAndStandardInputIsRead) {
     // "Www Mmm dd hh:mm:ss yyyy" then eight commas.
     const std::size_t lineEnd = out.find('\n');
     ASSERT_EQ(lineEnd, titleStart.size() + 24 + 8) << out;
-    EXPECT_EQ(out.substr(lineEnd - 8), std::string(",,,,,,,,\n") + kColumnLine + kRow1);
+    EXPECT_EQ(out.substr(lineEnd - 8), std::string(",,,,,,,,\n") + kColumnLine + kRow1 + kRow2);
 }
 
 }  // namespace

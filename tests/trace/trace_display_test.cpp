@@ -17,9 +17,7 @@ void StoreIds(TTraceBuffer& buffer, const std::vector<uint32_t>& ids) {
 }
 
 void StoreNumbered(TTraceBuffer& buffer, uint32_t first, uint32_t count) {
-    for (uint32_t id = first; id < first + count; ++id) {
-        buffer.Store(id, 0, 0, kTraceReceived, false, true, kBytes);
-    }
+    for (uint32_t id = first; id < first + count; ++id) StoreIds(buffer, {id});
 }
 
 // Identifier and count of every grid row below the header; 0/0 for a blank row.
@@ -48,19 +46,17 @@ struct Fixture {
 
 TEST(TraceDisplayTest, TitleShowsTheRateAveragedOverTwoTicksAndLostFrames) {
     struct Case {
-        const char* name;
         std::vector<uint32_t> framesPerTick;
         const char* title;  // after the last tick
     };
     const Case cases[] = {
-        {"one frame after none", {0, 1}, "CAN Bus Trace - 1 message/sec"},
-        {"two ticks", {1, 3}, "CAN Bus Trace - 4 messages/sec"},
-        {"truncated average", {2, 0}, "CAN Bus Trace - 2 messages/sec"},
-        {"lost frames", {13001}, "CAN Bus Trace - 13001 messages/sec - messages lost!"},
-        {"lost only once", {13001, 0}, "CAN Bus Trace - 13001 messages/sec"},
+        {{0, 1}, "CAN Bus Trace - 1 message/sec"},
+        {{1, 3}, "CAN Bus Trace - 4 messages/sec"},
+        {{13001}, "CAN Bus Trace - 13001 messages/sec - messages lost!"},
+        {{13001, 0}, "CAN Bus Trace - 13001 messages/sec"},  // lost only once
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.title);
         Fixture f;
         for (uint32_t frames : c.framesPerTick) {
             StoreNumbered(f.buffer, 0, frames);
@@ -85,9 +81,13 @@ TEST(TraceDisplayTest, ContinuousTraceShowsTheNewestFramesNewestAtTheBottom) {
     const std::vector<Row> rows = Rows(f.display);
     EXPECT_EQ(rows.front().id, 1100u - rows.size());
     EXPECT_EQ(rows.back().id, 1099u);
+
+    // A grid too small for three rows still keeps three.
+    f.display.Resize({4, 3}, true);
+    EXPECT_EQ(f.display.rowCount(), 3);
 }
 
-TEST(TraceDisplayTest, StaticTraceListsIdentifiersLowestAtTheBottomExportsLowestFirst) {
+TEST(TraceDisplayTest, StaticTraceListsIdentifiersLowestAtTheBottomUntilRestarted) {
     Fixture f;
     f.display.ToggleStatic();
     ASSERT_TRUE(f.display.staticMode());
@@ -109,6 +109,14 @@ TEST(TraceDisplayTest, StaticTraceListsIdentifiersLowestAtTheBottomExportsLowest
     ASSERT_EQ(count, 2u);
     EXPECT_EQ((Row{exported[0].identifier, exported[0].count}), (Row{0x181, 1}));
     EXPECT_EQ((Row{exported[1].identifier, exported[1].count}), (Row{0x701, 2}));
+
+    // A restart empties the grid, the buffer and the static table.
+    f.display.StartTrace(kGrid);
+    StoreIds(f.buffer, {0x183});
+    f.display.Tick(kGrid);
+    const std::vector<Row> restarted = Rows(f.display);
+    EXPECT_EQ(restarted.back(), (Row{0x183, 1}));
+    EXPECT_EQ(restarted[restarted.size() - 2], Row{});
 }
 
 TEST(TraceDisplayTest, StoppingShowsThe12999NewestOldestAtTheTop) {
@@ -125,38 +133,6 @@ TEST(TraceDisplayTest, StoppingShowsThe12999NewestOldestAtTheTop) {
     StoreNumbered(f.buffer, 20000, 5);
     f.display.Tick(kGrid);
     EXPECT_EQ(f.display.recordAtRow(12999)->identifier, 13002u);
-}
-
-TEST(TraceDisplayTest, RestartClearsTheGridTheBufferAndTheStaticTable) {
-    Fixture f;
-    f.display.ToggleStatic();
-    StoreIds(f.buffer, {0x181, 0x182});
-    f.display.Tick(kGrid);
-    f.display.StopTrace(kGrid);
-    f.display.StartTrace(kGrid);
-    EXPECT_TRUE(f.display.running());
-    EXPECT_EQ(f.display.rowCount(), kGrid.gridRows - 1);
-    for (const Row& row : Rows(f.display)) EXPECT_EQ(row, Row{});
-
-    StoreIds(f.buffer, {0x183});
-    f.display.Tick(kGrid);
-    const std::vector<Row> rows = Rows(f.display);
-    EXPECT_EQ(rows.back(), (Row{0x183, 1}));
-    EXPECT_EQ(rows[rows.size() - 2], Row{}) << "the static table was emptied";
-}
-
-TEST(TraceDisplayTest, ResizeWhileRunningKeepsAtLeastThreeRows) {
-    struct Case {
-        GridMetrics grid;
-        int rowCount;
-    };
-    const Case cases[] = {{{0, 0}, 3}, {{4, 3}, 3}, {{5, 4}, 4}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.grid.gridRows);
-        Fixture f;
-        f.display.Resize(c.grid, true);
-        EXPECT_EQ(f.display.rowCount(), c.rowCount);
-    }
 }
 
 }  // namespace
