@@ -70,52 +70,36 @@ TEST_P(QueuedCommands, HoldTheConvertedValues) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    DocumentedExamples, QueuedCommands,
-    testing::Values(Nmt("nmt ( 5 , start )", 5),
-                    Transfer(kUp, "SDOUPLOAD(5,0x1000,0,screen)", 5, 0x1000, 0, "SCREEN"),
-                    Transfer(kUp, "SDOUPLOAD(5,0x1000,0,c:\\my files\\out.bin)", 5, 0x1000, 0,
-                             "c:\\my files\\out.bin"),
-                    Transfer(kDown, "SDODOWNLOAD(5,0x6040,0,0x000F)", 5, 0x6040, 0, "", {0x0F, 0}),
-                    Nmt("NMT(0,START)", 0)));
-
-INSTANTIATE_TEST_SUITE_P(
-    CommandWordsAndOperations, QueuedCommands,
+    EveryOperation, QueuedCommands,
     testing::Values(
-        Nmt("NMT(1,stop)", 1, NmtWord::Stop), Nmt("NMT(4,resetcomm)", 4, NmtWord::ResetComm),
+        Nmt("nmt ( 5 , start )", 5), Nmt("NMT(4,resetcomm)", 4, NmtWord::ResetComm),
+        Transfer(kUp, "SDOUPLOAD(5,0x1000,0,c:\\my files\\out.bin)", 5, 0x1000, 0,
+                 "c:\\my files\\out.bin"),
+        Transfer(kDown, "SDODOWNLOAD(5,0x6040,0,0x000F)", 5, 0x6040, 0, "", {0x0F, 0}),
         Transfer(Operation::OdRead, "ODREAD(6,0x2000,1,Screen)", 6, 0x2000, 1, "SCREEN"),
         Transfer(Operation::OdWrite, "ODWRITE(6,0x2000,1,1234)", 6, 0x2000, 1, "", {0x34, 0x12}),
-        Down("SDODOWNLOAD(5,1,0,SCREEN)", "SCREEN"),
         Transfer(kUp, "  \n\tSdoUpload(5,0x1000,0,\tmy file )", 5, 0x1000, 0, "my file")));
 
 INSTANTIATE_TEST_SUITE_P(NumberForms, QueuedCommands,
                          testing::Values(Nmt("NMT(7fH,START)", 127), Nmt("NMT(0X7f,START)", 127),
-                                         Nmt("NMT(010,START)", 8), Nmt("NMT(09h,START)", 9),
+                                         Nmt("NMT(010,START)", 8),
                                          Nmt("NMT(0000000000000000000000012,START)", 10)));
 
-INSTANTIATE_TEST_SUITE_P(
-    RangeLimits, QueuedCommands,
-    testing::Values(Transfer(kUp, "SDOUPLOAD(127,0xFFFF,255,a.bin)", 127, 0xFFFF, 255, "a.bin"),
-                    Transfer(kUp, "SDOUPLOAD(0x7F,65535,0FFh,a.bin)", 127, 0xFFFF, 255, "a.bin")));
+INSTANTIATE_TEST_SUITE_P(RangeLimits, QueuedCommands,
+                         testing::Values(Transfer(kUp, "SDOUPLOAD(127,0xFFFF,255,a.bin)", 127,
+                                                  0xFFFF, 255, "a.bin")));
 
 INSTANTIATE_TEST_SUITE_P(
     FileNames, QueuedCommands,
-    testing::Values(Up("SDOUPLOAD(5,1,0, \t out.bin\r )", "out.bin"),
-                    Up("SDOUPLOAD(5,1,0,my\tdata\rfile.bin)", "my data file.bin"),
-                    Up("SDOUPLOAD(5,1,0, sCrEeN )", "SCREEN"),
-                    Up("SDOUPLOAD(5,1,0," + std::string(302, 'n') + ")", std::string(302, 'n')),
-                    Down("SDODOWNLOAD(5,1,0,  " + std::string(302, 'n') + "  )",
-                         std::string(302, 'n'))));
+    testing::Values(Up("SDOUPLOAD(5,1,0,my\tdata\rfile.bin)", "my data file.bin"),
+                    Up("SDOUPLOAD(5,1,0," + std::string(302, 'n') + ")", std::string(302, 'n'))));
 
+// Even digit counts are data, others are file names.
 INSTANTIATE_TEST_SUITE_P(
     HexData, QueuedCommands,
     testing::Values(Down("SDODOWNLOAD(5,1,0,12h)", "", {0x12}),
                     Down("SDODOWNLOAD(5,1,0,0x0102030405)", "", {1, 2, 3, 4, 5}),
                     Down("SDODOWNLOAD(5,1,0,12)", "12"), Down("SDODOWNLOAD(5,1,0,0x123)", "0x123"),
-                    Down("SDODOWNLOAD(5,1,0,123456789abc)", "",
-                         {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC}),
-                    Down("SDODOWNLOAD(5,1,0,0x12H)", "", {0x12}),
-                    Down("SDODOWNLOAD(5,1,0, 0xbeef )", "", {0xEF, 0xBE}),
-                    Down("SDODOWNLOAD(5,1,0,bad)", "bad"), Down("SDODOWNLOAD(5,1,0,0xh)", "0xh"),
                     Down("SDODOWNLOAD(5,1,0,12 34)", "12 34")));
 
 // ---- Value checks ------------------------------------------------------------
@@ -134,28 +118,21 @@ TEST_P(RefusedValues, GiveTheDirectivesInvalidParametersMessage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(NumberForms, RefusedValues,
-                         testing::Values("NMT(7F,START)", "NMT(018,STOP)", "NMT(0x,STOP)",
-                                         "NMT(0x7Fh,STOP)", "NMT(-1,STOP)", "NMT(5 6,STOP)",
-                                         "NMT(4294967301,STOP)", "NMT(0x100000005,STOP)",
-                                         "NMT(" + std::string(400, '9') + ",STOP)"));
+                         testing::Values("NMT(7F,START)", "NMT(018,STOP)", "NMT(0x7Fh,STOP)",
+                                         "NMT(-1,STOP)", "NMT(4294967301,STOP)"));
 
-INSTANTIATE_TEST_SUITE_P(
-    RangeLimits, RefusedValues,
-    testing::Values("NMT(0x80,START)", "SDOUPLOAD(128,0,0,a.bin)", "SDOUPLOAD(5,0x10000,0,a.bin)",
-                    "ODREAD(5,0,100h,a.bin)", "SDODOWNLOAD(5,65536,0,0x12)",
-                    "ODWRITE(5,0,256,0x12)", "HARDWARE(TRELVIKPARALLEL,0x10000,7,STANDARD,1000)",
-                    "HARDWARE(TRELVIKPARALLEL,0x378,16,STANDARD,1000)",
-                    "HARDWARE(TRELVIKPARALLEL,0x378,7,FAST,1000)",
-                    "HARDWARE(TRELVIKISA,0x300,16,250)", "HARDWARE(TRELVIKISA,0x300,5)",
-                    "HARDWARE(OSTRAUSB,255,500)", "HARDWARE(OSTRAUSB,none,500)",
-                    "HARDWARE(TRELVIKUSB,100)", "HARDWARE(TRELVIKPCI,4294968296)"));
+INSTANTIATE_TEST_SUITE_P(RangeLimits, RefusedValues,
+                         testing::Values("SDOUPLOAD(128,0,0,a.bin)", "SDOUPLOAD(5,0x10000,0,a.bin)",
+                                         "ODWRITE(5,0,256,0x12)",
+                                         "HARDWARE(TRELVIKPARALLEL,0x10000,7,STANDARD,1000)",
+                                         "HARDWARE(TRELVIKPARALLEL,0x378,16,STANDARD,1000)",
+                                         "HARDWARE(TRELVIKPARALLEL,0x378,7,FAST,1000)",
+                                         "HARDWARE(OSTRAUSB,255,500)"));
 
 INSTANTIATE_TEST_SUITE_P(FileNames, RefusedValues,
-                         testing::Values("SDOUPLOAD(5,1,0,out-1.bin)", "ODREAD(5,1,0,'a.bin')",
-                                         "SDODOWNLOAD(5,1,0,a,b)", "QUIET( \t )",
+                         testing::Values("SDOUPLOAD(5,1,0,out-1.bin)", "SDODOWNLOAD(5,1,0,a,b)",
+                                         "QUIET( \t )",
                                          "SDOUPLOAD(5,1,0," + std::string(303, 'n') + ")",
-                                         "ODREAD(5,1,0,x" + std::string(301, ' ') + "y)",
-                                         "SDODOWNLOAD(5,1,0," + std::string(303, 'n') + ")",
                                          "QUIET(" + std::string(260, 'q') + ")"));
 
 // ---- HARDWARE ----------------------------------------------------------------
@@ -180,48 +157,15 @@ TEST_P(HardwareForms, ChangeOnlyTheChosenInterfacesFields) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    DocumentedExamples, HardwareForms,
-    testing::Values(HardwareCase{"HARDWARE(OSTRAUSB,any,500)", {3, 0x378, 7, 1, 500, 255, 0}},
-                    HardwareCase{"HARDWARE(TRELVIKISA,0x300,5,250)",
-                                 {5, 0x378, 5, 1, 250, 255, 0x300}},
-                    HardwareCase{"", {1, 0x378, 7, 1, 1000, 255, 0}},
-                    HardwareCase{"QUIET(run.log)", {1, 0x378, 7, 1, 1000, 255, 0}}));
-
-INSTANTIATE_TEST_SUITE_P(
     EveryInterface, HardwareForms,
-    testing::Values(HardwareCase{"hardware ( trelvikparallel , 3BCh , 0 , standard , 10 )",
+    testing::Values(HardwareCase{"", {1, 0x378, 7, 1, 1000, 255, 0}},
+                    HardwareCase{"hardware ( trelvikparallel , 3BCh , 0 , standard , 10 )",
                                  {1, 0x3BC, 0, 1, 10, 255, 0}},
                     HardwareCase{"HARDWARE(TRELVIKPARALLEL,0xFFFF,15,epp,1000)",
                                  {1, 0xFFFF, 15, 2, 1000, 255, 0}},
-                    HardwareCase{"HARDWARE(TRELVIKUSB,800)", {2, 0x378, 7, 1, 800, 255, 0}},
-                    HardwareCase{"HARDWARE(TRELVIKPCI,20)", {4, 0x378, 7, 1, 20, 255, 0}},
-                    HardwareCase{"HARDWARE(TrelvikIsa,0xFFFF,15,50)",
-                                 {5, 0x378, 15, 1, 50, 255, 0xFFFF}},
-                    HardwareCase{"HARDWARE(OSTRAUSB,254,800)", {3, 0x378, 7, 1, 800, 254, 0}},
+                    HardwareCase{"HARDWARE(TRELVIKISA,0x300,5,250)",
+                                 {5, 0x378, 5, 1, 250, 255, 0x300}},
                     HardwareCase{"HARDWARE(OstraUsb, ANY ,1000)", {3, 0x378, 7, 1, 1000, 255, 0}}));
-
-// ---- QUIET -------------------------------------------------------------------
-
-TEST(QuietSettings, SetTheFlagAndTheTrimmedName) {
-    const struct {
-        std::string text;
-        bool quiet;
-        std::string file;
-    } rows[] = {
-        {"QUIET(run.log)", true, "run.log"},
-        {"quiet ( c:\\logs\\my\trun.log\r)", true, "c:\\logs\\my run.log"},
-        {"QUIET(" + std::string(259, 'q') + ")", true, std::string(259, 'q')},
-        {"QUIET(SCREEN)", true, "SCREEN"},
-        {"NMT(1,START)", false, ""},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.text);
-        const ReadResult result = ParseCommands(row.text);
-        ASSERT_EQ(result.status, ReadResult::Status::Ok) << result.error_message;
-        EXPECT_EQ(result.log.quiet, row.quiet);
-        EXPECT_EQ(result.log.file, row.file);
-    }
-}
 
 }  // namespace
 }  // namespace quorcmd

@@ -79,7 +79,6 @@ protected:
         std::ifstream in(name, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
-    static bool exists(const std::string& name) { return std::filesystem::exists(name); }
 
     std::filesystem::path work_dir_;
     std::string channel_;

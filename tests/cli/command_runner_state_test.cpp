@@ -59,16 +59,6 @@ protected:
     OperationState state{sink.file(), failed};
 };
 
-TEST_F(CommandRunnerState, CallbackPrintsTheLineWhenItGetsTheMutex) {
-    const CommandRecord command = upload("SDOUPLOAD(5,0x2000,1,SCREEN)");
-    ASSERT_TRUE(state.begin(kSdoUploadTransfer, command));
-    std::thread library([&] { state.complete(makeResult(0, "")); });
-    EXPECT_EQ(state.waitForCompletion(), 0);
-    library.join();
-    EXPECT_EQ(sink.text(), "SDO Upload complete [SDOUPLOAD(5,0x2000,1,SCREEN)]\n");
-    EXPECT_FALSE(failed);
-}
-
 TEST_F(CommandRunnerState, PollPrintsTheLineWhenTheCallbackWaitFails) {
     const CommandRecord command = upload("ODREAD(5,0x2000,1,SCREEN)");
     ASSERT_TRUE(state.begin(kOdReadTransfer, command));
@@ -107,31 +97,14 @@ TEST(CommandRunnerResultText, EmptyTextNamesTheCode) {
 // SCREEN, value.txt, value.bin and 1- and 4-byte values and longer ones are
 // written end to end in command_runner_network_test.
 TEST(CommandRunnerDestination, ExtensionTxtIsCaseSensitive) {
-    const struct {
-        const char* file;
-        Destination destination;
-    } cases[] = {
-        {"a.txt.bin", Destination::BinaryFile},
-        {"a.bin.txt", Destination::TextFile},
-        {"screen", Destination::BinaryFile},
-        {"VALUE.TXT", Destination::BinaryFile},
-    };
-    for (const auto& c : cases) EXPECT_EQ(DestinationOf(c.file), c.destination) << c.file;
+    EXPECT_EQ(DestinationOf("a.txt.bin"), Destination::BinaryFile);
+    EXPECT_EQ(DestinationOf("VALUE.TXT"), Destination::BinaryFile);
 }
 
 TEST(CommandRunnerDestination, ValuesUpToFourBytesAreReversed) {
     const std::uint8_t received[] = {1, 2, 3, 4, 5};
-    const struct {
-        std::size_t length;
-        std::vector<std::uint8_t> written;
-    } cases[] = {
-        {0, {}},
-        {2, {2, 1}},
-        {4, {4, 3, 2, 1}},
-        {5, {1, 2, 3, 4, 5}},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(BinaryFileBytes(received, c.length), c.written) << c.length;
+    EXPECT_EQ(BinaryFileBytes(received, 2), (std::vector<std::uint8_t>{2, 1}));
+    EXPECT_EQ(BinaryFileBytes(received, 5), (std::vector<std::uint8_t>{1, 2, 3, 4, 5}));
 }
 
 }  // namespace

@@ -18,8 +18,8 @@ namespace {
 constexpr std::uint8_t kExt = CANFRAME_FLAG_EXTENDED;
 constexpr std::uint8_t kRtr = CANFRAME_FLAG_REMOTE;
 
-CanFrame remoteFrame(std::uint32_t id, std::uint8_t dlc, std::uint8_t flags = 0) {
-    CanFrame f = makeFrame(id, {}, static_cast<std::uint8_t>(flags | kRtr));
+CanFrame remoteFrame(std::uint32_t id, std::uint8_t dlc) {
+    CanFrame f = makeFrame(id, {}, kRtr);
     f.length = dlc;
     return f;
 }
@@ -71,16 +71,11 @@ void expectParsesTo(const std::string& message, const MessageRow& row) {
 TEST(MessageFormat, FormatsAndParsesBack) {
     const MessageRow rows[] = {
         {"< send 123 3 11 22 33 >\n", makeFrame(0x123, {0x11, 0x22, 0x33})},
-        {"< send 12345678 0 >\n", makeFrame(0x12345678, {}, kExt)},
         {"< sendrtr 123 8 >\n", remoteFrame(0x123, 8)},
         {"< senderr 20000004 00 08 00 00 00 00 00 00 >\n",
          makeFrame(0x20000004, {0, 8, 0, 0, 0, 0, 0, 0})},
-        {"< send 7FF 8 00 01 7F 80 AB CD EF FF >\n",
-         makeFrame(0x7FF, {0, 1, 0x7F, 0x80, 0xAB, 0xCD, 0xEF, 0xFF})},
-        {"< send 00000001 1 5A >\n", makeFrame(1, {0x5A}, kExt)},
         {"< frame 123 1699999999.000123 112233 >\n", makeFrame(0x123, {0x11, 0x22, 0x33}),
          1699999999, 123},
-        {"< frame 12345678 23.000001  >\n", makeFrame(0x12345678, {}, kExt), 23, 1},
         {"< rtr 123 23.000001 8 >\n", remoteFrame(0x123, 8), 23, 1},
         {"< errframe 20000004 23.000001 0008000000000000 >\n",
          makeFrame(0x20000004, {0, 8, 0, 0, 0, 0, 0, 0}), 23, 1},
@@ -100,12 +95,10 @@ TEST(MessageFormat, LenientSpellingsAreAccepted) {
     const MessageRow rows[] = {
         // python-can: lower-case bytes without padding, extended ids unpadded
         {"send 1ABCD 3 a 0 ff", makeFrame(0x1ABCD, {0xA, 0, 0xFF}, kExt)},
-        // more than 3 digits or above 0x7FF: extended
+        // more than 3 digits: extended
         {"send 0123 0", makeFrame(0x123, {}, kExt)},
-        {"send 800 0", makeFrame(0x800, {}, kExt)},
         // frame data split into words, short fractions scaled to microseconds
         {"frame 123 23.5 11 2233", makeFrame(0x123, {0x11, 0x22, 0x33}), 23, 500000},
-        {"sendrtr 12345 2", remoteFrame(0x12345, 2, kExt)},
     };
     for (const MessageRow& row : rows) {
         SCOPED_TRACE(row.text);
@@ -129,21 +122,12 @@ TEST_P(MalformedParse, IsRefused) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, MalformedParse,
-    ::testing::Values("send 12G 0", "send 0x123 0", "frame 123 1.000000 11ZZ",  // bad hex
-                      "send 123 9 1 2 3 4 5 6 7 8 9", "send 123 x", "rtr 123 1.000000 9",  // dlc
-                      "send 123 2 11", "send 123 1 11 22",
-                      "senderr 20000004 0 8 0 0 0 0 0",  // byte count
-                      "errframe 20000004 1.000000 00080000000000", "frame 123 1.000000 112",
-                      "frame 123 1.000000 112233445566778899", "send 123 1 111", "send 20000000 0",
-                      "send 000000001 0", "sendrtr FFFFFFFF 0",  // id range and size
-                      "frame 123 abc 11", "frame 123 1.1234567 11", "rtr 123 1.5",
-                      "frame 123",  // time
-                      "send 123", "sendrtr 123 1 11", "senderr", "hello 123 0"));
-
-TEST(MalformedParse, CommandWordMustMatchTheParser) {
-    EXPECT_FALSE(sc::parseSend(sc::splitWords("sendrtr 123 0")));
-    EXPECT_FALSE(sc::parseErrFrame(sc::splitWords("frame 20000004 1.000000 0008000000000000")));
-}
+    ::testing::Values("send 12G 0", "frame 123 1.000000 11ZZ",                  // bad hex
+                      "send 123 9 1 2 3 4 5 6 7 8 9", "rtr 123 1.000000 9",     // dlc
+                      "send 123 2 11", "senderr 20000004 0 8 0 0 0 0 0",        // byte count
+                      "send 123 1 111", "send 20000000 0", "send 000000001 0",  // id range and size
+                      "frame 123 1.1234567 11", "rtr 123 1.5",                  // time
+                      "send 123", "hello 123 0"));
 
 // ---- MessageReader
 
@@ -157,7 +141,7 @@ const std::vector<std::string> kStreamMessages = {"hi",
                                                   "echo",
                                                   "frame 12345678 23.000001"};
 
-TEST(MessageReader, SplitAtAnyByteOrFedByteByByte) {
+TEST(MessageReader, SplitAtAnyByte) {
     for (std::size_t cut = 0; cut <= kStream.size(); ++cut) {
         sc::MessageReader reader;
         reader.feed(std::string_view(kStream).substr(0, cut));
@@ -167,34 +151,14 @@ TEST(MessageReader, SplitAtAnyByteOrFedByteByByte) {
         EXPECT_EQ(got, kStreamMessages) << "cut at " << cut;
         EXPECT_EQ(reader.discarded(), 0u);
     }
-    sc::MessageReader reader;
-    std::vector<std::string> got;
-    for (char c : kStream) {
-        reader.feed(std::string_view(&c, 1));
-        for (auto& m : drain(reader)) got.push_back(m);
-    }
-    EXPECT_EQ(got, kStreamMessages);
 }
 
+// Blanks inside a message become single spaces; a '<' inside a message restarts it.
 TEST(MessageReader, GarbageAroundMessagesIsDiscardedAndCounted) {
-    const struct {
-        std::string input;
-        std::vector<std::string> messages;
-        std::uint64_t discarded;
-    } rows[] = {
-        {"xx< hi >yy\n< ok >", {"hi", "ok"}, 4},
-        {"<\tsend  123\n 0 >", {"send 123 0"}, 0},
-        {"< >< ok >", {"ok"}, 3},
-        {"< sen< ok >", {"ok"}, 5},  // a '<' inside restarts
-        {">>> ok >", {}, 6},
-        {"\n\r\t ", {}, 0},
-    };
-    for (const auto& row : rows) {
-        sc::MessageReader reader;
-        reader.feed(row.input);
-        EXPECT_EQ(drain(reader), row.messages) << row.input;
-        EXPECT_EQ(reader.discarded(), row.discarded) << row.input;
-    }
+    sc::MessageReader reader;
+    reader.feed("xx< hi >yy\n<\tsend  123\n 0 >< sen< ok >");
+    EXPECT_EQ(drain(reader), (std::vector<std::string>{"hi", "send 123 0", "ok"}));
+    EXPECT_EQ(reader.discarded(), 9u);
 }
 
 TEST(MessageReader, OverlongMessageIsDiscardedAndCounted) {
