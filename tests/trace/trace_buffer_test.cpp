@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -113,6 +114,18 @@ TEST(TraceBufferTest, StopKeepsHeldRecordsClearEmptiesTheRing) {
     StoreNumbered(buffer, 50, 2);
     read = buffer.ReadRecent(13000, out.data());
     EXPECT_EQ(Identifiers(out, read.copied), (std::vector<uint32_t>{51, 50}));
+}
+
+TEST(TraceBufferTest, StoresTheWholeFrameWithItsFlagsAndDirection) {
+    TTraceBuffer buffer;
+    const uint8_t data[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    buffer.Store(0x1234567, 3, 0, kTraceTransmitted, true, true, data);
+    TraceRecord record;
+    ASSERT_EQ(buffer.ReadRecent(1, &record).copied, 1u);
+    EXPECT_EQ(std::tuple(record.identifier, record.length, record.flags, record.direction,
+                         record.count, record.data[2]),
+              std::tuple(0x1234567u, uint8_t{3}, uint8_t{kTraceFlagExtended | kTraceFlagRemote},
+                         uint8_t{kTraceTransmitted}, 1u, uint8_t{3}));
 }
 
 TEST(TraceBufferTest, WithoutStorageEveryFrameIsDroppedAndReadsReturnNothing) {

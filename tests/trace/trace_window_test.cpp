@@ -108,3 +108,28 @@ TEST_F(TraceWindowTest, StoppedTraceExportsDescending) {
 }
 
 }  // namespace
+
+namespace {
+
+// Column widths and the window size come from the settings and are written
+// back when the window goes.
+TEST(TraceWindowLayout, RemembersColumnWidthsAndSize) {
+    guitest::clearSettings();
+    QSettings(QStringLiteral("Trelvik-System"), QStringLiteral("Quorvane"))
+        .setValue(QStringLiteral("col3width"), 200);
+    TTraceBuffer buffer;
+    TEmergencyCodes codes;
+    guitest::RecordingNotifier notifier;
+    auto window =
+        std::make_unique<TWin_Trace>(buffer, codes, nullptr, TWin_Trace::KeyHandler(), notifier);
+    auto* grid = guitest::find<QTableView>(window.get(), QStringLiteral("trace"));
+    EXPECT_EQ(grid->columnWidth(3), 200);
+    EXPECT_EQ(grid->columnWidth(5), 141);  // a missing value takes its default
+    grid->setColumnWidth(5, 90);
+    window.reset();
+    QSettings stored(QStringLiteral("Trelvik-System"), QStringLiteral("Quorvane"));
+    EXPECT_EQ(stored.value(QStringLiteral("col5width")).toInt(), 90);
+    EXPECT_TRUE(stored.contains(QStringLiteral("tracewidth")));
+}
+
+}  // namespace
