@@ -3,10 +3,10 @@
 #include <chrono>
 #include <mutex>
 
-#include "app/messaging.h"
-#include "trace/network_live_states.h"
-#include "trace/trace_buffer.h"
-#include "transmit/transmit_engine.h"
+#include "sharing/messaging.h"
+#include "trace/core/network_live_states.h"
+#include "trace/core/trace_buffer.h"
+#include "transmit/core/transmit_engine.h"
 
 namespace {
 

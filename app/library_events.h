@@ -6,8 +6,8 @@
 #include <atomic>
 #include <cstdint>
 
-#include "app/signal_state.h"
-#include "morvellcanopen.h"
+#include "canlib/morvellcanopen.h"
+#include "gui/signal_state.h"
 
 class TTraceBuffer;
 class TMessaging;

@@ -1,8 +1,8 @@
 // quorvane: the windowed CANopen tool.
 #include <QApplication>
 
-#include "app/notifier.h"
 #include "app/quorvane_app.h"
+#include "gui/notifier.h"
 #include "node/main_window.h"
 
 int main(int argc, char** argv) {

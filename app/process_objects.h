@@ -2,19 +2,21 @@
 // window in this order and destroyed after the message loop in reverse.
 #pragma once
 
-#include "app/messaging.h"
-#include "manager/utilities.h"
-#include "trace/emergency_codes.h"
-#include "trace/trace_buffer.h"
-#include "transmit/transmit_engine.h"
-#include "transmit/transmit_table.h"
+#include "manager/core/utilities.h"
+#include "sharing/messaging.h"
+#include "trace/core/emergency_codes.h"
+#include "trace/core/trace_buffer.h"
+#include "transmit/core/transmit_engine.h"
+#include "transmit/core/transmit_table.h"
+#include "transmit/transmit_settings.h"
 
 struct ProcessObjects {
     static constexpr int kTransmitMessages = 20;
 
     TTraceBuffer traceBuffer;
     TEmergencyCodes emergencyCodes;
-    TTransmit transmit{kTransmitMessages};
+    SettingsTransmitStore transmitStore;  // where the transmit table loads and saves
+    TTransmit transmit{kTransmitMessages, &transmitStore};
     TransmitEngine transmitEngine{transmit};  // sends the table's messages
     TMessaging messaging;
     TUtilities utilities;

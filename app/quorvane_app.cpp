@@ -2,8 +2,10 @@
 
 #include <QWidget>
 
-#include "app/hw_init_error_dialog.h"
-#include "app/notifier.h"
+#include "gui/key_codes.h"
+#include "gui/key_preview.h"
+#include "gui/notifier.h"
+#include "hardware/hw_init_error_dialog.h"
 #include "info/about_box.h"
 #include "info/splash_window.h"
 #include "manager/date_time_dialog.h"
@@ -13,9 +15,8 @@
 #include "node/progress_dialog.h"
 #include "trace/network_window.h"
 #include "trace/trace_window.h"
-#include "transmit/key_codes.h"
-#include "transmit/key_preview.h"
 #include "transmit/transmit_messages_window.h"
+#include "transmit/transmit_tab.h"
 
 template <class Window, class... Args>
 Window* QuorvaneApp::create(Args&&... args) {
@@ -25,7 +26,7 @@ Window* QuorvaneApp::create(Args&&... args) {
     return raw;
 }
 
-QuorvaneApp::QuorvaneApp(Notifier& notifier, InterfaceOpener opener) {
+QuorvaneApp::QuorvaneApp(Notifier& notifier, InterfaceOpener opener) : notifier_(notifier) {
     // A process-wide object without its storage leaves its part unusable,
     // the program goes on.
     if (!objects_.traceBuffer.usable()) {
@@ -35,7 +36,10 @@ QuorvaneApp::QuorvaneApp(Notifier& notifier, InterfaceOpener opener) {
         notifier.warning(QStringLiteral("Unable to allocate memory for transmit messages"));
     }
     WindowSet& w = windows_;
-    w.main = create<TWin_Main>(objects_, windows_, notifier);
+    w.main = create<TWin_Main>(MainWindowObjects{signals_, objects_.emergencyCodes,
+                                                 objects_.messaging, objects_.transmitEngine},
+                               static_cast<MainWindowHost&>(*this), notifier);
+    events_.registerWithLibrary();
     w.about = create<TWin_About>(w.main);
     w.display = create<TWin_Display>(w.main);
     w.hwInitError = new TWin_HWInitError();  // owned below, after the configuration dialog
@@ -57,10 +61,59 @@ QuorvaneApp::QuorvaneApp(Notifier& notifier, InterfaceOpener opener) {
     new TransmitKeyPreview(w.network, engine);
     w.manager = create<TWin_CANopenManager>();
     w.dateTime = create<TWin_EnterDateAndTime>(w.manager);
-    w.main->libraryEvents().setNetworkStates(&w.network->liveStates());
+    events_.setNetworkStates(&w.network->liveStates());
 }
 
 QuorvaneApp::~QuorvaneApp() {
     // Windows go first, in reverse; the process-wide objects follow.
     while (!created_.empty()) created_.pop_back();
+}
+
+void QuorvaneApp::buildTransmitTab(QWidget* page, QTimer& inputCheck) {
+    new TransmitTab(page, objects_.transmit, objects_.transmitEngine, notifier_, inputCheck);
+}
+
+bool QuorvaneApp::canOpen(Window window) const {
+    // The network overview and the CANopen Manager are not built yet.
+    return window != Window::NetworkOverview && window != Window::CanopenManager;
+}
+
+void QuorvaneApp::openWindow(Window window) {
+    if (window == Window::About) {
+        windows_.about->exec();
+        return;
+    }
+    QWidget* shown = nullptr;
+    switch (window) {
+        case Window::Trace:
+            shown = windows_.trace;
+            break;
+        case Window::TransmitMessages:
+            shown = windows_.transmitMessages;
+            break;
+        case Window::NetworkOverview:
+            shown = windows_.network;
+            break;
+        case Window::CanopenManager:
+            shown = windows_.manager;
+            break;
+        case Window::About:
+            break;
+    }
+    if (shown == nullptr) return;
+    shown->show();
+    shown->raise();
+    shown->activateWindow();
+}
+
+void QuorvaneApp::closeTraceWindow() {
+    if (windows_.trace != nullptr && windows_.trace->isVisible()) windows_.trace->close();
+}
+
+void QuorvaneApp::showSplash() {
+    if (windows_.splash != nullptr) windows_.splash->show();
+}
+
+void QuorvaneApp::hideSplash() {
+    if (windows_.splash != nullptr) windows_.splash->hide();
 }

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "trace/canopen_interpreter.h"
-#include "trace/emergency_codes.h"
-#include "trace/message_names.h"
-#include "trace/trace_export.h"
+#include "trace/core/canopen_interpreter.h"
+#include "trace/core/emergency_codes.h"
+#include "trace/core/message_names.h"
+#include "trace/core/trace_export.h"
 
 namespace {
 

@@ -22,9 +22,9 @@
 #include <string>
 #include <vector>
 
-#include "app/hw_config_dialog.h"
-#include "app/notifier.h"
 #include "app/quorvane_app.h"
+#include "gui/notifier.h"
+#include "hardware/hw_config_dialog.h"
 #include "node/main_window.h"
 #include "support/child_process.h"
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "morvellcanopen.h"
+#include "canlib/morvellcanopen.h"
 #include "support/child_process.h"
 
 namespace {
@@ -76,14 +76,17 @@ int main(int argc, char** argv) {
     setenv("MORVELLCANOPEN_CHANNEL", channel.c_str(), 1);
     testsupport::ChildProcess bus(testsupport::programPath("quorbus"),
                                   {"--port", std::to_string(port), "--quiet"});
-    if (bus.waitForLine("listening").empty()) return std::fprintf(stderr, "quorbus did not start\n"), 1;
+    if (bus.waitForLine("listening").empty())
+        return std::fprintf(stderr, "quorbus did not start\n"), 1;
     testsupport::ChildProcess sim(testsupport::programPath("quorsim"),
                                   {"--channel", channel, "--node", std::to_string(kNode)});
-    if (sim.waitForLine("quorsim ready").empty()) return std::fprintf(stderr, "quorsim did not start\n"), 1;
+    if (sim.waitForLine("quorsim ready").empty())
+        return std::fprintf(stderr, "quorsim did not start\n"), 1;
 
     std::vector<std::uint8_t> data(kBytes);
     for (std::uint32_t i = 0; i < kBytes; ++i) data[i] = static_cast<std::uint8_t>(i);
-    std::printf("%-10s %-9s %12s %12s %12s\n", "mode", "direction", "min B/s", "median B/s", "max B/s");
+    std::printf("%-10s %-9s %12s %12s %12s\n", "mode", "direction", "min B/s", "median B/s",
+                "max B/s");
     for (bool block : {false, true}) {
         if (!open(block)) return 1;
         for (bool upload : {false, true}) {

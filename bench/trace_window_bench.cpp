@@ -18,11 +18,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/notifier.h"
-#include "morvellcanopen.h"
+#include "canlib/morvellcanopen.h"
+#include "gui/notifier.h"
 #include "support/child_process.h"
-#include "trace/emergency_codes.h"
-#include "trace/trace_buffer.h"
+#include "trace/core/emergency_codes.h"
+#include "trace/core/trace_buffer.h"
 #include "trace/trace_window.h"
 
 namespace {

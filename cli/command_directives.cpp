@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "morvellcanopen.h"
+#include "canlib/morvellcanopen.h"
 #include "value_text.h"
 
 namespace quorcmd {

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "banner.h"
-#include "hex_dump.h"
+#include "trace/core/hex_dump.h"
 
 namespace quorcmd {
 namespace {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "canlib/morvellcanopen.h"
 #include "command_model.h"
-#include "morvellcanopen.h"
 #include "sync/timed_mutex.h"
 
 namespace quorcmd {

@@ -12,7 +12,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "app/web_links.h"
+#include "gui/web_links.h"
 
 namespace brand {
 

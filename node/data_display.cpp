@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "hex_dump.h"
+#include "trace/core/hex_dump.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/result_text.h"
+#include "gui/result_text.h"
 
 namespace {
 

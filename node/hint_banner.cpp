@@ -4,8 +4,8 @@
 #include <atomic>
 #include <thread>
 
-#include "app/web_links.h"
-#include "pennorak.h"
+#include "gui/web_links.h"
+#include "pennorak/pennorak.h"
 
 namespace {
 

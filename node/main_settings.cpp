@@ -1,6 +1,6 @@
 #include "node/main_settings.h"
 
-#include "app/settings_store.h"
+#include "gui/settings_store.h"
 
 namespace {
 

@@ -18,24 +18,18 @@
 #include <QUrl>
 #include <new>
 
-#include "app/hw_config_dialog.h"
-#include "app/led_images.h"
-#include "app/notifier.h"
-#include "app/process_objects.h"
-#include "app/result_text.h"
-#include "app/settings_store.h"
-#include "app/web_links.h"
-#include "app/window_placement.h"
-#include "app/window_set.h"
-#include "info/about_box.h"
-#include "info/splash_window.h"
+#include "gui/key_preview.h"
+#include "gui/led_images.h"
+#include "gui/notifier.h"
+#include "gui/result_text.h"
+#include "gui/settings_store.h"
+#include "gui/web_links.h"
+#include "gui/window_placement.h"
+#include "hardware/hw_config_dialog.h"
 #include "node/hint_banner.h"
 #include "node/node_status.h"
-#include "trace/network_window.h"
-#include "trace/trace_window.h"
-#include "transmit/key_preview.h"
-#include "transmit/transmit_messages_window.h"
-#include "transmit/transmit_tab.h"
+#include "sharing/messaging.h"
+#include "trace/core/emergency_codes.h"
 
 namespace {
 
@@ -78,13 +72,13 @@ private:
     QTimer timer_;
 };
 
-TWin_Main::TWin_Main(ProcessObjects& objects, WindowSet& windows, Notifier& notifier,
+TWin_Main::TWin_Main(const MainWindowObjects& objects, MainWindowHost& host, Notifier& notifier,
                      QWidget* parent)
     : QMainWindow(parent),
       objects_(objects),
-      windows_(windows),
-      notifier_(notifier),
-      events_(signals_, objects.traceBuffer, objects.messaging, objects.transmitEngine) {
+      signals_(objects.signals),
+      host_(host),
+      notifier_(notifier) {
     setObjectName(QStringLiteral("TWin_Main"));
     c_ = BuildMainControls(this);
 
@@ -99,14 +93,12 @@ TWin_Main::TWin_Main(ProcessObjects& objects, WindowSet& windows, Notifier& noti
     setWindowTitle(QStringLiteral("Quorvane"));
     c_.first16label->hide();
     c_.viewmorebutton->hide();
-    events_.registerWithLibrary();
 
     setUpLeds();
 
     InputCheckTimer.setObjectName(QStringLiteral("InputCheckTimer"));
     InputCheckTimer.setInterval(kInputCheckMs);
-    new TransmitTab(c_.transmit, objects_.transmit, objects_.transmitEngine, notifier_,
-                    InputCheckTimer);
+    host_.buildTransmitTab(c_.transmit, InputCheckTimer);
     // Trigger keys, except while a single-line edit has the focus.
     new TransmitKeyPreview(this, objects_.transmitEngine,
                            TransmitKeyPreview::Mode::ExceptInLineEdits);
@@ -173,12 +165,15 @@ void TWin_Main::connectControls() {
     connect(c_.writebrowse, &QPushButton::clicked, this, &TWin_Main::writebrowseClick);
 
     connect(c_.exit, &QAction::triggered, this, &QWidget::close);
-    connect(c_.trace, &QAction::triggered, this, [this] { showWindow(windows_.trace); });
-    connect(c_.transmitlist, &QAction::triggered, this,
-            [this] { showWindow(windows_.transmitMessages); });
-    // Windows that are not built yet stay disabled.
-    for (QAction* later : {c_.networkoverview, c_.canopenmanager}) {
-        later->setEnabled(false);
+    using Window = MainWindowHost::Window;
+    const std::pair<QAction*, Window> opens[] = {{c_.trace, Window::Trace},
+                                                 {c_.transmitlist, Window::TransmitMessages},
+                                                 {c_.networkoverview, Window::NetworkOverview},
+                                                 {c_.canopenmanager, Window::CanopenManager},
+                                                 {c_.about, Window::About}};
+    for (const auto& [action, window] : opens) {
+        action->setEnabled(host_.canOpen(window));
+        connect(action, &QAction::triggered, this, [this, w = window] { host_.openWindow(w); });
     }
     connect(c_.viewpennorak, &QAction::triggered, this, &TWin_Main::viewpennorakClick);
     connect(c_.manual, &QAction::triggered, this, &TWin_Main::manualClick);
@@ -187,7 +182,6 @@ void TWin_Main::connectControls() {
     connect(c_.quorvanehomepage, &QAction::triggered, this,
             [] { openUrl(weblinks::kQuorvaneHome); });
     connect(c_.morvellhomepage, &QAction::triggered, this, [] { openUrl(weblinks::kMorvellHome); });
-    connect(c_.about, &QAction::triggered, this, &TWin_Main::aboutClick);
 
     connect(c_.nexthint, &QToolButton::clicked, this, [this] { banner_->next(); });
     c_.eh2->installEventFilter(this);
@@ -205,18 +199,19 @@ void TWin_Main::showEvent(QShowEvent* event) {
 
 void TWin_Main::FormShow() {
     KeepOnSingleMonitor(this);
-    windows_.hwConfig->exec();
-    if (!windows_.hwConfig->configured()) {
+    TWin_HWConfig& hwConfig = host_.hardwareDialog();
+    hwConfig.exec();
+    if (!hwConfig.configured()) {
         close();
         return;
     }
-    c_.baudrate->setText(QStringLiteral("%1kbps").arg(windows_.hwConfig->baudRateKbps()));
+    c_.baudrate->setText(QStringLiteral("%1kbps").arg(hwConfig.baudRateKbps()));
     if (!dataBuffer) {
         notifier_.warning(QStringLiteral("Unable to allocate memory"));
         close();
         return;
     }
-    if (windows_.splash != nullptr) windows_.splash->show();
+    host_.showSplash();
 }
 
 void TWin_Main::closeEvent(QCloseEvent* event) {
@@ -224,13 +219,13 @@ void TWin_Main::closeEvent(QCloseEvent* event) {
         closeStepsDone_ = true;
         ThreadSigTimer.stop();
         objects_.messaging.Stop();
-        if (windows_.trace != nullptr && windows_.trace->isVisible()) windows_.trace->close();
+        host_.closeTraceWindow();
         Hardware_Close();
         SaveMainSettings(OpenSettings().get(), currentSettings());
         setWindowHeight(false);
         if (banner_ != nullptr) banner_->close();
         dataBuffer.reset();
-        if (windows_.splash != nullptr) windows_.splash->hide();
+        host_.hideSplash();
         Q_EMIT closed();
     }
     event->accept();
@@ -406,18 +401,8 @@ void TWin_Main::viewpennorakClick() {
 
 // ---- Menus ----------------------------------------------------------------
 
-void TWin_Main::showWindow(QWidget* window) {
-    window->show();
-    window->raise();
-    window->activateWindow();
-}
-
 void TWin_Main::manualClick() {
     const QString path =
         QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("QuorvaneManual.pdf"));
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-}
-
-void TWin_Main::aboutClick() {
-    windows_.about->exec();
 }

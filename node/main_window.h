@@ -9,17 +9,16 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/activity_led.h"
-#include "app/library_events.h"
-#include "app/signal_state.h"
+#include "canlib/morvellcanopen.h"
+#include "gui/activity_led.h"
+#include "gui/signal_state.h"
 #include "node/main_settings.h"
 #include "node/main_window_controls.h"
+#include "node/main_window_host.h"
 
 class HintBanner;
 class QLineEdit;
 class Notifier;
-struct ProcessObjects;
-struct WindowSet;
 
 class TWin_Main : public QMainWindow {
     Q_OBJECT
@@ -27,14 +26,12 @@ public:
     // Bytes a read or write of the main window can hold.
     static constexpr uint32_t kDataBufferSize = 174080;
 
-    // `windows` is filled by start-up after this window; it is used from the
-    // first show on.
-    TWin_Main(ProcessObjects& objects, WindowSet& windows, Notifier& notifier,
+    // `host` gives the windows this one opens; the ones created after it are
+    // used from the first show on.
+    TWin_Main(const MainWindowObjects& objects, MainWindowHost& host, Notifier& notifier,
               QWidget* parent = nullptr);
     ~TWin_Main() override;
 
-    SignalState& signalState() { return signals_; }
-    LibraryEvents& libraryEvents() { return events_; }
     const MainControls& controls() const { return c_; }
     // The sum of the 5 ms tick intervals so far.
     uint32_t elapsedTicks() const { return elapsedTicks_; }
@@ -97,15 +94,10 @@ private:
     void connectControls();
     void viewpennorakClick();
     void manualClick();
-    // Shows a modeless window in front.
-    static void showWindow(QWidget* window);
-    void aboutClick();
-
-    ProcessObjects& objects_;
-    WindowSet& windows_;
+    MainWindowObjects objects_;
+    SignalState& signals_;
+    MainWindowHost& host_;
     Notifier& notifier_;
-    SignalState signals_;
-    LibraryEvents events_;
     MainControls c_;
 
     std::array<QPixmap, 8> ledImages_;

@@ -13,9 +13,8 @@
 #include <atomic>
 #include <mutex>
 
-#include "app/notifier.h"
-#include "app/result_text.h"
-#include "app/window_set.h"
+#include "gui/notifier.h"
+#include "gui/result_text.h"
 #include "node/data_display.h"
 #include "node/data_entry.h"
 #include "node/display_window.h"
@@ -141,13 +140,13 @@ bool TWin_Main::loadWriteFile() {
 
 void TWin_Main::beginTransfer() {
     transferOwner.store(this);
-    windows_.progress->StartOperation([] { CANopen_Cancel(); });
+    host_.progressDialog().StartOperation([] { CANopen_Cancel(); });
     setTransferControlsEnabled(false);
 }
 
 void TWin_Main::refusedTransfer(const LibraryResult& result) {
     notifier_.warning(ResultText(result));
-    windows_.progress->EndOperation();
+    host_.progressDialog().EndOperation();
     setTransferControlsEnabled(true);
 }
 
@@ -161,7 +160,7 @@ void TWin_Main::setTransferControlsEnabled(bool enabled) {
 }
 
 void TWin_Main::finishTransfer(const LibraryResult& result) {
-    windows_.progress->EndOperation();
+    host_.progressDialog().EndOperation();
     if (result.code == 0) {
         if (transferMode == kModeReadToFile) {
             QFile file(c_.readpath->text());
@@ -190,8 +189,8 @@ void TWin_Main::showReadData() {
     c_.first16label->setVisible(shown.onlyFirst16);
     c_.viewmorebutton->setVisible(shown.onlyFirst16);
     if (shown.onlyFirst16) {
-        windows_.display->setEntry(CurrentNodeId(signals_), HexValue(c_.readindex->text()),
-                                   static_cast<uint8_t>(HexValue(c_.readsubindex->text())));
+        host_.displayWindow().setEntry(CurrentNodeId(signals_), HexValue(c_.readindex->text()),
+                                       static_cast<uint8_t>(HexValue(c_.readsubindex->text())));
     }
     c_.displayhex->setText(shown.hex);
     c_.displayascii->setText(shown.ascii);
@@ -200,8 +199,8 @@ void TWin_Main::showReadData() {
 }
 
 void TWin_Main::viewmorebuttonClick() {
-    windows_.display->setData(dataBuffer.get(), dataLength);
-    windows_.display->exec();
+    host_.displayWindow().setData(dataBuffer.get(), dataLength);
+    host_.displayWindow().exec();
 }
 
 void TWin_Main::readbrowseClick() {

@@ -1,6 +1,6 @@
 #include "node/node_status.h"
 
-#include "app/signal_state.h"
+#include "gui/signal_state.h"
 
 QString NodeIdText(int nodeId) {
     const QString hex = QStringLiteral("%1").arg(nodeId, 2, 16, QLatin1Char('0')).toUpper();

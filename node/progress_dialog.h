@@ -6,7 +6,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "morvellcanopen.h"
+#include "canlib/morvellcanopen.h"
 #include "node/pending_progress.h"
 
 class QLabel;

@@ -3,7 +3,7 @@
 
 #include <QWidget>
 
-#include "trace/network_live_states.h"
+#include "trace/core/network_live_states.h"
 
 class TWin_Network : public QWidget {
 public:

@@ -6,8 +6,8 @@
 
 #include <QAbstractTableModel>
 
-#include "trace/canopen_interpreter.h"
-#include "trace/trace_display.h"
+#include "trace/core/canopen_interpreter.h"
+#include "trace/core/trace_display.h"
 
 class TEmergencyCodes;
 class MessageNames;

@@ -17,10 +17,10 @@
 #include <ctime>
 #include <fstream>
 
-#include "app/notifier.h"
-#include "app/settings_store.h"
-#include "app/window_placement.h"
-#include "trace/trace_export.h"
+#include "gui/notifier.h"
+#include "gui/settings_store.h"
+#include "gui/window_placement.h"
+#include "trace/core/trace_export.h"
 #include "trace/trace_settings.h"
 #include "trace/trace_view_model.h"
 

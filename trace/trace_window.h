@@ -9,7 +9,7 @@
 #include <functional>
 #include <memory>
 
-#include "trace/trace_display.h"
+#include "trace/core/trace_display.h"
 
 class QAction;
 class QMenu;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "transmit/key_codes.h"
+#include "gui/key_codes.h"
 
 namespace {
 
@@ -58,7 +58,7 @@ StrippedText StripNonHex(const QString& text, int caret) {
 TransmitMessage RecordFromControls(const TransmitControlValues& v) {
     TransmitMessage m;
     m.enable = v.enable;
-    m.name = v.name;
+    m.name = v.name.toStdString();
     m.id = std::min(ReadHex(v.idText), kMaxId);
     m.transmitid = v.transmitId;
     m.transmitpdo = v.transmitPdo;
@@ -80,7 +80,7 @@ TransmitMessage RecordFromControls(const TransmitControlValues& v) {
 TransmitControlValues ControlsFromRecord(const TransmitMessage& m) {
     TransmitControlValues v;
     v.enable = m.enable;
-    v.name = m.name;
+    v.name = QString::fromStdString(m.name);
     v.idText = hex(m.id, 3);
     v.transmitId = m.transmitid;
     v.transmitPdo = m.transmitpdo;

@@ -8,7 +8,7 @@
 #include <array>
 #include <cstdint>
 
-#include "transmit/transmit_message.h"
+#include "transmit/core/transmit_message.h"
 
 // What the tab's controls hold.
 struct TransmitControlValues {

@@ -1,8 +1,8 @@
 #include "transmit/transmit_grid.h"
 
-#include "app/settings_store.h"
-#include "transmit/key_codes.h"
-#include "transmit/transmit_table.h"
+#include "gui/key_codes.h"
+#include "gui/settings_store.h"
+#include "transmit/core/transmit_table.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ std::array<QString, transmitgrid::kTextColumns> TransmitGridRow(const TTransmit&
             data += hex(m.data[byte], 2) + QLatin1Char(' ');
         }
     }
-    return {m.name,
+    return {QString::fromStdString(m.name),
             hex(EffectiveId(m), 3),
             QString::number(m.dlc),
             data,

@@ -8,11 +8,11 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "app/settings_store.h"
-#include "app/window_placement.h"
-#include "transmit/key_preview.h"
+#include "gui/key_preview.h"
+#include "gui/settings_store.h"
+#include "gui/window_placement.h"
+#include "transmit/core/transmit_table.h"
 #include "transmit/transmit_grid.h"
-#include "transmit/transmit_table.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "app/settings_store.h"
+#include "gui/settings_store.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ void readInt(const QSettings& settings, int index, const char* suffix, Apply app
 
 void LoadTransmitMessage(const QSettings& settings, int index, TransmitMessage& m) {
     if (const auto name = ReadString(settings, keyOf(index, QStringLiteral("name")))) {
-        m.name = CutName(*name);
+        m.name = CutName(name->toStdString());
     }
     readInt(settings, index, "enable", [&](int32_t v) { m.enable = v != 0; });
     readInt(settings, index, "transmitid", [&](int32_t v) { m.transmitid = v != 0; });
@@ -54,7 +54,7 @@ void SaveTransmitMessage(QSettings& settings, int index, const TransmitMessage& 
     auto writeInt = [&](const char* suffix, uint32_t value) {
         WriteInt(settings, keyOf(index, QLatin1String(suffix)), static_cast<int32_t>(value));
     };
-    WriteString(settings, keyOf(index, QStringLiteral("name")), m.name);
+    WriteString(settings, keyOf(index, QStringLiteral("name")), QString::fromStdString(m.name));
     writeInt("enable", m.enable ? 1 : 0);
     writeInt("transmitid", m.transmitid ? 1 : 0);
     writeInt("id", m.id);
@@ -71,4 +71,16 @@ void SaveTransmitMessage(QSettings& settings, int index, const TransmitMessage& 
         const std::string suffix = "data" + std::to_string(byte);
         writeInt(suffix.c_str(), m.data[byte]);
     }
+}
+
+void SettingsTransmitStore::Load(TransmitMessage* records, int count) {
+    const std::unique_ptr<QSettings> settings = OpenSettings();
+    if (!settings) return;
+    for (int i = 0; i < count; ++i) LoadTransmitMessage(*settings, i, records[i]);
+}
+
+void SettingsTransmitStore::Save(const TransmitMessage* records, int count) {
+    const std::unique_ptr<QSettings> settings = OpenSettings();
+    if (!settings) return;
+    for (int i = 0; i < count; ++i) SaveTransmitMessage(*settings, i, records[i]);
 }

@@ -4,7 +4,7 @@
 
 #include <QSettings>
 
-#include "transmit/transmit_message.h"
+#include "transmit/core/transmit_table.h"
 
 // Reads the values of message `index` that exist into `message`, narrowing
 // integers to the field width and correcting out-of-range values. A missing
@@ -13,3 +13,11 @@ void LoadTransmitMessage(const QSettings& settings, int index, TransmitMessage& 
 
 // Writes all 21 values of message `index`.
 void SaveTransmitMessage(QSettings& settings, int index, const TransmitMessage& message);
+
+// The transmit table's store: the settings store of quorvane. A store that
+// cannot be opened loads and saves nothing. UI thread.
+class SettingsTransmitStore : public TransmitStore {
+public:
+    void Load(TransmitMessage* records, int count) override;
+    void Save(const TransmitMessage* records, int count) override;
+};

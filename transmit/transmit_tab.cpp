@@ -12,10 +12,10 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "app/notifier.h"
-#include "transmit/key_codes.h"
-#include "transmit/transmit_engine.h"
-#include "transmit/transmit_table.h"
+#include "gui/key_codes.h"
+#include "gui/notifier.h"
+#include "transmit/core/transmit_engine.h"
+#include "transmit/core/transmit_table.h"
 
 TransmitTab::TransmitTab(QWidget* page, TTransmit& table, TransmitEngine& engine,
                          Notifier& notifier, QTimer& inputCheckTimer)

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "morvellcanopen.h"
+#include "canlib/morvellcanopen.h"
 
 namespace {
 

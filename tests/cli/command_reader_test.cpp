@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "command_model.h"
+#include "cli/command_model.h"
 
 namespace quorcmd {
 namespace {

@@ -7,7 +7,7 @@
 #include <tuple>
 #include <vector>
 
-#include "command_model.h"
+#include "cli/command_model.h"
 
 namespace quorcmd {
 namespace {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "banner.h"
+#include "cli/banner.h"
 #include "support/child_process.h"
 
 namespace quorcmd_test {

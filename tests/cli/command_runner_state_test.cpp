@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "command_runner.h"
+#include "cli/command_runner.h"
 
 namespace quorcmd {
 namespace {

@@ -1,10 +1,10 @@
-#include "gui_test_support.h"
+#include "gui_support/gui_test_support.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
 
-#include "app/settings_store.h"
+#include "gui/settings_store.h"
 
 namespace guitest {
 

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/notifier.h"
+#include "gui/notifier.h"
 
 namespace guitest {
 

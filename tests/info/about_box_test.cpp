@@ -9,10 +9,10 @@
 #include <functional>
 #include <memory>
 
-#include "app/web_links.h"
-#include "gui_test_support.h"
+#include "gui/web_links.h"
+#include "gui_support/gui_test_support.h"
+#include "gui_support/url_recorder.h"
 #include "info/splash_window.h"
-#include "url_recorder.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QScreen>
 
-#include "gui_test_support.h"
+#include "gui_support/gui_test_support.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <tuple>
 #include <vector>
 
-#include "morvellcanopen.h"
+#include "canlib/morvellcanopen.h"
 #include "support/child_process.h"
 
 namespace integration {

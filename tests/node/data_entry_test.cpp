@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/result_text.h"
+#include "gui/result_text.h"
 
 namespace {
 

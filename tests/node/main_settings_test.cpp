@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "app/settings_store.h"
-#include "gui_test_support.h"
+#include "gui/settings_store.h"
+#include "gui_support/gui_test_support.h"
 #include "node/node_status.h"
 
 namespace {

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "app/hw_config_dialog.h"
 #include "app/quorvane_app.h"
-#include "gui_test_support.h"
+#include "gui_support/gui_test_support.h"
+#include "hardware/hw_config_dialog.h"
 #include "node/main_window.h"
 #include "support/child_process.h"
 

@@ -17,14 +17,14 @@
 #include <memory>
 #include <string>
 
-#include "app/hw_config_dialog.h"
 #include "app/quorvane_app.h"
-#include "app/settings_store.h"
-#include "gui_test_support.h"
+#include "gui/settings_store.h"
+#include "gui_support/gui_test_support.h"
+#include "gui_support/url_recorder.h"
+#include "hardware/hw_config_dialog.h"
 #include "main_window_fixture.h"
 #include "sim/quorbus_test_client.h"
 #include "support/child_process.h"
-#include "url_recorder.h"
 
 namespace {
 
@@ -137,9 +137,8 @@ TEST_F(MainWindowTest, SettingsAndBannerChoiceSurviveARestart) {
     EXPECT_TRUE(main()->bannerActive());
     EXPECT_TRUE(controls().banner->isVisible());
     // The service's first hint replaces the design-time text.
-    EXPECT_TRUE(waitFor([&] {
-        return controls().eh1->text() != "Quorvane - CANopen tools for Linux engineers";
-    }));
+    EXPECT_TRUE(waitFor(
+        [&] { return controls().eh1->text() != "Quorvane - CANopen tools for Linux engineers"; }));
     const int heightWithBanner = main()->height();
 
     controls().nodelist->setCurrentIndex(6);

@@ -8,7 +8,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-#include "gui_test_support.h"
+#include "gui_support/gui_test_support.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include "main_window_fixture.h"
 #include "sim/quorbus_test_client.h"
-#include "trace/canopen_interpreter.h"
+#include "trace/core/canopen_interpreter.h"
 #include "trace/trace_window.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <mutex>
 #include <thread>
 
-#include "pennorak.h"
+#include "pennorak/pennorak.h"
 #include "support/child_process.h"
 
 namespace {

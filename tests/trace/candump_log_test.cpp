@@ -1,4 +1,4 @@
-#include "trace/candump_log.h"
+#include "trace/core/candump_log.h"
 
 #include <gtest/gtest.h>
 

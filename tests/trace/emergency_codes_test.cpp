@@ -1,4 +1,4 @@
-#include "trace/emergency_codes.h"
+#include "trace/core/emergency_codes.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "trace/canopen_interpreter.h"
-#include "trace/emergency_codes.h"
+#include "trace/core/canopen_interpreter.h"
+#include "trace/core/emergency_codes.h"
 #include "trace_test_support.h"
 
 namespace {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "decode_options.h"
-#include "decode_run.h"
 #include "support/child_process.h"
+#include "trace/quordecode/decode_options.h"
+#include "trace/quordecode/decode_run.h"
 #include "trace_test_support.h"
 
 namespace {

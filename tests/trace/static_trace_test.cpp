@@ -1,4 +1,4 @@
-#include "trace/static_trace.h"
+#include "trace/core/static_trace.h"
 
 #include <gtest/gtest.h>
 

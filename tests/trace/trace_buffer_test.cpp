@@ -1,4 +1,4 @@
-#include "trace/trace_buffer.h"
+#include "trace/core/trace_buffer.h"
 
 #include <gtest/gtest.h>
 

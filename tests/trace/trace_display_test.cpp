@@ -1,4 +1,4 @@
-#include "trace/trace_display.h"
+#include "trace/core/trace_display.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "trace/trace_export.h"
+#include "trace/core/trace_export.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "trace/emergency_codes.h"
+#include "trace/core/emergency_codes.h"
 #include "trace_test_support.h"
 
 namespace {

@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "trace/message_names.h"
-#include "trace/trace_record.h"
+#include "trace/core/message_names.h"
+#include "trace/core/trace_record.h"
 
 namespace tracetest {
 

@@ -14,9 +14,9 @@
 #include <utility>
 #include <vector>
 
-#include "gui_test_support.h"
-#include "trace/emergency_codes.h"
-#include "trace/trace_export.h"
+#include "gui_support/gui_test_support.h"
+#include "trace/core/emergency_codes.h"
+#include "trace/core/trace_export.h"
 #include "trace_test_support.h"
 
 namespace {

@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "gui_test_support.h"
-#include "transmit/key_codes.h"
-#include "transmit/time_of_day.h"
+#include "gui/key_codes.h"
+#include "gui_support/gui_test_support.h"
+#include "transmit/core/time_of_day.h"
 #include "transmit_test_support.h"
 
 namespace {
@@ -74,7 +74,7 @@ protected:
 
     void set(int i, const TransmitMessage& m) { ASSERT_TRUE(table.SetMessage(i, m)); }
 
-    TTransmit table{kMessages};
+    TTransmit table{kMessages, transmittest::settingsStore()};
     FrameLog log;
     TransmitEngine engine{table, log.sender()};
 };

@@ -15,8 +15,8 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
-#include "gui_test_support.h"
-#include "transmit/key_preview.h"
+#include "gui/key_preview.h"
+#include "gui_support/gui_test_support.h"
 #include "transmit_test_support.h"
 
 namespace {
@@ -36,7 +36,7 @@ protected:
 
     // The tab on a page of a window with the main window's key preview.
     void create(int messages = kMessages) {
-        table = std::make_unique<TTransmit>(messages);
+        table = std::make_unique<TTransmit>(messages, transmittest::settingsStore());
         engine = std::make_unique<TransmitEngine>(*table, log.sender());
         window = std::make_unique<QWidget>();
         auto* page = new QWidget(window.get());
@@ -121,7 +121,7 @@ TEST_F(TransmitTabTest, CreationShowsMessageZeroWithoutStoring) {
     first.data = {0x0A, 0xB0, 0, 0, 0, 0, 0, 0xFF};
     first.timestamp = 1;
     {
-        TTransmit seed(kMessages);
+        TTransmit seed(kMessages, transmittest::settingsStore());
         seed.SetMessage(0, first);
     }
     create();

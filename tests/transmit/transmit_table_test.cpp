@@ -1,6 +1,6 @@
 // The transmit table: defaults, loading with corrections, saving every value,
 // identifiers and names, the invalid table, and reads racing replacements.
-#include "transmit/transmit_table.h"
+#include "transmit/core/transmit_table.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,10 @@
 #include <thread>
 #include <vector>
 
-#include "app/settings_store.h"
-#include "gui_test_support.h"
-#include "transmit/transmit_engine.h"
+#include "gui/settings_store.h"
+#include "gui_support/gui_test_support.h"
+#include "transmit/core/transmit_engine.h"
+#include "transmit_test_support.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ protected:
 };
 
 TEST_F(TransmitTableTest, EmptyStoreGivesTwentyDisabledDefaultMessages) {
-    TTransmit table(kMessages);
+    TTransmit table(kMessages, transmittest::settingsStore());
     ASSERT_TRUE(table.valid());
     ASSERT_EQ(table.Count(), kMessages);
     for (int i : {0, kMessages - 1}) {
@@ -63,7 +64,7 @@ TEST_F(TransmitTableTest, LoadingNarrowsAndCorrectsStoredValues) {
     for (const auto& row : cases) {
         guitest::clearSettings();
         store(row.key, row.stored);
-        TTransmit table(kMessages);
+        TTransmit table(kMessages, transmittest::settingsStore());
         M loaded, expected;
         row.expected(expected);
         ASSERT_TRUE(table.GetMessage(0, loaded));
@@ -87,7 +88,7 @@ TEST_F(TransmitTableTest, EveryValueOfEveryMessageIsWrittenAtDestruction) {
                                   .timestamp = 1,
                                   .data = {1, 2, 3, 4, 5, 6, 7, 0xFF}};
     {
-        TTransmit table(kMessages);
+        TTransmit table(kMessages, transmittest::settingsStore());
         ASSERT_TRUE(table.SetMessage(3, changed));
         auto settings = OpenSettings();
         EXPECT_FALSE(settings->contains("3_name")) << "edits stay in memory during a run";
@@ -108,7 +109,7 @@ TEST_F(TransmitTableTest, EveryValueOfEveryMessageIsWrittenAtDestruction) {
         EXPECT_EQ(ReadString(*settings, row.key), row.value) << row.key;
     }
 
-    TTransmit reloaded(kMessages);
+    TTransmit reloaded(kMessages, transmittest::settingsStore());
     TransmitMessage m;
     ASSERT_TRUE(reloaded.GetMessage(3, m));
     EXPECT_EQ(m, changed);
@@ -126,7 +127,7 @@ TEST_F(TransmitTableTest, EffectiveIdFollowsTheIdentifierOrPdoChoice) {
         {false, 0x123, 0, 0x05, 0x185},
         {false, 0x123, 7, 0x7F, 0x57F},
     };
-    TTransmit table(kMessages);
+    TTransmit table(kMessages, transmittest::settingsStore());
     for (const auto& row : cases) {
         TransmitMessage m;
         m.transmitid = row.transmitid;
@@ -140,7 +141,7 @@ TEST_F(TransmitTableTest, EffectiveIdFollowsTheIdentifierOrPdoChoice) {
 }
 
 TEST_F(TransmitTableTest, DisplayNameOnlyForEnabledMessagesInRangeAndCut) {
-    TTransmit table(kMessages);
+    TTransmit table(kMessages, transmittest::settingsStore());
     TransmitMessage m;
     m.name = "Start";
     ASSERT_TRUE(table.SetMessage(2, m));
@@ -152,7 +153,7 @@ TEST_F(TransmitTableTest, DisplayNameOnlyForEnabledMessagesInRangeAndCut) {
     ASSERT_TRUE(table.GetMessage(2, m));
     EXPECT_EQ(m.name, "01234567890123456789");
     {
-        TTransmit invalid(-1);  // empty and never saved
+        TTransmit invalid(-1, transmittest::settingsStore());  // empty and never saved
         EXPECT_FALSE(invalid.valid());
         EXPECT_EQ(invalid.Count(), 0);
         for (auto [t, outside] : {std::pair{&table, -1}, {&table, kMessages}, {&invalid, 0}}) {
@@ -171,7 +172,7 @@ TEST_F(TransmitTableTest, DisplayNameOnlyForEnabledMessagesInRangeAndCut) {
 // Receive triggers read records on another thread while they are replaced:
 // every frame sent must come from one whole version of the record.
 TEST_F(TransmitTableTest, ReceiveTriggersNeverSeeAHalfReplacedRecord) {
-    TTransmit table(kMessages);
+    TTransmit table(kMessages, transmittest::settingsStore());
     auto version = [](uint32_t id, uint8_t fill, uint8_t dlc) {
         TransmitMessage m;
         m.enable = true;
@@ -180,7 +181,7 @@ TEST_F(TransmitTableTest, ReceiveTriggersNeverSeeAHalfReplacedRecord) {
         m.id = id;
         m.dlc = dlc;
         m.data.fill(fill);
-        m.name = QString(20, QChar('a' + fill % 26));
+        m.name = std::string(20, static_cast<char>('a' + fill % 26));
         return m;
     };
     const TransmitMessage first = version(0x100, 0x11, 8);
@@ -197,7 +198,12 @@ TEST_F(TransmitTableTest, ReceiveTriggersNeverSeeAHalfReplacedRecord) {
     std::thread receiver([&] {
         while (!stop.load()) engine.OnReceive(0x181);
     });
-    for (int round = 0; round < 20000; ++round) {
+    // At least 20000 replacements, and on until the receiver has sent some frames.
+    auto sentSome = [&] {
+        std::lock_guard guard(sentMutex);
+        return sent.size() >= 100;
+    };
+    for (int round = 0; round < 20000 || !sentSome(); ++round) {
         table.SetMessage(0, round % 2 == 0 ? second : first);
         (void)table.DisplayName(0);
     }

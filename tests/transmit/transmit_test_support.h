@@ -8,14 +8,21 @@
 #include <string>
 #include <vector>
 
-#include "transmit/transmit_engine.h"
-#include "transmit/transmit_table.h"
+#include "transmit/core/transmit_engine.h"
+#include "transmit/core/transmit_table.h"
+#include "transmit/transmit_settings.h"
 
 inline void PrintTo(const QString& text, std::ostream* out) {
     *out << '"' << text.toStdString() << '"';
 }
 
 namespace transmittest {
+
+// The settings store the tables of these tests load from and save to.
+inline TransmitStore* settingsStore() {
+    static SettingsTransmitStore store;  // no state of its own
+    return &store;
+}
 
 // Frames the engine hands to the bus, in order. Any thread.
 class FrameLog {
@@ -48,7 +55,7 @@ private:
 
 // An enabled message sent with identifier `id`.
 inline TransmitMessage enabledMessage(uint32_t id, const char* name = "Test") {
-    return {.name = QString::fromLatin1(name), .enable = true, .id = id};
+    return {.name = name, .enable = true, .id = id};
 }
 
 // An enabled message sent with `id` on the trigger key `key` (virtual key code).

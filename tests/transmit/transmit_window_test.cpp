@@ -7,8 +7,8 @@
 #include <QTest>
 #include <QWindow>
 
-#include "app/settings_store.h"
-#include "gui_test_support.h"
+#include "gui/settings_store.h"
+#include "gui_support/gui_test_support.h"
 #include "transmit/transmit_grid.h"
 #include "transmit/transmit_messages_window.h"
 #include "transmit_test_support.h"
@@ -33,7 +33,7 @@ protected:
         return texts;
     }
 
-    TTransmit table{kMessages};
+    TTransmit table{kMessages, transmittest::settingsStore()};
     transmittest::FrameLog log;
     TransmitEngine engine{table, log.sender()};
     std::unique_ptr<TWin_TransmitMessages> window;

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "trace/candump_log.h"
-#include "trace/emergency_codes.h"
-#include "trace/trace_export.h"
+#include "trace/core/candump_log.h"
+#include "trace/core/emergency_codes.h"
+#include "trace/core/trace_export.h"
 
 namespace quordecode {
 namespace {
