@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "sharing/messaging.h"
+#include "sync/callback_target.h"
 #include "trace/core/network_live_states.h"
 #include "trace/core/trace_buffer.h"
 #include "transmit/core/transmit_engine.h"
@@ -18,16 +19,16 @@ constexpr uint32_t kHeartbeatBase = 0x700;
 constexpr uint32_t kEmergencyBase = 0x080;
 
 // The library's callbacks carry no context: the registered object.
-std::atomic<LibraryEvents*> registered{nullptr};
+quorvane::CallbackTarget<LibraryEvents> registered;
 
 void receiveCallback(const CanFrame* frame, int32_t status) {
-    if (LibraryEvents* events = registered.load()) events->onReceive(*frame, status);
+    registered.invoke([&](LibraryEvents& events) { events.onReceive(*frame, status); });
 }
 void transmitCallback(const CanFrame* frame) {
-    if (LibraryEvents* events = registered.load()) events->onTransmit(*frame);
+    registered.invoke([&](LibraryEvents& events) { events.onTransmit(*frame); });
 }
 void errorCallback(int32_t code) {
-    if (LibraryEvents* events = registered.load()) events->onError(code);
+    registered.invoke([&](LibraryEvents& events) { events.onError(code); });
 }
 
 bool isRemote(const CanFrame& frame) {
@@ -44,8 +45,7 @@ LibraryEvents::LibraryEvents(SignalState& signals, TTraceBuffer& trace, TMessagi
     : signals_(signals), trace_(trace), messaging_(messaging), transmit_(transmit) {}
 
 LibraryEvents::~LibraryEvents() {
-    LibraryEvents* self = this;
-    if (registered.compare_exchange_strong(self, nullptr)) {
+    if (registered.detach(this)) {
         Event_Receive(nullptr);
         Event_Transmit(nullptr);
         Event_MajorError(nullptr);
@@ -53,7 +53,7 @@ LibraryEvents::~LibraryEvents() {
 }
 
 void LibraryEvents::registerWithLibrary() {
-    registered.store(this);
+    registered.attach(this);
     Event_Receive(receiveCallback);
     Event_Transmit(transmitCallback);
     Event_MajorError(errorCallback);

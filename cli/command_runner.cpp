@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "banner.h"
+#include "sync/callback_target.h"
 #include "trace/core/hex_dump.h"
 
 namespace quorcmd {
@@ -21,11 +22,10 @@ constexpr const char* kLogHeaderTimeFormat = "%I:%M%p %d %b %Y";
 
 // The binding's completion callback carries no user data: this names the
 // state of the run in progress (set for the run's duration, main thread).
-std::atomic<OperationState*> active_state{nullptr};
+quorvane::CallbackTarget<OperationState> active_state;
 
 void onCompletion(const LibraryResult* result) {
-    if (OperationState* state = active_state.load(std::memory_order_acquire))
-        state->complete(*result);
+    active_state.invoke([result](OperationState& state) { state.complete(*result); });
 }
 
 void onProgress(float) {}
@@ -112,9 +112,9 @@ class Runner {
 public:
     Runner(std::FILE* sink, ErrorFlag& error_flag)
         : sink_(sink), error_flag_(error_flag), state_(sink, error_flag) {
-        active_state.store(&state_, std::memory_order_release);
+        active_state.attach(&state_);
     }
-    ~Runner() { active_state.store(nullptr, std::memory_order_release); }
+    ~Runner() { active_state.detach(&state_); }
 
     void run(const CommandRecord& command) {
         switch (command.operation) {

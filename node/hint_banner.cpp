@@ -1,16 +1,16 @@
 #include "node/hint_banner.h"
 
 #include <QMetaObject>
-#include <atomic>
 #include <thread>
 
 #include "gui/web_links.h"
 #include "pennorak/pennorak.h"
+#include "sync/callback_target.h"
 
 namespace {
 
 // The banner that receives the service's hints (one service per process).
-std::atomic<HintBanner*> displayTarget{nullptr};
+quorvane::CallbackTarget<HintBanner> displayTarget;
 
 constexpr int32_t kRotateSeconds = 120;
 constexpr int32_t kMaxFileHints = 3;
@@ -41,7 +41,7 @@ HintBanner::~HintBanner() {
 
 bool HintBanner::start() {
     if (active_) return true;
-    displayTarget.store(this);
+    displayTarget.attach(this);
     bool ok = pennorak_init("Quorvane", kRotateSeconds, 1, nullptr, weblinks::kQuorvaneHome, 0,
                             kMaxFileHints, 1, 1, "Quorvane", &HintBanner::displayCallback, 0,
                             kApplicationConstant) == 1;
@@ -52,7 +52,7 @@ bool HintBanner::start() {
     if (!ok) {
         // A half-initialised service is released again.
         pennorak_close();
-        displayTarget.store(nullptr);
+        displayTarget.detach(this);
         return false;
     }
     pennorak_start();
@@ -64,8 +64,7 @@ void HintBanner::close() {
     if (!active_) return;
     pennorak_close();
     active_ = false;
-    HintBanner* self = this;
-    displayTarget.compare_exchange_strong(self, nullptr);
+    displayTarget.detach(this);
 }
 
 void HintBanner::next() {
@@ -78,11 +77,11 @@ void HintBanner::click() {
 }
 
 void HintBanner::displayCallback(const char* text, const char* caption) {
-    HintBanner* banner = displayTarget.load();
-    if (banner == nullptr) return;
     const QString hint = QString::fromUtf8(text), link = QString::fromUtf8(caption);
-    // Queued: runs on the UI thread, dropped if the banner is gone by then.
-    QMetaObject::invokeMethod(
-        banner, [banner, hint, link] { Q_EMIT banner->hintChanged(hint, link); },
-        Qt::QueuedConnection);
+    displayTarget.invoke([&](HintBanner& banner) {
+        // Queued: runs on the UI thread, dropped if the banner is gone by then.
+        QMetaObject::invokeMethod(
+            &banner, [&banner, hint, link] { Q_EMIT banner.hintChanged(hint, link); },
+            Qt::QueuedConnection);
+    });
 }

@@ -10,7 +10,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
-#include <atomic>
 #include <mutex>
 
 #include "gui/notifier.h"
@@ -20,6 +19,7 @@
 #include "node/display_window.h"
 #include "node/main_window.h"
 #include "node/progress_dialog.h"
+#include "sync/callback_target.h"
 
 namespace {
 
@@ -30,21 +30,21 @@ constexpr uint32_t kModeWriteFromFile = 2;
 constexpr uint32_t kModeWriteEntered = 3;
 
 // The window whose transfer runs; the library's completion carries no context.
-std::atomic<TWin_Main*> transferOwner{nullptr};
+// The window whose transfer runs (the completion callback carries no context).
+quorvane::CallbackTarget<TWin_Main> transferOwner;
 
 }  // namespace
 
 void TWin_Main::transferCompleted(const LibraryResult* result) {
-    TWin_Main* window = transferOwner.load();
-    if (window == nullptr) return;
     const LibraryResult copy = *result;
-    QMetaObject::invokeMethod(
-        window, [window, copy] { window->finishTransfer(copy); }, Qt::QueuedConnection);
+    transferOwner.invoke([&copy](TWin_Main& window) {
+        QMetaObject::invokeMethod(
+            &window, [&window, copy] { window.finishTransfer(copy); }, Qt::QueuedConnection);
+    });
 }
 
 void TWin_Main::forgetTransferOwner() {
-    TWin_Main* self = this;
-    transferOwner.compare_exchange_strong(self, nullptr);
+    transferOwner.detach(this);
 }
 
 bool TWin_Main::readTarget(const QLineEdit* indexEdit, const QLineEdit* subindexEdit, uint8_t& node,
@@ -139,7 +139,7 @@ bool TWin_Main::loadWriteFile() {
 }
 
 void TWin_Main::beginTransfer() {
-    transferOwner.store(this);
+    transferOwner.attach(this);
     host_.progressDialog().StartOperation([] { CANopen_Cancel(); });
     setTransferControlsEnabled(false);
 }

@@ -5,11 +5,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <atomic>
+
+#include "sync/callback_target.h"
 
 namespace {
 constexpr int kSigTimerMs = 100;
-std::atomic<PendingProgress*> libraryTarget{nullptr};
+// The dialog's pending progress (the progress callback carries no context).
+quorvane::CallbackTarget<PendingProgress> libraryTarget;
 }  // namespace
 
 TWin_Progress::TWin_Progress(QWidget* parent)
@@ -45,12 +47,11 @@ TWin_Progress::TWin_Progress(QWidget* parent)
     SigTimer.setInterval(kSigTimerMs);
     connect(&SigTimer, &QTimer::timeout, this, &TWin_Progress::SigTimerTimer);
     SigTimer.start();
-    libraryTarget.store(&pending_);
+    libraryTarget.attach(&pending_);
 }
 
 TWin_Progress::~TWin_Progress() {
-    PendingProgress* self = &pending_;
-    libraryTarget.compare_exchange_strong(self, nullptr);
+    libraryTarget.detach(&pending_);
 }
 
 void TWin_Progress::SetProgress(float percent) {
@@ -87,7 +88,7 @@ void TWin_Progress::cancelClick() {
 }
 
 void TWin_Progress::progressHandler(float percent) {
-    if (PendingProgress* target = libraryTarget.load()) target->offer(percent);
+    libraryTarget.invoke([percent](PendingProgress& target) { target.offer(percent); });
 }
 
 ProgressCallback TWin_Progress::LibraryProgressHandler() {

@@ -5,10 +5,12 @@
 #include <sys/timerfd.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <exception>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -30,6 +32,23 @@ enum EventTag : std::uint64_t { kWakeTag = 1, kTimerTag = 2, kTransportTag = 3 }
 void closeFd(int& fd) {
     if (fd >= 0) ::close(fd);
     fd = -1;
+}
+
+// Runs an application callback. An exception it throws stops here: the I/O
+// thread goes on, and the first one is named on standard error.
+template <class Callback, class... Args>
+void callApplication(Callback callback, Args... args) noexcept {
+    if (callback == nullptr) return;
+    static std::atomic<bool> reported{false};
+    try {
+        callback(args...);
+    } catch (const std::exception& e) {
+        if (!reported.exchange(true))
+            std::fprintf(stderr, "morvellcanopen: a callback threw, stopped there: %s\n", e.what());
+    } catch (...) {
+        if (!reported.exchange(true))
+            std::fprintf(stderr, "morvellcanopen: a callback threw, stopped there\n");
+    }
 }
 
 }  // namespace
@@ -146,7 +165,7 @@ struct Session::Impl {
         for (const auto& e : list) {
             switch (e.kind) {
                 case TransportEvent::Kind::Frame:
-                    if (auto cb = callbacks.receive.load()) cb(&e.frame, e.status);
+                    callApplication(callbacks.receive.load(), &e.frame, e.status);
                     {
                         std::lock_guard lock(sdo_mutex);
                         if (client.busy()) client.onFrame(e.frame, Clock::now());
@@ -154,10 +173,10 @@ struct Session::Impl {
                     deliverSdoOutputs();
                     break;
                 case TransportEvent::Kind::Sent:
-                    if (auto cb = callbacks.transmit.load()) cb(&e.frame);
+                    callApplication(callbacks.transmit.load(), &e.frame);
                     break;
                 case TransportEvent::Kind::BusError:
-                    if (auto cb = callbacks.error.load()) cb(e.error_code);
+                    callApplication(callbacks.error.load(), e.error_code);
                     break;
             }
         }
@@ -190,13 +209,13 @@ struct Session::Impl {
             for (const auto& f : frames) pending.push_back(f);
             sendPending();
         }
-        if (progress && progress_cb) progress_cb(*progress);
+        if (progress) callApplication(progress_cb, *progress);
         if (done) {
             if (finished.length) *finished.length = done->length;
             LibraryResult result{};
             result.code = done->code;
             std::snprintf(result.text, sizeof result.text, "%s", done->text.c_str());
-            if (finished.completion) finished.completion(&result);
+            callApplication(finished.completion, static_cast<const LibraryResult*>(&result));
         }
     }
 
@@ -278,7 +297,7 @@ struct Session::Impl {
             queue.clear();
         }
         ::epoll_ctl(epoll_fd, EPOLL_CTL_DEL, transport->fd(), nullptr);
-        if (auto cb = callbacks.error.load()) cb(MORVELL_ERROR_CONNECTION_LOST);
+        callApplication(callbacks.error.load(), MORVELL_ERROR_CONNECTION_LOST);
         {
             std::lock_guard lock(sdo_mutex);
             client.fail(kBusError, "connection lost: " + reason);

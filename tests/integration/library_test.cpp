@@ -3,11 +3,13 @@
 // through the environment.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdlib>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -227,6 +229,39 @@ TEST_F(Library, FailuresCarryTheirCodeAndTextAndTheNextTransferWorks) {
     EXPECT_EQ(upload(9, 0x1000, 0, buf, 4).code, 11) << "no such node";
     r = upload(5, 0x1000, 0, buf, 4);
     EXPECT_EQ(r.code, 0) << r.text;
+}
+
+// Callbacks that throw: the exception stops at the library's call, the I/O
+// thread goes on receiving and completing transfers.
+void throwingReceive(const CanFrame* f, std::int32_t status) {
+    recordFrame(f, status);
+    throw std::runtime_error("receive callback fault");
+}
+std::atomic<int> throwing_completions{0};
+void throwingCompletion(const LibraryResult*) {
+    ++throwing_completions;
+    throw std::logic_error("completion callback fault");
+}
+
+TEST_F(Library, ExceptionsFromCallbacksStopAtTheLibrary) {
+    Event_Receive(throwingReceive);
+    startSimulator({"--node", "5", "--heartbeat", "50"});
+    openLibrary();
+    std::vector<std::uint8_t> buf(4);
+    std::uint32_t capacity = 4;
+    LibraryResult r{};
+    CANopen_SDOUpload(5, 0x1000, 0, buf.data(), &capacity, nullptr, throwingCompletion, &r);
+    ASSERT_EQ(r.code, 0) << r.text;
+    EXPECT_TRUE(waitUntil([] { return throwing_completions.load() == 1; }));
+    // The thread survived both: the next transfer completes, frames still arrive.
+    std::vector<std::uint8_t> back;
+    r = upload(5, 0x1000, 0, back, 4);
+    EXPECT_EQ(r.code, 0) << r.text;
+    {
+        std::lock_guard lock(seen_mutex);
+        seen.clear();
+    }
+    EXPECT_TRUE(waitUntil([] { return sawFrame(0x705, 0x7F) || sawFrame(0x705, 0x05); }));
 }
 
 // The parameter number a refused call names, or -1 when it was not refused as a bad parameter.
