@@ -45,6 +45,10 @@ LibraryEvents::LibraryEvents(SignalState& signals, TTraceBuffer& trace, TMessagi
     : signals_(signals), trace_(trace), messaging_(messaging), transmit_(transmit) {}
 
 LibraryEvents::~LibraryEvents() {
+    unregisterFromLibrary();
+}
+
+void LibraryEvents::unregisterFromLibrary() {
     if (registered.detach(this)) {
         Event_Receive(nullptr);
         Event_Transmit(nullptr);
@@ -85,9 +89,9 @@ void LibraryEvents::onReceive(const CanFrame& frame, int32_t status) {
     transmit_.OnReceive(frame.id);
 
     const bool heartbeatRange = (frame.id & 0xF00) == kHeartbeatBase && !isRemote(frame);
-    if (heartbeatRange) {
+    if (heartbeatRange && frame.length > 0) {  // an empty frame carries no state
         if (NetworkLiveStates* network = network_.load()) {
-            network->RecordHeartbeat(static_cast<uint8_t>(frame.id & 0x7F), frame.data[0]);
+            network->SetLiveState(static_cast<uint8_t>(frame.id & 0x7F), frame.data[0]);
         }
     }
     // Node 0 is "none selected": 0x080 is SYNC and 0x700 no node's heartbeat.

@@ -28,6 +28,9 @@ public:
     // Registers this object's callbacks with the library (receive, transmit,
     // error, in this order). One object at a time; the destructor unregisters.
     void registerWithLibrary();
+    // Stops the routing: once it returns, no callback of this object runs
+    // (one in flight has finished). UI thread.
+    void unregisterFromLibrary();
 
     void onReceive(const CanFrame& frame, int32_t status);
     void onTransmit(const CanFrame& frame);

@@ -5,6 +5,7 @@
 #include "gui/key_codes.h"
 #include "gui/key_preview.h"
 #include "gui/notifier.h"
+#include "gui/progress_dialog.h"
 #include "hardware/hw_init_error_dialog.h"
 #include "info/about_box.h"
 #include "info/splash_window.h"
@@ -12,7 +13,6 @@
 #include "manager/manager_window.h"
 #include "node/display_window.h"
 #include "node/main_window.h"
-#include "node/progress_dialog.h"
 #include "trace/network_window.h"
 #include "trace/trace_window.h"
 #include "transmit/transmit_messages_window.h"
@@ -57,7 +57,9 @@ QuorvaneApp::QuorvaneApp(Notifier& notifier, InterfaceOpener opener) : notifier_
         notifier);
     created_.emplace_back(w.hwInitError);
     w.transmitMessages = create<TWin_TransmitMessages>(objects_.transmit, engine, w.main);
-    w.network = create<TWin_Network>();
+    w.network = create<TWin_Network>(*w.progress, notifier, [main = w.main](bool running) {
+        main->setOperationRunning(running);
+    });
     new TransmitKeyPreview(w.network, engine);
     w.manager = create<TWin_CANopenManager>();
     w.dateTime = create<TWin_EnterDateAndTime>(w.manager);
@@ -65,6 +67,8 @@ QuorvaneApp::QuorvaneApp(Notifier& notifier, InterfaceOpener opener) : notifier_
 }
 
 QuorvaneApp::~QuorvaneApp() {
+    // No library callback reaches a window being destroyed.
+    events_.unregisterFromLibrary();
     // Windows go first, in reverse; the process-wide objects follow.
     while (!created_.empty()) created_.pop_back();
 }
@@ -74,8 +78,8 @@ void QuorvaneApp::buildTransmitTab(QWidget* page, QTimer& inputCheck) {
 }
 
 bool QuorvaneApp::canOpen(Window window) const {
-    // The network overview and the CANopen Manager are not built yet.
-    return window != Window::NetworkOverview && window != Window::CanopenManager;
+    // The CANopen Manager is not built yet.
+    return window != Window::CanopenManager;
 }
 
 void QuorvaneApp::openWindow(Window window) {

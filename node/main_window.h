@@ -36,6 +36,9 @@ public:
     // The sum of the 5 ms tick intervals so far.
     uint32_t elapsedTicks() const { return elapsedTicks_; }
     bool bannerActive() const;
+    // Disables (true) or re-enables the controls a transfer disables, while
+    // an operation of another window runs (the network scan).
+    void setOperationRunning(bool running) { setTransferControlsEnabled(!running); }
     // LED states, for tests and accessibility tools.
     bool txLit() const { return txLed_->lit(); }
     bool rxLit() const { return rxLed_->lit(); }

@@ -13,12 +13,12 @@
 #include <mutex>
 
 #include "gui/notifier.h"
+#include "gui/progress_dialog.h"
 #include "gui/result_text.h"
 #include "node/data_display.h"
 #include "node/data_entry.h"
 #include "node/display_window.h"
 #include "node/main_window.h"
-#include "node/progress_dialog.h"
 #include "sync/callback_target.h"
 
 namespace {

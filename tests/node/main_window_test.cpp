@@ -184,7 +184,7 @@ TEST_F(MainWindowTest, HelpMenuOpensTheManualBesideTheProgramAndTheHomePages) {
     // The manual is built beside the programs.
     EXPECT_TRUE(QFile::exists(recorder.opened.front().toLocalFile()));
     // Windows of later work are not offered yet.
-    EXPECT_FALSE(find<QAction>(main(), "networkoverview")->isEnabled());
+    EXPECT_FALSE(find<QAction>(main(), "canopenmanager")->isEnabled());
 }
 
 }  // namespace

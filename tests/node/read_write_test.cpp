@@ -17,9 +17,9 @@
 #include <QTimer>
 
 #include "app/window_set.h"
+#include "gui/progress_dialog.h"
 #include "main_window_fixture.h"
 #include "node/display_window.h"
-#include "node/progress_dialog.h"
 
 namespace {
 

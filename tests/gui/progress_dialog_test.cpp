@@ -1,6 +1,6 @@
 // The progress dialog on its own; a transfer moving it and cancelled from it
 // is in read_write_test.cpp.
-#include "node/progress_dialog.h"
+#include "gui/progress_dialog.h"
 
 #include <gtest/gtest.h>
 

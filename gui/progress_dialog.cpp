@@ -1,4 +1,4 @@
-#include "node/progress_dialog.h"
+#include "gui/progress_dialog.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

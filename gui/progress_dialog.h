@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "canlib/morvellcanopen.h"
-#include "node/pending_progress.h"
+#include "gui/pending_progress.h"
 
 class QLabel;
 class QProgressBar;
