@@ -1,4 +1,6 @@
 // The six exported C functions, forwarding to the process's one HintService.
+#include <type_traits>
+
 #include "hint_service.h"
 #include "pennorak.h"
 
@@ -16,6 +18,17 @@ std::string textOrEmpty(const char* text) {
     return text == nullptr ? std::string() : text;
 }
 
+// No exception crosses the C boundary: a function that meets one fails
+// (0) or does nothing.
+template <class Body>
+auto guarded(Body&& body) noexcept -> decltype(body()) {
+    try {
+        return body();
+    } catch (...) {
+        if constexpr (!std::is_void_v<decltype(body())>) return 0;
+    }
+}
+
 }  // namespace
 
 extern "C" {
@@ -26,45 +39,49 @@ PENNORAK_EXPORT int pennorak_init(const char* appName, int32_t rotateSeconds, in
                                   int32_t showLinks, const char* appTitle,
                                   PennorakDisplayCallback display, int32_t /*reserved*/,
                                   uint32_t appConstant) {
-    if (display == nullptr) return 0;
-    pennorak::ServiceSettings settings;
-    settings.appName = textOrEmpty(appName);
-    settings.rotateSeconds = rotateSeconds;
-    settings.useHintsFile = useHintsFile != 0;
-    if (requestScript != nullptr) settings.hintsPath = static_cast<const char*>(requestScript);
-    settings.hintList = textOrEmpty(static_cast<const char*>(hintList));
-    settings.firstHint = firstHint;
-    settings.maxFileHints = maxHints > 0 ? static_cast<std::size_t>(maxHints) : 0;
-    settings.shuffle = shuffle != 0;
-    settings.showLinks = showLinks != 0;
-    settings.appTitle = textOrEmpty(appTitle);
-    settings.display = display;
-    settings.appConstant = appConstant;
-    return processService().init(std::move(settings)) ? 1 : 0;
+    return guarded([&]() -> int {
+        if (display == nullptr) return 0;
+        pennorak::ServiceSettings settings;
+        settings.appName = textOrEmpty(appName);
+        settings.rotateSeconds = rotateSeconds;
+        settings.useHintsFile = useHintsFile != 0;
+        if (requestScript != nullptr) settings.hintsPath = static_cast<const char*>(requestScript);
+        settings.hintList = textOrEmpty(static_cast<const char*>(hintList));
+        settings.firstHint = firstHint;
+        settings.maxFileHints = maxHints > 0 ? static_cast<std::size_t>(maxHints) : 0;
+        settings.shuffle = shuffle != 0;
+        settings.showLinks = showLinks != 0;
+        settings.appTitle = textOrEmpty(appTitle);
+        settings.display = display;
+        settings.appConstant = appConstant;
+        return processService().init(std::move(settings)) ? 1 : 0;
+    });
 }
 
 PENNORAK_EXPORT int pennorak_addhint(const PennorakHint* hint) {
-    if (hint == nullptr || hint->id == nullptr || hint->text == nullptr ||
-        hint->caption == nullptr || hint->link == nullptr) {
-        return 0;
-    }
-    return processService().addHint({hint->id, hint->text, hint->caption, hint->link}) ? 1 : 0;
+    return guarded([&]() -> int {
+        if (hint == nullptr || hint->id == nullptr || hint->text == nullptr ||
+            hint->caption == nullptr || hint->link == nullptr) {
+            return 0;
+        }
+        return processService().addHint({hint->id, hint->text, hint->caption, hint->link}) ? 1 : 0;
+    });
 }
 
 PENNORAK_EXPORT void pennorak_start(void) {
-    processService().start();
+    guarded([&] { processService().start(); });
 }
 
 PENNORAK_EXPORT void pennorak_selecthint(int32_t which, int32_t notify, int32_t restart) {
-    processService().selectHint(which, notify != 0, restart != 0);
+    guarded([&] { processService().selectHint(which, notify != 0, restart != 0); });
 }
 
 PENNORAK_EXPORT void pennorak_hintclick(void) {
-    processService().hintClick();
+    guarded([&] { processService().hintClick(); });
 }
 
 PENNORAK_EXPORT void pennorak_close(void) {
-    processService().close();
+    guarded([&] { processService().close(); });
 }
 
 }  // extern "C"

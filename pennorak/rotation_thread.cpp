@@ -66,7 +66,11 @@ void RotationThread::run() {
             const std::string text = hint->text;
             const std::string caption = showLinks_ ? hint->caption : std::string();
             lock.unlock();
-            display_(text.c_str(), caption.c_str());
+            try {
+                display_(text.c_str(), caption.c_str());
+            } catch (...) {
+                // The application's callback threw: the rotation goes on.
+            }
             lock.lock();
             continue;
         }

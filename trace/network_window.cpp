@@ -85,6 +85,9 @@ TWin_Network::TWin_Network(TWin_Progress& progress, Notifier& notifier,
     ThreadSigTimer.setInterval(kSigTickMs);
     connect(&ThreadSigTimer, &QTimer::timeout, this, &TWin_Network::ThreadSigTimerTimer);
     ThreadSigTimer.start();
+    completion_.wake = [this] {
+        QMetaObject::invokeMethod(this, &TWin_Network::ThreadSigTimerTimer, Qt::QueuedConnection);
+    };
     scanOwner.attach(&completion_);
 }
 
@@ -209,6 +212,7 @@ void TWin_Network::scanCompleted(const LibraryResult* result) {
     scanOwner.invoke([result](ScanCompletion& completion) {
         completion.code = result->code;
         completion.operationcompleted_event.set();
+        if (completion.wake) completion.wake();
     });
 }
 

@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -77,6 +78,9 @@ private:
 struct ScanCompletion {
     std::atomic<int32_t> code{0};
     quorvane::AutoResetEvent operationcompleted_event;
+    // Called after the event is set, on the library thread: lets the UI
+    // thread take the result at once instead of at its next 5 ms tick.
+    std::function<void()> wake;
 };
 
 // "%2.2X (%dd)" of a node ID, e.g. "05 (5d)".
