@@ -5,9 +5,9 @@
 //   quorcmd @FILE           directives from the command file FILE
 //   quorcmd DIRECTIVE...    each argument is one line of directives
 //
-// Exit codes: 0 success (also when nothing was queued), 1 a reading error
-// (also a command text above 16 MiB), a
-// start-up error or a failed command, 2 a token longer than 8191 characters.
+// Exit codes: 0 success (also when nothing was queued), 1 a reading error, a
+// start-up error (also a command text above 16 MiB) or a failed command, 2 a
+// token longer than 8191 characters.
 #pragma once
 
 #include <optional>
