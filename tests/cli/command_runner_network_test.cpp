@@ -169,5 +169,30 @@ TEST_F(CommandRunnerNetwork, QuietWritesEverythingToTheLog) {
     EXPECT_EQ(log.substr(line_end + 1), kOpened + "NMT message sent to 00 [NMT(0,START)]\n");
 }
 
+// A node that answers after the time-out: its late answer to one program's
+// upload reaches the next program, whose first transfer must still succeed.
+class SlowNode : public QuorcmdTest {
+protected:
+    void SetUp() override {
+        QuorcmdTest::SetUp();
+        startNetwork({"--exec", "fault 5 delay 2000"});
+    }
+};
+
+TEST_F(SlowNode, ALateAnswerDoesNotFailTheNextProgramsTransfer) {
+    const ProgramRun first = quorcmd({"SDOUPLOAD(5,0x2000,1,SCREEN)"});
+    EXPECT_EQ(first.exit_code, 1);
+    EXPECT_NE(first.out.find("No response from node 5 within 300 ms"), std::string::npos)
+        << first.out;
+    // Started well within the delay: the first answer arrives while this
+    // program waits for its own.
+    const ProgramRun next =
+        quorcmd({"SDOUPLOAD(5,0x2000,5,SCREEN)"}, {"MORVELLCANOPEN_SDO_TIMEOUT_MS=10000"});
+    EXPECT_EQ(next.exit_code, 0) << next.out;
+    EXPECT_EQ(next.out, kOpened + "SDO Upload complete [SDOUPLOAD(5,0x2000,5,SCREEN)]\n" +
+                            kDumpHeader + "000000 AB" + std::string(31, ' ') + "." +
+                            std::string(15, ' ') + "\n");
+}
+
 }  // namespace
 }  // namespace quorcmd_test
