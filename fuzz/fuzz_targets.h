@@ -27,6 +27,7 @@ int FuzzQuorbusSession(const std::uint8_t* data, std::size_t size);
 int FuzzCandumpReader(const std::uint8_t* data, std::size_t size);
 int FuzzSdoClient(const std::uint8_t* data, std::size_t size);
 int FuzzSdoServer(const std::uint8_t* data, std::size_t size);
+int FuzzSdoConversation(const std::uint8_t* data, std::size_t size);
 int FuzzEdsReader(const std::uint8_t* data, std::size_t size);
 
 // Every target, by name.

@@ -12,7 +12,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 DIR=${FUZZ_BUILD_DIR:-build-fuzz}
 TARGETS=(quorcmd_reader socketcand_client quorbus_session candump_reader sdo_client sdo_server
-         eds_reader)
+         sdo_conversation eds_reader)
 
 build() {
   CC=clang CXX=clang++ cmake -S . -B "$DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
