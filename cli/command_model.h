@@ -17,6 +17,8 @@ inline constexpr std::size_t kMaxTokenLength = 8191;
 inline constexpr std::size_t kMaxFileName = 302;
 // Longest QUIET log file name.
 inline constexpr std::size_t kMaxLogFileName = 259;
+// Largest command text read; a larger command file ends the run with exit code 1.
+inline constexpr std::size_t kMaxCommandFileBytes = std::size_t{16} << 20;
 // Largest upload accepted and largest file sent, in bytes.
 inline constexpr std::uint32_t kTransferBufferBytes = 160000;
 
@@ -35,9 +37,9 @@ enum class NmtWord : std::uint8_t {
 
 struct CommandRecord {
     Operation operation = Operation::Nmt;
-    std::uint8_t node = 0;        // 0-127; 0 = all nodes (NMT)
-    std::uint32_t index = 0;      // 0-0xFFFF
-    std::uint8_t subindex = 0;    // 0-255
+    std::uint8_t node = 0;         // 0-127; 0 = all nodes (NMT)
+    std::uint32_t index = 0;       // 0-0xFFFF
+    std::uint8_t subindex = 0;     // 0-255
     NmtWord nmt = NmtWord::Start;  // NMT only
     // Destination or source file name (at most kMaxFileName characters),
     // "SCREEN" for the output, or empty when data holds inline bytes.

@@ -1,7 +1,6 @@
 #include "command_runner.h"
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstring>
 #include <ctime>
 #include <memory>
@@ -11,6 +10,7 @@
 #include "banner.h"
 #include "sync/callback_target.h"
 #include "trace/core/hex_dump.h"
+#include "upload_file.h"
 
 namespace quorcmd {
 namespace {
@@ -30,12 +30,17 @@ void onCompletion(const LibraryResult* result) {
 
 void onProgress(float) {}
 
-__attribute__((format(printf, 2, 3))) void printLine(std::FILE* sink, const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    std::vfprintf(sink, format, args);
-    va_end(args);
+// Writes text whole (NUL bytes included) and flushes.
+void printText(std::FILE* sink, const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), sink);
     std::fflush(sink);
+}
+
+// Two upper-case hex digits, e.g. "05".
+std::string hexByte(std::uint8_t value) {
+    char text[3];
+    std::snprintf(text, sizeof text, "%2.2X", value);
+    return text;
 }
 
 // Name a transfer kind has in its result lines, e.g. "SDO Upload".
@@ -110,8 +115,9 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 // Executes the commands of one run; main thread.
 class Runner {
 public:
-    Runner(std::FILE* sink, ErrorFlag& error_flag)
-        : sink_(sink), error_flag_(error_flag), state_(sink, error_flag) {
+    // log: the QUIET log file, or null when the output goes to the console.
+    Runner(std::FILE* sink, std::FILE* log, ErrorFlag& error_flag)
+        : sink_(sink), log_(log), error_flag_(error_flag), state_(sink, error_flag) {
         active_state.attach(&state_);
     }
     ~Runner() { active_state.detach(&state_); }
@@ -134,8 +140,8 @@ public:
 private:
     void fail(TransferOperation operation, const std::string& reason,
               const CommandRecord& command) {
-        printLine(sink_, "%s failed: %s [%s]\n", transferLabel(operation), reason.c_str(),
-                  command.directive_text.c_str());
+        printText(sink_, std::string(transferLabel(operation)) + " failed: " + reason + " [" +
+                             command.directive_text + "]\n");
         error_flag_ = true;
     }
 
@@ -143,12 +149,12 @@ private:
         LibraryResult result{};
         CANopen_NMT(command.node, libraryNmtCommand(command.nmt), &result);
         if (result.code == 0) {
-            printLine(sink_, "NMT message sent to %2.2X [%s]\n", command.node,
-                      command.directive_text.c_str());
+            printText(sink_, "NMT message sent to " + hexByte(command.node) + " [" +
+                                 command.directive_text + "]\n");
             return;
         }
-        printLine(sink_, "NMT message send failed: %s (%2.2X) [%s]\n", ResultText(result).c_str(),
-                  command.node, command.directive_text.c_str());
+        printText(sink_, "NMT message send failed: " + ResultText(result) + " (" +
+                             hexByte(command.node) + ") [" + command.directive_text + "]\n");
         error_flag_ = true;
     }
 
@@ -172,11 +178,13 @@ private:
         std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow)
                                                    std::uint8_t[kTransferBufferBytes]);
         if (!buffer) return fail(operation, "Unable to allocate memory", command);
-        File file;
+        UploadFile file;
         if (destination != Destination::Screen) {
-            file.reset(std::fopen(command.file.c_str(),
-                                  destination == Destination::TextFile ? "w" : "wb"));
-            if (!file) return fail(operation, "Unable to create file " + command.file, command);
+            if (IsSameFile(command.file, log_))
+                return fail(operation, "Destination " + command.file + " is the QUIET log file",
+                            command);
+            if (!file.open(command.file))
+                return fail(operation, "Unable to create file " + command.file, command);
         }
         if (!begin(operation, command)) return;
         std::uint32_t length = kTransferBufferBytes;
@@ -184,20 +192,24 @@ private:
         CANopen_SDOUpload(command.node, command.index, command.subindex, buffer.get(), &length,
                           onProgress, onCompletion, &result);
         if (result.code != 0) return refused(operation, result, command);
-        state_.waitForCompletion();
+        const bool received = state_.waitForCompletion() == 0;
         if (length > kTransferBufferBytes) length = kTransferBufferBytes;
-        writeReceived(command, operation, destination, file.get(), buffer.get(), length);
-        if (file && std::fclose(file.release()) != 0)
+        // A failed upload leaves the destination as it was.
+        if (destination != Destination::Screen && !received) return;
+        if (!writeReceived(command, operation, destination, file.file(), buffer.get(), length))
+            return;
+        if (destination != Destination::Screen && !file.commit())
             fail(operation, "Unable to write file " + command.file, command);
     }
 
-    void writeReceived(const CommandRecord& command, TransferOperation operation,
+    // False (failure reported) when the file could not be written.
+    bool writeReceived(const CommandRecord& command, TransferOperation operation,
                        Destination destination, std::FILE* file, const std::uint8_t* data,
                        std::uint32_t length) {
         if (destination == Destination::Screen) {
             const std::string dump = FormatHexDump(data, length);
-            printLine(sink_, "%s", dump.c_str());
-            return;
+            printText(sink_, dump);
+            return true;
         }
         bool written;
         if (destination == Destination::TextFile) {
@@ -209,6 +221,7 @@ private:
                 bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
         }
         if (!written) fail(operation, "Unable to write file " + command.file, command);
+        return written;
     }
 
     void runDownload(const CommandRecord& command, TransferOperation operation) {
@@ -242,6 +255,7 @@ private:
     }
 
     std::FILE* sink_;
+    std::FILE* log_;
     ErrorFlag& error_flag_;
     OperationState state_;
 };
@@ -291,12 +305,12 @@ void OperationState::abandon() {
 }
 
 void OperationState::reportLocked(std::int32_t code, const std::string& text) {
-    const char* label = transferLabel(operation_);
-    const char* directive = current_ ? current_->directive_text.c_str() : "";
+    const std::string label = transferLabel(operation_);
+    const std::string directive = current_ ? current_->directive_text : std::string();
     if (code == 0) {
-        printLine(sink_, "%s complete [%s]\n", label, directive);
+        printText(sink_, label + " complete [" + directive + "]\n");
     } else {
-        printLine(sink_, "%s failed: %s [%s]\n", label, text.c_str(), directive);
+        printText(sink_, label + " failed: " + text + " [" + directive + "]\n");
         error_flag_ = true;
     }
     operation_ = kNoTransfer;
@@ -348,17 +362,17 @@ bool RunCommands(const std::vector<CommandRecord>& commands, const InterfaceSele
             return false;
         }
         sink = log_file.get();
-        printLine(sink, "CANopen logfile generated by Quorvane at %s\n", logHeaderTime().c_str());
+        printText(sink, "CANopen logfile generated by Quorvane at " + logHeaderTime() + "\n");
     }
-    printLine(sink, "%s", kBanner);
+    printText(sink, kBanner);
     {
-        Runner runner(sink, error_flag);
+        Runner runner(sink, log_file.get(), error_flag);
         LibraryResult result{};
         openInterface(hardware, &result);
         if (result.code == 0) {
-            printLine(sink, "Hardware initialized\n");
+            printText(sink, "Hardware initialized\n");
         } else {
-            printLine(sink, "Hardware initialization failed: %s\n", ResultText(result).c_str());
+            printText(sink, "Hardware initialization failed: " + ResultText(result) + "\n");
             error_flag = true;
         }
         for (const CommandRecord& command : commands) runner.run(command);

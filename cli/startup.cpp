@@ -17,6 +17,8 @@ namespace {
 constexpr char kCommandFileMark = '@';
 constexpr const char* kTemporaryPrefix = "morvell";
 constexpr const char* kTokenTooLarge = "token too large, exceeds YYLMAX\n";
+constexpr const char* kCommandFileNotFound = "\nERROR: Command file not found\n";
+constexpr const char* kCommandFileTooLarge = "\nERROR: Command file larger than 16 MiB\n";
 
 // Either the directive text, or the start-up message that ends the run.
 struct Source {
@@ -24,20 +26,28 @@ struct Source {
     std::string error;  // e.g. "\nERROR: Command file not found\n"
 };
 
-bool readAll(std::FILE* file, std::string& text) {
+enum class ReadOutcome { Read, Failed, TooLarge };
+
+// Reads at most kMaxCommandFileBytes; one byte more tells a text that is too
+// large (also an endless one such as /dev/zero).
+ReadOutcome readAll(std::FILE* file, std::string& text) {
     char chunk[8192];
     std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
-    return !std::ferror(file);
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+        text.append(chunk, n);
+        if (text.size() > kMaxCommandFileBytes) return ReadOutcome::TooLarge;
+    }
+    return std::ferror(file) ? ReadOutcome::Failed : ReadOutcome::Read;
 }
 
 Source commandFileSource(const char* name) {
     Source source;
     std::FILE* file = std::fopen(name, "r");
-    if (!file) return {{}, "\nERROR: Command file not found\n"};
-    const bool read = readAll(file, source.text);
+    if (!file) return {{}, kCommandFileNotFound};
+    const ReadOutcome read = readAll(file, source.text);
     std::fclose(file);
-    if (!read) return {{}, "\nERROR: Command file not found\n"};
+    if (read == ReadOutcome::TooLarge) return {{}, kCommandFileTooLarge};
+    if (read == ReadOutcome::Failed) return {{}, kCommandFileNotFound};
     return source;
 }
 
@@ -68,10 +78,11 @@ Source argumentSource(int argc, char** argv) {
         unlink(path.c_str());
         return {{}, "\nERROR: Unable to open temporary file\n"};
     }
-    const bool read = readAll(in, source.text);
+    const ReadOutcome read = readAll(in, source.text);
     std::fclose(in);
     unlink(path.c_str());
-    if (!read) return {{}, "\nERROR: Unable to open temporary file\n"};
+    if (read == ReadOutcome::TooLarge) return {{}, kCommandFileTooLarge};
+    if (read == ReadOutcome::Failed) return {{}, "\nERROR: Unable to open temporary file\n"};
     return source;
 }
 
@@ -86,7 +97,7 @@ Source chooseSource(int argc, char** argv) {
 // Banner and message on the console; exit code 1.
 int consoleFailure(const std::string& message) {
     std::fputs(kBanner, stdout);
-    std::fputs(message.c_str(), stdout);
+    std::fwrite(message.data(), 1, message.size(), stdout);  // whole, NUL bytes included
     std::fflush(stdout);
     return kExitFailure;
 }

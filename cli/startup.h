@@ -6,7 +6,8 @@
 //   quorcmd DIRECTIVE...    each argument is one line of directives
 //
 // Exit codes: 0 success (also when nothing was queued), 1 a reading error, a
-// start-up error or a failed command, 2 a token longer than 8191 characters.
+// start-up error (also a command text above 16 MiB) or a failed command, 2 a
+// token longer than 8191 characters.
 #pragma once
 
 #include <optional>

@@ -9,6 +9,7 @@ PACKAGES=(
   libsocketcan-dev
   python3 python3-can
   qt6-base-dev fonts-dejavu-core
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

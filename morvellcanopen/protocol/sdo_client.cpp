@@ -110,7 +110,7 @@ void Client::onFrame(const CanFrame& frame, TimePoint now) {
     if (isExtended(frame) || isRemote(frame) || !isValidFrame(frame)) return;
     if (frame.id != kResponseBase + transfer_.node) return;
     now_ = now;
-    if (isStaleAnswer(frame)) return;
+    if (cannotAnswerInitiate(frame)) return;
     state_ = dispatch(frame);
     if (state_ == State::Idle) return;
     // Inside a started block, segments follow each other closely; half the
@@ -163,34 +163,39 @@ std::optional<Completion> Client::takeCompletion() {
     return std::exchange(completion_, std::nullopt);
 }
 
-// While waiting for the answer to an initiate request shortly after an abort
-// to the same node, only an answer to this request counts: the initiate
-// response (or the protocol-switch response of a block upload) or an abort,
-// each naming this transfer's index and subindex.
-bool Client::isStaleAnswer(const CanFrame& f) const {
-    if (transfer_.node != quiet_node_ || now_ >= quiet_until_) return false;
-    std::uint8_t expected = 0;
+// While waiting for the answer to an initiate request only an answer to
+// this request counts: the initiate response (or the protocol-switch response
+// of a block upload) or an abort, each naming this transfer's index and
+// subindex. Anything else is a late frame of an earlier transfer.
+bool Client::cannotAnswerInitiate(const CanFrame& f) const {
+    const bool initiate = state_ == State::UploadInitiate || state_ == State::BlockUploadInitiate ||
+                          state_ == State::DownloadInitiate ||
+                          state_ == State::BlockDownloadInitiate;
+    if (!initiate) return false;
+    if (f.length < kFrameLength) return true;
+    const std::uint8_t command = f.data[kCommandByte];
+    const std::uint8_t scs = specifier(command);
+    bool fits = scs == kScsAbort;
     switch (state_) {
         case State::UploadInitiate:
-            expected = kScsInitiateUpload;
+            fits = fits || scs == kScsInitiateUpload;
             break;
         case State::BlockUploadInitiate:
-            expected = kScsBlockUpload;
+            // Response 110- -cs0: bit 0 (ss) is 0 for the initiate response.
+            fits = fits || scs == kScsInitiateUpload ||
+                   (scs == kScsBlockUpload && (command & kBlockEnd) == 0);
             break;
         case State::DownloadInitiate:
-            expected = kScsInitiateDownload;
+            fits = fits || scs == kScsInitiateDownload;
             break;
         case State::BlockDownloadInitiate:
-            expected = kScsBlockDownload;
+            fits =
+                fits || (scs == kScsBlockDownload && (command & kBlockSubMask) == kBlockInitiate);
             break;
         default:
-            return false;
+            break;
     }
-    if (f.length < kFrameLength) return false;
-    const std::uint8_t scs = specifier(f.data[kCommandByte]);
-    const bool answers = scs == expected || scs == kScsAbort ||
-                         (state_ == State::BlockUploadInitiate && scs == kScsInitiateUpload);
-    return !answers || !multiplexerMatches(f);
+    return !fits || !multiplexerMatches(f);
 }
 
 Client::State Client::dispatch(const CanFrame& f) {
@@ -251,11 +256,9 @@ Client::State Client::sendInitiateUpload() {
 }
 
 // Response 010- nnes | index | subindex | data (e = 1) or size (s = 1).
+// Only fitting responses get here (cannotAnswerInitiate).
 Client::State Client::onUploadInitiateResponse(const CanFrame& f) {
     const std::uint8_t command = f.data[kCommandByte];
-    if (specifier(command) != kScsInitiateUpload)
-        return abortTransfer(code(Abort::CommandSpecifier));
-    if (!multiplexerMatches(f)) return abortTransfer(code(Abort::ParameterIncompatible));
     const bool size_indicated = (command & kSizeIndicated) != 0;
     if (command & kExpedited) {
         const unsigned unused = (command & kExpeditedUnusedMask) >> kExpeditedUnusedShift;
@@ -322,9 +325,6 @@ Client::State Client::sendBlockUploadInitiate() {
 Client::State Client::onBlockUploadInitiateResponse(const CanFrame& f) {
     const std::uint8_t command = f.data[kCommandByte];
     if (specifier(command) == kScsInitiateUpload) return onUploadInitiateResponse(f);
-    if (specifier(command) != kScsBlockUpload || (command & kBlockEnd) != 0)
-        return abortTransfer(code(Abort::CommandSpecifier));
-    if (!multiplexerMatches(f)) return abortTransfer(code(Abort::ParameterIncompatible));
     transfer_.crc = (command & kBlockCrcSupported) != 0;
     if (command & kBlockSizeIndicated) {
         transfer_.size = le32(&f.data[kInitiateDataByte]);
@@ -416,10 +416,7 @@ Client::State Client::sendInitiateDownload() {
 }
 
 // Response 0110 0000 | index | subindex | reserved.
-Client::State Client::onDownloadInitiateResponse(const CanFrame& f) {
-    if (specifier(f.data[kCommandByte]) != kScsInitiateDownload)
-        return abortTransfer(code(Abort::CommandSpecifier));
-    if (!multiplexerMatches(f)) return abortTransfer(code(Abort::ParameterIncompatible));
+Client::State Client::onDownloadInitiateResponse(const CanFrame&) {
     if (transfer_.expedited) {
         transfer_.transferred = *transfer_.size;
         updateProgress();
@@ -468,9 +465,6 @@ Client::State Client::sendBlockDownloadInitiate() {
 // Response 1010 0c00 | index | subindex | blksize.
 Client::State Client::onBlockDownloadInitiateResponse(const CanFrame& f) {
     const std::uint8_t command = f.data[kCommandByte];
-    if (specifier(command) != kScsBlockDownload || (command & kBlockSubMask) != kBlockInitiate)
-        return abortTransfer(code(Abort::CommandSpecifier));
-    if (!multiplexerMatches(f)) return abortTransfer(code(Abort::ParameterIncompatible));
     const std::uint8_t block_size = f.data[kBlockSizeByte];
     if (block_size == 0 || block_size > kMaxBlockSize) return abortTransfer(code(Abort::BlockSize));
     transfer_.crc = (command & kBlockCrcSupported) != 0;
@@ -598,8 +592,6 @@ void Client::send(const Bytes& bytes) {
 
 // Abort 1000 0000 | index | subindex | abort code.
 void Client::sendAbort(std::uint32_t abort_code) {
-    quiet_node_ = transfer_.node;
-    quiet_until_ = now_ + config_.response_timeout;
     Bytes b = withMultiplexer(kAbortCommand);
     putLe32(&b[kInitiateDataByte], abort_code);
     send(b);

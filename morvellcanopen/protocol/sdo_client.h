@@ -75,7 +75,12 @@ public:
                        std::span<const std::uint8_t> data, TimePoint now);
 
     // Every frame received from the bus; frames other than the response
-    // channel of the running transfer (0x580 + node) are ignored.
+    // channel of the running transfer (0x580 + node) are ignored. While an
+    // initiate request waits for its response, frames that cannot answer it
+    // (another index or subindex, a specifier that does not fit, a short
+    // frame) are ignored too: late answers to an earlier transfer, also one
+    // of another program, must not fail this one. They leave the deadline
+    // as it was. Later steps abort on any wrong frame (toggle, sequence).
     void onFrame(const CanFrame& frame, TimePoint now);
 
     // Handles an expired deadline; harmless when nothing has expired.
@@ -151,7 +156,7 @@ private:
     State onBlockDownloadEnd(const CanFrame& f);
     State onServerAbort(std::uint32_t abort_code);
     State dispatch(const CanFrame& f);
-    bool isStaleAnswer(const CanFrame& f) const;
+    bool cannotAnswerInitiate(const CanFrame& f) const;
 
     State sendInitiateUpload();
     State sendBlockUploadInitiate();
@@ -178,12 +183,6 @@ private:
     State state_ = State::Idle;
     Transfer transfer_;
     TimePoint deadline_{};
-    // After the client aborts a transfer, answers the server had already
-    // sent may still arrive. Until quiet_until_, a frame from quiet_node_
-    // that cannot answer the next transfer's initiate request is dropped
-    // instead of failing that transfer.
-    std::uint8_t quiet_node_ = 0;
-    TimePoint quiet_until_{};
     TimePoint now_{};  // time of the latest call
     static constexpr std::size_t kNodeSlots = 128;
     // Nodes that refused block transfer since the last setConfig.

@@ -8,7 +8,6 @@
 #include <cstring>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <variant>
 
 #include "number_text.h"
@@ -308,10 +307,15 @@ EdsResult parseEds(std::string_view text, std::uint8_t node) {
 EdsResult loadEdsFile(const std::string& path, std::uint8_t node) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return {std::nullopt, path + ": cannot open: " + std::strerror(errno)};
-    std::ostringstream text;
-    text << in.rdbuf();
+    // One byte more than the limit tells a file that is too large (also an
+    // endless one such as /dev/zero).
+    std::string text;
+    char chunk[8192];
+    while (text.size() <= kMaxEdsFileBytes && in.read(chunk, sizeof chunk).gcount() > 0)
+        text.append(chunk, static_cast<std::size_t>(in.gcount()));
     if (in.bad()) return {std::nullopt, path + ": read error"};
-    EdsResult result = parseEds(text.str(), node);
+    if (text.size() > kMaxEdsFileBytes) return {std::nullopt, path + ": larger than 16 MiB"};
+    EdsResult result = parseEds(text, node);
     if (!result.dictionary) result.error = path + ": " + result.error;
     return result;
 }

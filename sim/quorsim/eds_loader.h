@@ -31,6 +31,8 @@ namespace quorsim {
 
 inline constexpr std::size_t kDefaultStringCapacity = 255;
 inline constexpr std::size_t kDefaultDomainCapacity = 65536;
+// Largest EDS file read; a larger one is refused.
+inline constexpr std::size_t kMaxEdsFileBytes = std::size_t{16} << 20;
 
 struct EdsResult {
     std::optional<ObjectDictionary> dictionary;  // empty on failure

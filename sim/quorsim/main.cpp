@@ -1,6 +1,8 @@
 // quorsim: simulated CANopen slaves on any channel the library can open.
 // One thread: an epoll loop over the transport, standard input, a timerfd
 // armed for the simulator's next deadline, and a signalfd (SIGTERM, SIGINT).
+// Standard input that epoll refuses (a regular file, /dev/null) is always
+// ready: the loop then polls without waiting and reads one chunk per turn.
 #include <signal.h>
 #include <sys/epoll.h>
 #include <sys/signalfd.h>
@@ -13,6 +15,8 @@
 #include <cstring>
 #include <deque>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "commands.h"
@@ -31,6 +35,8 @@ using quorsim::TimePoint;
 constexpr int kMaxEvents = 8;
 constexpr std::size_t kReadChunk = 4096;
 constexpr std::size_t kMaxLineLength = 4096;
+const std::string kLineTooLong =
+    "error: line longer than " + std::to_string(kMaxLineLength) + " characters";
 
 TimePoint now() {
     return morvell::sdo::Clock::now();
@@ -75,6 +81,7 @@ private:
     bool setUp();
     bool start(const std::string& channel_name);
     bool handleInput();
+    void takeInput(const char* data, std::size_t size);
     bool handleLine(const std::string& line);
     bool sendErrorFrame(const CanFrame& frame);
     bool writeFrames();
@@ -88,8 +95,10 @@ private:
     quorsim::Simulator simulator_;
     quorsim::CommandRunner runner_;
     std::deque<CanFrame> pending_;  // frames the transport did not take yet
-    std::string input_;
+    std::string input_;             // the start of a line not yet complete
+    bool skipping_line_ = false;    // dropping the rest of a line that was too long
     bool input_open_ = true;
+    bool input_always_ready_ = false;  // standard input that epoll refuses
     bool quit_ = false;
     bool want_writable_ = false;
     Fd epoll_{epoll_create1(EPOLL_CLOEXEC)};
@@ -118,10 +127,10 @@ bool Program::setUp() {
         ev.events = EPOLLIN;
         ev.data.fd = fd;
         if (epoll_ctl(epoll_.get(), EPOLL_CTL_ADD, fd, &ev) != 0) {
-            // Standard input may be a regular file or /dev/null, which epoll refuses:
-            // treat it as already ended.
+            // Standard input may be a regular file or /dev/null, which epoll
+            // refuses: reading it never blocks.
             if (fd == STDIN_FILENO && errno == EPERM) {
-                input_open_ = false;
+                input_always_ready_ = true;
                 continue;
             }
             return fail(std::string("epoll_ctl: ") + std::strerror(errno));
@@ -194,8 +203,9 @@ bool Program::sendErrorFrame(const CanFrame& frame) {
 bool Program::handleLine(const std::string& line) {
     const quorsim::Reply reply = runner_.run(line, now());
     if (reply.error_frame && !sendErrorFrame(*reply.error_frame)) {
-        printLine("error: bus errors can be injected only on the virtual bus or a socketcand "
-                  "gateway that carries error frames");
+        printLine(
+            "error: bus errors can be injected only on the virtual bus or a socketcand "
+            "gateway that carries error frames");
         return true;
     }
     if (!reply.line.empty()) printLine(reply.line);
@@ -212,27 +222,42 @@ bool Program::handleInput() {
     }
     if (n <= 0) {
         // End of input is not the end of the program unless asked for.
-        if (!input_.empty()) handleLine(input_);
+        if (!input_.empty() && !skipping_line_) handleLine(input_);
         input_.clear();
-        epoll_ctl(epoll_.get(), EPOLL_CTL_DEL, STDIN_FILENO, nullptr);
+        skipping_line_ = false;
+        if (!input_always_ready_) epoll_ctl(epoll_.get(), EPOLL_CTL_DEL, STDIN_FILENO, nullptr);
         input_open_ = false;
         if (options_.exit_on_eof) quit_ = true;
         return true;
     }
-    input_.append(buf, static_cast<std::size_t>(n));
-    std::size_t start = 0;
-    for (std::size_t nl; (nl = input_.find('\n', start)) != std::string::npos; start = nl + 1) {
-        std::string line = input_.substr(start, nl - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        handleLine(line);
-        if (quit_) break;
-    }
-    input_.erase(0, start);
-    if (input_.size() > kMaxLineLength) {
-        printLine("error: line longer than " + std::to_string(kMaxLineLength) + " characters");
-        input_.clear();
-    }
+    takeInput(buf, static_cast<std::size_t>(n));
     return true;
+}
+
+// Runs the complete lines in data. A line longer than kMaxLineLength gets one
+// error answer, whatever its length; the rest of it up to its newline is dropped.
+void Program::takeInput(const char* data, std::size_t size) {
+    const std::string_view chunk(data, size);
+    std::size_t start = 0;
+    for (std::size_t nl; !quit_ && (nl = chunk.find('\n', start)) != std::string_view::npos;
+         start = nl + 1) {
+        if (std::exchange(skipping_line_, false)) continue;
+        input_.append(chunk.substr(start, nl - start));
+        std::string line = std::exchange(input_, {});
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.size() > kMaxLineLength) {
+            printLine(kLineTooLong);
+            continue;
+        }
+        handleLine(line);
+    }
+    if (quit_ || skipping_line_) return;
+    input_.append(chunk.substr(start));
+    if (input_.size() > kMaxLineLength) {
+        printLine(kLineTooLong);
+        input_.clear();
+        skipping_line_ = true;
+    }
 }
 
 bool Program::start(const std::string& channel_name) {
@@ -264,7 +289,8 @@ int Program::run(const std::string& channel_name) {
     while (!quit_) {
         armTimer();
         updateTransportInterest();
-        const int n = epoll_wait(epoll_.get(), events, kMaxEvents, -1);
+        const bool input_ready = input_always_ready_ && input_open_;
+        const int n = epoll_wait(epoll_.get(), events, kMaxEvents, input_ready ? 0 : -1);
         if (n < 0) {
             if (errno == EINTR) continue;
             fail(std::string("epoll_wait: ") + std::strerror(errno));
@@ -288,6 +314,7 @@ int Program::run(const std::string& channel_name) {
                 if (read(signals_.get(), &info, sizeof info) == sizeof info) quit_ = true;
             }
         }
+        if (input_ready && !quit_) handleInput();
         const auto deadline = simulator_.nextDeadline(pending_.empty());
         const TimePoint t = now();
         if (deadline && *deadline <= t)

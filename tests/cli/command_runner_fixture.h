@@ -41,25 +41,29 @@ protected:
         std::filesystem::remove_all(work_dir_, ignored);
     }
 
-    // Starts quorbus and quorsim (node 5, built-in device); the runs then use them.
-    void startNetwork() {
+    // Starts quorbus and quorsim (node 5, built-in device, extra quorsim
+    // arguments); the runs then use them.
+    void startNetwork(const std::vector<std::string>& quorsim_args = {}) {
         const int port = testsupport::freeLoopbackPort();
         channel_ = "virtual:clitest@" + std::to_string(port);
         bus_ = std::make_unique<testsupport::ChildProcess>(
             testsupport::programPath("quorbus"),
             std::vector<std::string>{"--port", std::to_string(port)});
         ASSERT_FALSE(bus_->waitForLine("listening").empty()) << bus_->errors();
-        sim_ = std::make_unique<testsupport::ChildProcess>(
-            testsupport::programPath("quorsim"),
-            std::vector<std::string>{"--channel", channel_, "--node", "5"});
+        std::vector<std::string> args{"--channel", channel_, "--node", "5"};
+        args.insert(args.end(), quorsim_args.begin(), quorsim_args.end());
+        sim_ =
+            std::make_unique<testsupport::ChildProcess>(testsupport::programPath("quorsim"), args);
         ASSERT_FALSE(sim_->waitForLine("quorsim ready").empty()) << sim_->errors();
     }
 
-    // Runs quorcmd with arguments and extra environment ("NAME=value").
+    // Runs quorcmd with arguments and extra environment ("NAME=value"), which
+    // may override the channel and the SDO time-out of 300 ms.
     ProgramRun quorcmd(const std::vector<std::string>& args,
-                       std::vector<std::string> environment = {}) {
+                       const std::vector<std::string>& extra_environment = {}) {
+        std::vector<std::string> environment{"MORVELLCANOPEN_SDO_TIMEOUT_MS=300"};
         if (!channel_.empty()) environment.push_back("MORVELLCANOPEN_CHANNEL=" + channel_);
-        environment.push_back("MORVELLCANOPEN_SDO_TIMEOUT_MS=300");
+        environment.insert(environment.end(), extra_environment.begin(), extra_environment.end());
         testsupport::ChildProcess program(testsupport::programPath("quorcmd"), args, environment);
         ProgramRun run;
         run.exit_code = program.wait(std::chrono::seconds(60));

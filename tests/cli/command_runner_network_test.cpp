@@ -2,6 +2,7 @@
 // exit codes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -102,6 +103,58 @@ TEST_F(CommandRunnerNetwork, FailuresAreReportedAndTheNextCommandRuns) {
                   kValueDump);
 }
 
+TEST_F(CommandRunnerNetwork, AFailedUploadLeavesTheOldFileUntouched) {
+    writeFile("keep.bin", "old");
+    writeFile("keep.txt", "old text");
+    writeFile("replaced.bin", "old");
+    const ProgramRun run =
+        quorcmd({"SDOUPLOAD(9,0x2000,1,keep.bin)", "SDOUPLOAD(5,0x2101,0,keep.txt)",
+                 "SDOUPLOAD(9,0x2000,1,new.bin)", "SDOUPLOAD(5,0x2000,1,replaced.bin)"});
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_NE(run.out.find("SDO Upload failed: No response from node 9 within 300 ms "
+                           "[SDOUPLOAD(9,0x2000,1,keep.bin)]\n"),
+              std::string::npos)
+        << run.out;
+    EXPECT_TRUE(run.out.ends_with("SDO Upload complete [SDOUPLOAD(5,0x2000,1,replaced.bin)]\n"))
+        << run.out;
+    EXPECT_EQ(readFile("keep.bin"), "old");
+    EXPECT_EQ(readFile("keep.txt"), "old text");
+    EXPECT_EQ(readFile("replaced.bin"), "\x12\x34\x56\x78");
+    // Neither the failed new file nor any temporary file is left behind.
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(work_dir_))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"keep.bin", "keep.txt", "replaced.bin"}));
+}
+
+TEST_F(CommandRunnerNetwork, ANewFileThatCannotBeCreatedFailsBeforeTheTransfer) {
+    // A working folder that was removed takes no new file, even for root.
+    std::filesystem::create_directory("gone");
+    std::filesystem::current_path("gone");
+    std::filesystem::remove(work_dir_ / "gone");
+    const ProgramRun run = quorcmd({"SDOUPLOAD(5,0x2000,1,new.bin)", "NMT(5,START)"},
+                                   {"TMPDIR=" + work_dir_.string()});
+    std::filesystem::current_path(work_dir_);
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.out, kOpened +
+                           "SDO Upload failed: Unable to create file new.bin "
+                           "[SDOUPLOAD(5,0x2000,1,new.bin)]\n"
+                           "NMT message sent to 05 [NMT(5,START)]\n");
+}
+
+TEST_F(CommandRunnerNetwork, AnUploadIntoTheLogFileIsRefused) {
+    const ProgramRun run =
+        quorcmd({"QUIET(run.log)", "SDOUPLOAD(5,0x2000,1,run.log)", "NMT(0,START)"});
+    EXPECT_EQ(run.exit_code, 1);
+    const std::string log = readFile("run.log");
+    EXPECT_TRUE(log.ends_with(kOpened +
+                              "SDO Upload failed: Destination run.log is the QUIET log file "
+                              "[SDOUPLOAD(5,0x2000,1,run.log)]\n"
+                              "NMT message sent to 00 [NMT(0,START)]\n"))
+        << log;
+}
+
 TEST_F(CommandRunnerNetwork, QuietWritesEverythingToTheLog) {
     const ProgramRun run = quorcmd({"QUIET(run.log)", "NMT(0,START)"});
     EXPECT_EQ(run.exit_code, 0);
@@ -114,6 +167,31 @@ TEST_F(CommandRunnerNetwork, QuietWritesEverythingToTheLog) {
     ASSERT_EQ(line_end, header.size() + 19) << log;
     EXPECT_EQ(log.substr(header.size() + 5, 2).back(), 'M');
     EXPECT_EQ(log.substr(line_end + 1), kOpened + "NMT message sent to 00 [NMT(0,START)]\n");
+}
+
+// A node that answers after the time-out: its late answer to one program's
+// upload reaches the next program, whose first transfer must still succeed.
+class SlowNode : public QuorcmdTest {
+protected:
+    void SetUp() override {
+        QuorcmdTest::SetUp();
+        startNetwork({"--exec", "fault 5 delay 2000"});
+    }
+};
+
+TEST_F(SlowNode, ALateAnswerDoesNotFailTheNextProgramsTransfer) {
+    const ProgramRun first = quorcmd({"SDOUPLOAD(5,0x2000,1,SCREEN)"});
+    EXPECT_EQ(first.exit_code, 1);
+    EXPECT_NE(first.out.find("No response from node 5 within 300 ms"), std::string::npos)
+        << first.out;
+    // Started well within the delay: the first answer arrives while this
+    // program waits for its own.
+    const ProgramRun next =
+        quorcmd({"SDOUPLOAD(5,0x2000,5,SCREEN)"}, {"MORVELLCANOPEN_SDO_TIMEOUT_MS=10000"});
+    EXPECT_EQ(next.exit_code, 0) << next.out;
+    EXPECT_EQ(next.out, kOpened + "SDO Upload complete [SDOUPLOAD(5,0x2000,5,SCREEN)]\n" +
+                            kDumpHeader + "000000 AB" + std::string(31, ' ') + "." +
+                            std::string(15, ' ') + "\n");
 }
 
 }  // namespace

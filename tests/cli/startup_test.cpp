@@ -14,6 +14,10 @@ class Startup : public QuorcmdTest {};
 
 TEST_F(Startup, MessagesAndExitCodes) {
     writeFile("two_lines.cmd", "NMT(5,START)\nNMT(128,START)\n");
+    const std::string with_nul("NMT(5\0,START)", 13);
+    writeFile("nul.cmd", "NMT(5,START)\n" + with_nul + "\n");
+    writeFile("largest.cmd", std::string(16 << 20, ' '));
+    writeFile("too_large.cmd", std::string((16 << 20) + 1, ' '));
     std::filesystem::create_directory("logdir");
     std::filesystem::create_directory("tmp");
     const struct {
@@ -31,6 +35,12 @@ TEST_F(Startup, MessagesAndExitCodes) {
         {{"@two_lines.cmd"},
          1,
          kBanner + "\nERROR: Invalid parameters for NMT directive: NMT(128,START)\n"},
+        // The error line holds the directive whole, NUL byte included.
+        {{"@nul.cmd"},
+         1,
+         kBanner + "\nERROR: Invalid parameters for NMT directive: " + with_nul + "\n"},
+        {{"@largest.cmd"}, 0, kBanner},
+        {{"@too_large.cmd"}, 1, kBanner + "\nERROR: Command file larger than 16 MiB\n"},
         {{"QUIET(run.log)", "HARDWARE(OSTRAUSB,any,500)"}, 0, kBanner},
         {{"QUIET(logdir)", "NMT(0,START)"}, 1, kBanner + "Output file creation failed (logdir)\n"},
         {{"NMT(5,START)"}, 1, kBanner + "\nERROR: Unable to find the temp folder\n", "none"},

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cstdio>
+#include <fstream>
 #include <string>
 #include <tuple>
 
@@ -74,6 +76,20 @@ TEST(QuorsimEds, MalformedFilesNameTheLine) {
         EXPECT_FALSE(r.dictionary) << text;
         EXPECT_NE(r.error.find(expected), std::string::npos) << text << "\ngot: " << r.error;
     }
+}
+
+TEST(QuorsimEds, FilesAbove16MiBAreRefused) {
+    EXPECT_EQ(loadEdsFile("/dev/zero", 1).error, "/dev/zero: larger than 16 MiB");
+    const std::string path = testing::TempDir() + "quorsim_large.eds";
+    std::string text = "[1000]\nDataType=0x0007\nAccessType=ro\n";
+    text.resize(kMaxEdsFileBytes, '\n');
+    for (const bool too_large : {false, true}) {
+        std::ofstream(path, std::ios::binary) << text << (too_large ? "\n" : "");
+        const EdsResult r = loadEdsFile(path, 1);
+        EXPECT_EQ(r.dictionary.has_value(), !too_large) << r.error;
+        EXPECT_EQ(r.error, too_large ? path + ": larger than 16 MiB" : "");
+    }
+    std::remove(path.c_str());
 }
 
 TEST(QuorsimEds, ListsAndTypeDefinitionsAreNotObjects) {

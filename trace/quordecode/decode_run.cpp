@@ -1,5 +1,6 @@
 #include "decode_run.h"
 
+#include <istream>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,9 @@ namespace {
 
 using canopen_trace::CandumpLine;
 using canopen_trace::CandumpLineKind;
+
+constexpr std::size_t kMaxLogLineBytes = 4096;  // candump writes fewer than 100
+constexpr const char* kLineTooLong = "line longer than 4096 characters";
 
 // Writes the heading before the first row only, so an empty log gives an
 // empty export.
@@ -37,6 +41,29 @@ private:
     TraceLine line_;
 };
 
+// Reads one line without its '\n' into `text`, keeping at most
+// kMaxLogLineBytes of it: a longer line is read to its end and reported by
+// `too_long`, so an endless line never fills the memory. False at the end.
+bool ReadLine(std::istream& in, std::string& text, bool& too_long) {
+    text.clear();
+    too_long = false;
+    std::streambuf* buffer = in.rdbuf();
+    if (buffer == nullptr || !in.good()) return false;
+    for (bool any = false;; any = true) {
+        const int c = buffer->sbumpc();
+        if (c == std::char_traits<char>::eof()) {
+            in.setstate(any ? std::ios::eofbit : std::ios::eofbit | std::ios::failbit);
+            return any;
+        }
+        if (c == '\n') return true;
+        if (text.size() < kMaxLogLineBytes) {
+            text.push_back(static_cast<char>(c));
+        } else {
+            too_long = true;
+        }
+    }
+}
+
 }  // namespace
 
 int RunDecode(std::istream& in, std::ostream& out, std::ostream& errors,
@@ -47,8 +74,14 @@ int RunDecode(std::istream& in, std::ostream& out, std::ostream& errors,
     long lineNumber = 0;
     long frames = 0;
     bool skipped = false;
-    while (std::getline(in, text)) {
+    bool too_long = false;
+    while (ReadLine(in, text, too_long)) {
         ++lineNumber;
+        if (too_long) {
+            errors << "quordecode: line " << lineNumber << ": " << kLineTooLong << '\n';
+            skipped = true;
+            continue;
+        }
         const CandumpLine line = canopen_trace::ParseCandumpLine(text);
         if (line.kind == CandumpLineKind::kBlank) continue;
         if (line.kind == CandumpLineKind::kMalformed) {
