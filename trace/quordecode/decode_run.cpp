@@ -50,7 +50,14 @@ bool ReadLine(std::istream& in, std::string& text, bool& too_long) {
     std::streambuf* buffer = in.rdbuf();
     if (buffer == nullptr || !in.good()) return false;
     for (bool any = false;; any = true) {
-        const int c = buffer->sbumpc();
+        int c = 0;
+        try {
+            c = buffer->sbumpc();
+        } catch (...) {
+            // A read error (a folder, a failing disk): the caller reports it.
+            in.setstate(std::ios::badbit);
+            return false;
+        }
         if (c == std::char_traits<char>::eof()) {
             in.setstate(any ? std::ios::eofbit : std::ios::eofbit | std::ios::failbit);
             return any;
