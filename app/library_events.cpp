@@ -80,7 +80,7 @@ void LibraryEvents::onReceive(const CanFrame& frame, int32_t status) {
     const uint8_t direction = status != 0 ? kTraceReceived : kTraceOtherTraffic;
     trace_.Store(frame.id, frame.length, node, direction, isRemote(frame), isExtended(frame),
                  frame.data);
-    messaging_.Store(frame.id, frame.length, node, direction, isRemote(frame), isExtended(frame),
+    messaging_.RecordFrame(frame.id, frame.length, node, direction, isRemote(frame), isExtended(frame),
                      frame.data);
     transmit_.OnReceive(frame.id);
 
@@ -114,7 +114,7 @@ void LibraryEvents::onTransmit(const CanFrame& frame) {
     if (!copyCurrentNode(node)) return;
     trace_.Store(frame.id, frame.length, node, kTraceTransmitted, isRemote(frame),
                  isExtended(frame), frame.data);
-    messaging_.Store(frame.id, frame.length, node, kTraceTransmitted, isRemote(frame),
+    messaging_.RecordFrame(frame.id, frame.length, node, kTraceTransmitted, isRemote(frame),
                      isExtended(frame), frame.data);
 }
 
