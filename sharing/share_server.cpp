@@ -220,8 +220,8 @@ void ShareServer::AcceptAll() {
         }
         const std::optional<uid_t> peer = config_.peerUid(fd);
         if (!peer || *peer != geteuid()) {
-            close(fd);
             ++refused_;
+            close(fd);
             continue;
         }
         auto connection = std::make_unique<Connection>();
