@@ -97,17 +97,23 @@ void TMessaging::RecordFrame(uint32_t id, uint8_t length, uint8_t /*currentNodeI
 void TMessaging::StartForwardingPass() {
     if (!usable_ || !server_ || clientCount_.load() == 0) return;
     JoinPasses(true);
-    auto done = std::make_shared<std::atomic<bool>>(false);
     try {
-        std::thread thread([this, done] {
-            RunPass();
-            ++passesDone_;
-            *done = true;
-        });
-        passes_.push_back(PassThread{std::move(thread), std::move(done)});
-    } catch (const std::system_error&) {
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        passes_.reserve(passes_.size() + 1);  // so that keeping the thread cannot throw
+        passes_.push_back(PassThread{std::thread(&TMessaging::PassThreadMain, this, done), done});
+    } catch (const std::exception&) {
         // No thread now: the frames wait for the next tick.
     }
+}
+
+void TMessaging::PassThreadMain(std::shared_ptr<std::atomic<bool>> done) {
+    try {
+        RunPass();
+    } catch (...) {
+        // Out of memory: this pass's frames are lost.
+    }
+    ++passesDone_;
+    *done = true;
 }
 
 void TMessaging::JoinPasses(bool finishedOnly) {

@@ -133,6 +133,7 @@ private:
                    const std::shared_ptr<sharing::ClientQueue>& queue);
     void RemoveClient(sharing::ConnectionId connection);
     void ClientData(sharing::ConnectionId sender, uint32_t kind, const sharing::Bytes& block);
+    void PassThreadMain(std::shared_ptr<std::atomic<bool>> done);
     void RunPass();
     void JoinPasses(bool finishedOnly);
 

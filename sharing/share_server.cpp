@@ -172,6 +172,15 @@ void ShareServer::RemoveSocketFile() {
 }
 
 void ShareServer::Run() {
+    try {
+        Serve();
+    } catch (...) {
+        // Out of memory: sharing ends here; the clients see their connections close.
+    }
+    CloseAll();
+}
+
+void ShareServer::Serve() {
     epoll_event events[kMaxEvents];
     while (!stopping_) {
         const int count = epoll_wait(epollFd_, events, kMaxEvents, -1);
@@ -208,7 +217,6 @@ void ShareServer::Run() {
             }
         }
     }
-    CloseAll();
 }
 
 void ShareServer::AcceptAll() {

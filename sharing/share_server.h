@@ -77,6 +77,7 @@ private:
     ShareServer(const ServerConfig& config, ServerHandler& handler);
     bool Listen(std::string* error);
     void Run();
+    void Serve();
     void AcceptAll();
     bool ReadFrom(Connection& connection);
     bool Flush(Connection& connection);
