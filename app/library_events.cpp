@@ -84,8 +84,8 @@ void LibraryEvents::onReceive(const CanFrame& frame, int32_t status) {
     const uint8_t direction = status != 0 ? kTraceReceived : kTraceOtherTraffic;
     trace_.Store(frame.id, frame.length, node, direction, isRemote(frame), isExtended(frame),
                  frame.data);
-    messaging_.Store(frame.id, frame.length, node, direction, isRemote(frame), isExtended(frame),
-                     frame.data);
+    messaging_.RecordFrame(frame.id, frame.length, node, direction, isRemote(frame),
+                           isExtended(frame), frame.data);
     transmit_.OnReceive(frame.id);
 
     const bool heartbeatRange = (frame.id & 0xF00) == kHeartbeatBase && !isRemote(frame);
@@ -118,8 +118,8 @@ void LibraryEvents::onTransmit(const CanFrame& frame) {
     if (!copyCurrentNode(node)) return;
     trace_.Store(frame.id, frame.length, node, kTraceTransmitted, isRemote(frame),
                  isExtended(frame), frame.data);
-    messaging_.Store(frame.id, frame.length, node, kTraceTransmitted, isRemote(frame),
-                     isExtended(frame), frame.data);
+    messaging_.RecordFrame(frame.id, frame.length, node, kTraceTransmitted, isRemote(frame),
+                           isExtended(frame), frame.data);
 }
 
 void LibraryEvents::onError(int32_t code) {

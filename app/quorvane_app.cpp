@@ -32,6 +32,9 @@ QuorvaneApp::QuorvaneApp(Notifier& notifier, InterfaceOpener opener) : notifier_
     if (!objects_.traceBuffer.usable()) {
         notifier.warning(QStringLiteral("Failed to allocate trace buffer memory"));
     }
+    if (!objects_.messaging.usable()) {
+        notifier.warning(QStringLiteral("Failed to allocate messaging buffer memory"));
+    }
     if (!objects_.transmit.valid()) {
         notifier.warning(QStringLiteral("Unable to allocate memory for transmit messages"));
     }

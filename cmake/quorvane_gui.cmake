@@ -1,7 +1,6 @@
 # The windowed quorvane, floor by floor (see cmake/floors.cmake).
 add_subdirectory(gui)
 add_subdirectory(hardware)
-add_subdirectory(sharing)
 add_subdirectory(transmit)
 add_subdirectory(manager)
 add_subdirectory(info)

@@ -245,7 +245,7 @@ void TWin_Main::ThreadSigTimerTimer() {
         busLed_->light();
     }
     if ((s.txSeen || s.rxSeen) && elapsedTicks_ % kForwardingSkipPeriod != 0) {
-        objects_.messaging.StartForwarding();
+        objects_.messaging.StartForwardingPass();
     }
     if (s.errorSeen) errorLed_->apply(s.errorCode);
     if (s.clearRequest) clearReadDisplay();

@@ -8,6 +8,8 @@ folder to the included file's folder. An arrow not in ALLOWED fails the check
 (exit 1, one line per include). --counts prints the arrows between folders
 with their number of includes. Tests, benchmarks and the library's insides
 (morvellcanopen/, sim/) are not checked here; CMake keeps the library's layers.
+share/ (libquorshare and quorshare) sits beside cli/: it may use the sharing
+core, never quorvane's services or windows.
 """
 import os
 import re
@@ -15,7 +17,7 @@ import sys
 
 # What each folder may include besides itself.
 BINDINGS = {"canlib", "sync", "pennorak"}
-CORES = {"trace/core", "transmit/core", "manager/core"}
+CORES = {"trace/core", "transmit/core", "manager/core", "sharing/core"}
 SERVICES = {"gui", "hardware", "sharing"}
 WINDOWS = {"node", "trace", "transmit", "manager", "info"}
 ALLOWED = {
@@ -25,8 +27,10 @@ ALLOWED = {
     "trace/core": {"sync", "canlib"},
     "manager/core": {"sync", "canlib"},
     "transmit/core": {"trace/core", "sync", "canlib"},
+    "sharing/core": {"sync", "canlib"},
     "trace/quordecode": {"trace/core"},
     "cli": {"trace/core", "sync", "canlib"},
+    "share": {"sharing/core", "canlib"},
     "gui": CORES | BINDINGS,
     "hardware": {"gui"} | CORES | BINDINGS,
     "sharing": {"gui"} | CORES | BINDINGS,
