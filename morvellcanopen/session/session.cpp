@@ -221,10 +221,13 @@ struct Session::Impl {
         }
         retry_at.reset();
         while (!pending.empty()) {
-            const auto r = transport->send(pending.front());
+            // One batch: a block of segments leaves with one system call.
+            batch.assign(pending.begin(), pending.end());
+            std::size_t taken = 0;
+            const auto r = transport->sendBatch(batch, &taken);
+            pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(taken));
             if (r == transport::SendResult::Ok) {
-                pending.pop_front();
-                if (pending.empty()) takeQueued();
+                takeQueued();
             } else if (r == transport::SendResult::WouldBlock) {
                 if (!transport->hasPendingOutput()) retry_at = Clock::now() + kSendRetry;
                 break;
@@ -319,6 +322,7 @@ struct Session::Impl {
 
     // I/O thread only.
     std::deque<CanFrame> pending;
+    std::vector<CanFrame> batch;  // pending, contiguous for sendBatch()
     std::vector<TransportEvent> events;
     std::optional<Clock::time_point> retry_at;
     bool watching_writable = false;

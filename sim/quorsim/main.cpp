@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -66,7 +65,9 @@ public:
     Program(quorsim::ProgramOptions options, std::unique_ptr<CanTransport> transport)
         : options_(std::move(options)),
           transport_(std::move(transport)),
-          runner_(simulator_, options_.heartbeat_ms) {}
+          runner_(simulator_, options_.heartbeat_ms) {
+        runner_.setBitrateKbps(options_.bitrate_kbps);
+    }
 
     // Exit code: 0 after quit or a signal, 1 when the channel breaks or start-up fails.
     int run(const std::string& channel_name);
@@ -87,7 +88,7 @@ private:
     std::unique_ptr<CanTransport> transport_;
     quorsim::Simulator simulator_;
     quorsim::CommandRunner runner_;
-    std::deque<CanFrame> pending_;  // frames the transport did not take yet
+    std::vector<CanFrame> pending_;  // frames the transport did not take yet
     std::string input_;
     bool input_open_ = true;
     bool quit_ = false;
@@ -156,11 +157,11 @@ void Program::updateTransportInterest() {
 
 bool Program::writeFrames() {
     for (const CanFrame& f : simulator_.takeFrames()) pending_.push_back(f);
-    while (!pending_.empty()) {
-        const SendResult r = transport_->send(pending_.front());
-        if (r == SendResult::WouldBlock) break;
+    if (!pending_.empty()) {
+        std::size_t taken = 0;
+        const SendResult r = transport_->sendBatch(pending_, &taken);
         if (r == SendResult::Failed) return fail("sending failed: " + transport_->error());
-        pending_.pop_front();
+        pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(taken));
     }
     if (transport_->hasPendingOutput()) {
         events_.clear();
@@ -194,8 +195,9 @@ bool Program::sendErrorFrame(const CanFrame& frame) {
 bool Program::handleLine(const std::string& line) {
     const quorsim::Reply reply = runner_.run(line, now());
     if (reply.error_frame && !sendErrorFrame(*reply.error_frame)) {
-        printLine("error: bus errors can be injected only on the virtual bus or a socketcand "
-                  "gateway that carries error frames");
+        printLine(
+            "error: bus errors can be injected only on the virtual bus or a socketcand "
+            "gateway that carries error frames");
         return true;
     }
     if (!reply.line.empty()) printLine(reply.line);
