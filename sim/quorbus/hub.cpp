@@ -36,14 +36,9 @@ constexpr int kMaxEvents = 64;
 constexpr std::size_t kReadChunk = 64 * 1024;
 constexpr long kNanosPerMicro = 1000;
 constexpr std::int64_t kMicrosPerSecond = 1000000;
+constexpr std::int64_t kNanosPerSecond = 1000000000;
+constexpr std::int64_t kMaxAgeNs = 10000000;
 constexpr std::uint32_t kBitsPerKbit = 1000;
-
-WallTime wallClock() {
-    timespec ts{};
-    clock_gettime(CLOCK_REALTIME, &ts);
-    return WallTime{static_cast<std::uint64_t>(ts.tv_sec),
-                    static_cast<std::uint32_t>(ts.tv_nsec / kNanosPerMicro)};
-}
 
 std::string peerName(const sockaddr_in& address) {
     char text[INET_ADDRSTRLEN] = "?";
@@ -93,7 +88,10 @@ struct Hub::Client {
     std::optional<MismatchedController> mismatch;
 };
 
-Hub::Hub(HubOptions options) : options_(options), read_buffer_(kReadChunk) {}
+Hub::Hub(HubOptions options)
+    : options_(options),
+      timestamps_(options.bitrate_bps > 0 || options.bitrate_from_clients),
+      read_buffer_(kReadChunk) {}
 
 Hub::~Hub() {
     for (auto& [id, client] : clients_) close(client->fd);
@@ -159,7 +157,11 @@ int Hub::run() {
             break;
         }
         round_time_ = BusClock::now();
-        round_wall_time_ = wallClock();
+        timespec wall{};
+        clock_gettime(CLOCK_REALTIME, &wall);
+        round_wall_ns_ = static_cast<std::int64_t>(wall.tv_sec) * kNanosPerSecond + wall.tv_nsec;
+        round_wall_time_ = WallTime{static_cast<std::uint64_t>(wall.tv_sec),
+                                    static_cast<std::uint32_t>(wall.tv_nsec / kNanosPerMicro)};
         for (int i = 0; i < count; ++i) {
             const std::uint64_t tag = events[i].data.u64;
             if (tag == kListenTag) {
@@ -274,6 +276,9 @@ void Hub::acceptClients() {
         if (setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one) != 0) {
             // Only latency suffers.
         }
+        if (timestamps_ && setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &one, sizeof one) != 0) {
+            // Frames then count as handed over when read.
+        }
         const std::uint64_t id = next_client_id_++;
         if (!addToEpoll(epoll_fd_, fd, EPOLLIN, id)) {
             std::fprintf(options_.log, "quorbus: epoll_ctl: %s\n", strerror(errno));
@@ -293,10 +298,35 @@ void Hub::acceptClients() {
     }
 }
 
+// Paced buses take a frame as handed over when the kernel received its bytes
+// (SO_TIMESTAMPNS: within the sender's send() on loopback), not when this
+// loop got round to reading them: a real controller starts sending as soon as
+// the frame is in its mailbox.
 void Hub::readClient(Client& client) {
     if (client.closing) return;
-    const ssize_t n = recv(client.fd, read_buffer_.data(), read_buffer_.size(), 0);
+    iovec data{read_buffer_.data(), read_buffer_.size()};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(timespec))];
+    msghdr message{};
+    message.msg_iov = &data;
+    message.msg_iovlen = 1;
+    if (timestamps_) {
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+    }
+    const ssize_t n = recvmsg(client.fd, &message, 0);
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
+    handed_over_ = round_time_;
+    for (cmsghdr* c = timestamps_ ? CMSG_FIRSTHDR(&message) : nullptr; c != nullptr;
+         c = CMSG_NXTHDR(&message, c)) {
+        if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_TIMESTAMPNS) continue;
+        timespec received{};
+        std::memcpy(&received, CMSG_DATA(c), sizeof received);
+        const std::int64_t ago_ns =
+            round_wall_ns_ -
+            (static_cast<std::int64_t>(received.tv_sec) * kNanosPerSecond + received.tv_nsec);
+        // A wall clock step must not move frames far: at most 10 ms back.
+        if (ago_ns > 0) handed_over_ -= std::chrono::nanoseconds(std::min(ago_ns, kMaxAgeNs));
+    }
     if (n <= 0) {
         client.closing = true;
         closing_.push_back(client.id);
@@ -366,7 +396,7 @@ void Hub::onFrameSent(Client& client, const Relay& relay) {
             queue(client, relayText(Relay{Relay::Kind::Error, *error}, round_wall_time_), true);
         return;
     }
-    bus.paced->submit(client.id, relay.frame, round_time_);
+    bus.paced->submit(client.id, relay.frame, handed_over_);
 }
 
 void Hub::relay(Bus& bus, std::uint64_t sender, const Relay& relay, WallTime at) {

@@ -135,6 +135,9 @@ private:
     std::optional<BusTime> timer_armed_for_;
     BusTime round_time_{};        // when the loop woke this round
     WallTime round_wall_time_{};  // the same moment on the wall clock
+    std::int64_t round_wall_ns_ = 0;
+    bool timestamps_ = false;  // kernel receive times on client sockets (paced buses)
+    BusTime handed_over_{};    // when the bytes being handled reached the hub
     std::vector<BusFrame> ended_;
     std::vector<std::uint64_t> dirty_;    // clients with output to write
     std::vector<std::uint64_t> closing_;  // clients to close after this round

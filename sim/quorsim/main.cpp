@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -93,6 +94,7 @@ private:
     bool input_open_ = true;
     bool quit_ = false;
     bool want_writable_ = false;
+    std::optional<TimePoint> timer_armed_for_;  // empty: not armed
     Fd epoll_{epoll_create1(EPOLL_CLOEXEC)};
     Fd timer_{timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC)};
     Fd signals_;
@@ -131,19 +133,21 @@ bool Program::setUp() {
     return true;
 }
 
+// Set only when the deadline comes before the armed one: a deadline that
+// moved later (an SDO time-out pushed on by each segment) lets the timer fire
+// early once and be re-armed then, instead of a system call per frame.
 void Program::armTimer() {
     // Load waits while frames are backed up; the transport becoming writable wakes us.
     const auto deadline = simulator_.nextDeadline(pending_.empty());
+    if (!deadline || (timer_armed_for_ && *timer_armed_for_ <= *deadline)) return;
     itimerspec spec{};
-    if (deadline) {
-        const auto ns =
-            std::chrono::duration_cast<std::chrono::nanoseconds>(deadline->time_since_epoch())
-                .count();
-        spec.it_value.tv_sec = ns / 1000000000;
-        spec.it_value.tv_nsec = ns % 1000000000;
-        if (spec.it_value.tv_sec == 0 && spec.it_value.tv_nsec == 0) spec.it_value.tv_nsec = 1;
-    }
-    timerfd_settime(timer_.get(), TFD_TIMER_ABSTIME, &spec, nullptr);
+    const auto ns =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(deadline->time_since_epoch()).count();
+    spec.it_value.tv_sec = ns / 1000000000;
+    spec.it_value.tv_nsec = ns % 1000000000;
+    if (spec.it_value.tv_sec == 0 && spec.it_value.tv_nsec == 0) spec.it_value.tv_nsec = 1;
+    if (timerfd_settime(timer_.get(), TFD_TIMER_ABSTIME, &spec, nullptr) == 0)
+        timer_armed_for_ = deadline;
 }
 
 void Program::updateTransportInterest() {
@@ -281,6 +285,7 @@ int Program::run(const std::string& channel_name) {
                 handleInput();
             } else if (fd == timer_.get()) {
                 std::uint64_t expirations = 0;
+                timer_armed_for_.reset();
                 if (read(timer_.get(), &expirations, sizeof expirations) < 0 && errno != EAGAIN) {
                     fail(std::string("timerfd: ") + std::strerror(errno));
                     return 1;
