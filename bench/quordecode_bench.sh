@@ -68,9 +68,11 @@ for i in range(lines):
 PY
 echo "log: $lines lines, $(du -h "$log" | cut -f1)"
 
-# Prints "wall S  peak KB" of the best (fastest) of $runs runs.
+# Prints wall time, CPU time (user + system) and peak memory of the best
+# (fastest) of $runs runs. On a busy machine compare CPU times: wall time
+# then includes waiting for a core.
 measure() {
-    local best="" best_kb=""
+    local best="" best_kb="" best_cpu=""
     for _ in $(seq "$runs"); do
         /usr/bin/time -v -o "$work/time.txt" "$@" >"$work/out.csv" 2>"$work/err.txt" || {
             local rc=$?
@@ -81,13 +83,15 @@ measure() {
         wall=$(awk -F': ' '/Elapsed \(wall clock\)/ {n = split($2, p, ":"); s = 0;
             for (i = 1; i <= n; i++) s = s * 60 + p[i]; print s}' "$work/time.txt")
         kb=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt")
+        cpu=$(awk -F': ' '/User time|System time/ {s += $2} END {print s}' "$work/time.txt")
         if [[ -z $best ]] || awk -v a="$wall" -v b="$best" 'BEGIN {exit !(a < b)}'; then
             best=$wall
             best_kb=$kb
+            best_cpu=$cpu
         fi
     done
-    printf '  wall %.2f s  peak %d MB  (%s rows out)\n' "$best" "$((best_kb / 1024))" \
-        "$(wc -l <"$work/out.csv")"
+    printf '  wall %.2f s  cpu %.2f s  peak %d MB  (%s rows out)\n' "$best" "$best_cpu" \
+        "$((best_kb / 1024))" "$(wc -l <"$work/out.csv")"
 }
 
 echo "== quordecode, log order: $quordecode $log"

@@ -1,5 +1,8 @@
 #include "trace/trace_export.h"
 
+#include <array>
+#include <charconv>
+#include <cstring>
 #include <string_view>
 
 #include "trace/calendar_text.h"
@@ -14,26 +17,34 @@ constexpr std::string_view kColumnLine =
     "Message Number,Dir,Cnt,Msg ID (Hex),Msg Type,Node ID (Hex),Details,Data (Hex),"
     "Data (ASCII),Raw Message (Hex)\n";
 // Every text doubled and quoted, ten fields, separators and the newline.
-constexpr std::size_t kRowCapacity = kTraceColumnCount * (2 * TraceLine::kTextSize + 3) + 32;
+constexpr std::size_t kRowCapacity = kTraceExportRowCapacity;
+
+// The characters that make a field need quotes: comma, double quote, CR, LF.
+constexpr std::array<bool, 256> kQuoted = [] {
+    std::array<bool, 256> quoted{};
+    for (unsigned char c : {',', '"', '\r', '\n'}) quoted[c] = true;
+    return quoted;
+}();
 
 bool needsQuotes(std::string_view field) {
-    for (char c : field) {
-        if (c == ',' || c == '"' || c == '\r' || c == '\n') return true;
-    }
-    return false;
+    bool any = false;
+    for (char c : field) any |= kQuoted[static_cast<unsigned char>(c)];
+    return any;
 }
 
-void appendField(std::string_view field, TextBuilder& row) {
+// Appends field at out (room for it doubled and quoted); returns the new end.
+char* appendField(std::string_view field, char* out) {
     if (!needsQuotes(field)) {
-        row.text(field);
-        return;
+        std::memcpy(out, field.data(), field.size());
+        return out + field.size();
     }
-    row.put('"');
+    *out++ = '"';
     for (char c : field) {
-        if (c == '"') row.put('"');
-        row.put(c);
+        if (c == '"') *out++ = '"';
+        *out++ = c;
     }
-    row.put('"');
+    *out++ = '"';
+    return out;
 }
 
 }  // namespace
@@ -48,16 +59,20 @@ void WriteTraceExportHeading(std::ostream& out, std::time_t savedAt) {
     out.write(kColumnLine.data(), static_cast<std::streamsize>(kColumnLine.size()));
 }
 
+std::size_t FormatTraceExportRow(char* buffer, long number, const TraceLine& line) {
+    // kRowCapacity holds the number and every field doubled and quoted.
+    char* out = std::to_chars(buffer, buffer + kRowCapacity, number).ptr;
+    for (std::size_t column = 0; column < kTraceColumnCount; ++column) {
+        *out++ = ',';
+        out = appendField(line.text(static_cast<TraceColumn>(column)), out);
+    }
+    *out++ = '\n';
+    return static_cast<std::size_t>(out - buffer);
+}
+
 void WriteTraceExportRow(std::ostream& out, long number, const TraceLine& line) {
     char buffer[kRowCapacity];
-    TextBuilder row(buffer, sizeof buffer);
-    row.signedDecimal(number);
-    for (std::size_t column = 0; column < kTraceColumnCount; ++column) {
-        row.put(',');
-        appendField(line.text(static_cast<TraceColumn>(column)), row);
-    }
-    row.put('\n');
-    out.write(buffer, static_cast<std::streamsize>(row.length()));
+    out.write(buffer, static_cast<std::streamsize>(FormatTraceExportRow(buffer, number, line)));
 }
 
 bool WriteTraceExport(std::ostream& out, const TraceRecord* records, std::size_t count,

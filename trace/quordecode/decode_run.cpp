@@ -1,6 +1,7 @@
 #include "decode_run.h"
 
-#include <string>
+#include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "trace/candump_log.h"
@@ -13,12 +14,84 @@ namespace {
 using canopen_trace::CandumpLine;
 using canopen_trace::CandumpLineKind;
 
+constexpr std::size_t kReadChunk = 1 << 16;
+constexpr std::size_t kWriteChunk = 1 << 16;
+// Descending order over a seekable input decodes the log in stretches of
+// this many frames, the last stretch first, instead of holding every frame.
+constexpr long kFramesPerStretch = 1 << 16;
+
+// The lines of a stream, read in large chunks; a line may be of any length.
+class LineReader {
+public:
+    explicit LineReader(std::istream& in) : in_(in), buffer_(kReadChunk) {}
+
+    // The next line without its '\n'; false at the end of the input.
+    bool next(std::string_view& line) {
+        for (;;) {
+            const char* start = buffer_.data() + begin_;
+            if (const void* end = std::memchr(start, '\n', end_ - begin_)) {
+                const std::size_t length =
+                    static_cast<std::size_t>(static_cast<const char*>(end) - start);
+                line = std::string_view(start, length);
+                begin_ += length + 1;
+                offset_ += static_cast<std::streamoff>(length + 1);
+                return true;
+            }
+            if (ended_) {
+                if (begin_ == end_) return false;
+                line = std::string_view(start, end_ - begin_);
+                offset_ += static_cast<std::streamoff>(end_ - begin_);
+                begin_ = end_;
+                return true;
+            }
+            fill();
+        }
+    }
+
+    // Stream offset of the next line.
+    std::streamoff offset() const { return offset_; }
+
+    // Reads on from offset (a seekable stream); false when seeking failed.
+    bool seek(std::streamoff offset) {
+        in_.clear();
+        in_.seekg(offset);
+        begin_ = end_ = 0;
+        ended_ = false;
+        offset_ = offset;
+        return !in_.fail();
+    }
+
+private:
+    void fill() {
+        if (begin_ > 0) {
+            std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+            end_ -= begin_;
+            begin_ = 0;
+        }
+        if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);  // a very long line
+        in_.read(buffer_.data() + end_, static_cast<std::streamsize>(buffer_.size() - end_));
+        const std::streamsize n = in_.gcount();
+        end_ += static_cast<std::size_t>(n);
+        if (n == 0 || !in_) ended_ = true;
+    }
+
+    std::istream& in_;
+    std::vector<char> buffer_;
+    std::size_t begin_ = 0;  // first unread byte
+    std::size_t end_ = 0;    // end of the bytes read
+    bool ended_ = false;
+    std::streamoff offset_ = 0;
+};
+
 // Writes the heading before the first row only, so an empty log gives an
-// empty export.
+// empty export. Rows are collected and written in large chunks.
 class RowWriter {
 public:
     RowWriter(std::ostream& out, const DecodeOptions& options, std::time_t savedAt)
-        : out_(out), headingDue_(options.title), savedAt_(savedAt) {}
+        : out_(out),
+          headingDue_(options.title),
+          savedAt_(savedAt),
+          buffer_(kWriteChunk + kTraceExportRowCapacity) {}
 
     void write(const TraceRecord& record, long number) {
         if (headingDue_) {
@@ -26,7 +99,13 @@ public:
             headingDue_ = false;
         }
         InterpretFrame(record, codes_, nullptr, line_);
-        WriteTraceExportRow(out_, number, line_);
+        used_ += FormatTraceExportRow(buffer_.data() + used_, number, line_);
+        if (used_ >= kWriteChunk) flush();
+    }
+
+    void flush() {
+        out_.write(buffer_.data(), static_cast<std::streamsize>(used_));
+        used_ = 0;
     }
 
 private:
@@ -35,19 +114,36 @@ private:
     std::time_t savedAt_;
     TEmergencyCodes codes_;
     TraceLine line_;
+    std::vector<char> buffer_;
+    std::size_t used_ = 0;
 };
+
+// Writes held (frames first..first+held.size()-1) last first.
+void writeReversed(const std::vector<TraceRecord>& held, long first, RowWriter& writer) {
+    for (std::size_t i = held.size(); i-- > 0;) {
+        writer.write(held[i], first + static_cast<long>(i));
+    }
+}
 
 }  // namespace
 
 int RunDecode(std::istream& in, std::ostream& out, std::ostream& errors,
               const DecodeOptions& options, std::time_t savedAt) {
     RowWriter writer(out, options, savedAt);
-    std::vector<TraceRecord> held;  // descending order only
-    std::string text;
+    LineReader reader(in);
+    // Descending: where each stretch of frames starts, when the input can be
+    // read again; otherwise every frame is held.
+    const std::streamoff start = options.descending ? static_cast<std::streamoff>(in.tellg()) : -1;
+    const bool stretches = start >= 0;
+    if (stretches) reader.seek(start);
+    std::vector<std::streamoff> stretchStarts;
+    std::vector<TraceRecord> held;
+    std::string_view text;
     long lineNumber = 0;
     long frames = 0;
     bool skipped = false;
-    while (std::getline(in, text)) {
+    for (std::streamoff lineStart = reader.offset(); reader.next(text);
+         lineStart = reader.offset()) {
         ++lineNumber;
         const CandumpLine line = canopen_trace::ParseCandumpLine(text);
         if (line.kind == CandumpLineKind::kBlank) continue;
@@ -56,22 +152,36 @@ int RunDecode(std::istream& in, std::ostream& out, std::ostream& errors,
             skipped = true;
             continue;
         }
-        ++frames;
-        if (options.descending) {
-            held.push_back(line.record);
+        if (!options.descending) {
+            writer.write(line.record, ++frames);
+        } else if (stretches) {
+            if (frames++ % kFramesPerStretch == 0) stretchStarts.push_back(lineStart);
         } else {
-            writer.write(line.record, frames);
+            held.push_back(line.record);
+            ++frames;
         }
     }
     if (in.bad()) {
         errors << "quordecode: cannot read " << options.file << '\n';
         return kExitUsage;
     }
-    if (options.descending) {
-        for (long number = frames; number >= 1; --number) {
-            writer.write(held[static_cast<std::size_t>(number - 1)], number);
+    if (stretches) {
+        for (std::size_t s = stretchStarts.size(); s-- > 0;) {
+            if (!reader.seek(stretchStarts[s])) {
+                errors << "quordecode: cannot read " << options.file << '\n';
+                return kExitUsage;
+            }
+            held.clear();
+            while (static_cast<long>(held.size()) < kFramesPerStretch && reader.next(text)) {
+                const CandumpLine line = canopen_trace::ParseCandumpLine(text);
+                if (line.kind == CandumpLineKind::kFrame) held.push_back(line.record);
+            }
+            writeReversed(held, static_cast<long>(s) * kFramesPerStretch + 1, writer);
         }
+    } else if (options.descending) {
+        writeReversed(held, 1, writer);
     }
+    writer.flush();
     out.flush();
     if (!out) {
         errors << "quordecode: cannot write standard output\n";
