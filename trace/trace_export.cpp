@@ -26,22 +26,26 @@ constexpr std::array<bool, 256> kQuoted = [] {
     return quoted;
 }();
 
-bool needsQuotes(std::string_view field) {
-    bool any = false;
-    for (char c : field) any |= kQuoted[static_cast<unsigned char>(c)];
-    return any;
-}
-
-// Appends field at out (room for it doubled and quoted); returns the new end.
-char* appendField(std::string_view field, char* out) {
-    if (!needsQuotes(field)) {
-        std::memcpy(out, field.data(), field.size());
-        return out + field.size();
+// Appends a text of the trace line (zero-terminated, at most kTextSize
+// bytes) at out, which has room for it doubled and quoted; returns the new
+// end. Copies while it looks for characters that need quotes: one pass in
+// the usual case.
+char* appendField(const std::array<char, TraceLine::kTextSize>& text, char* out) {
+    char* const start = out;
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size() && text[i] != '\0'; ++i) {
+        quoted |= kQuoted[static_cast<unsigned char>(text[i])];
+        *out++ = text[i];
     }
+    if (!quoted) return out;
+    const std::string_view field(start, static_cast<std::size_t>(out - start));
+    char copy[TraceLine::kTextSize];
+    std::memcpy(copy, field.data(), field.size());
+    out = start;
     *out++ = '"';
-    for (char c : field) {
-        if (c == '"') *out++ = '"';
-        *out++ = c;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (copy[i] == '"') *out++ = '"';
+        *out++ = copy[i];
     }
     *out++ = '"';
     return out;
@@ -64,7 +68,7 @@ std::size_t FormatTraceExportRow(char* buffer, long number, const TraceLine& lin
     char* out = std::to_chars(buffer, buffer + kRowCapacity, number).ptr;
     for (std::size_t column = 0; column < kTraceColumnCount; ++column) {
         *out++ = ',';
-        out = appendField(line.text(static_cast<TraceColumn>(column)), out);
+        out = appendField(line.texts[column], out);
     }
     *out++ = '\n';
     return static_cast<std::size_t>(out - buffer);
