@@ -3,7 +3,7 @@
 # traffic (NMT, SYNC, TIME, heartbeats, PDOs, SDO expedited, segmented and
 # abort, emergencies), in log order and reversed; beside it tshark decoding
 # the same log with the CANopen dissector. Wall time and peak memory from
-# /usr/bin/time -v, best of RUNS.
+# /usr/bin/time -v, min / median / max of RUNS.
 # Usage: bench/quordecode_bench.sh [BUILD_DIR] [RUNS] [LINES]
 #        (default build-interp-release, 3, 1000000)
 # Installs the time and tshark packages when they are missing (needs root).
@@ -68,25 +68,28 @@ for i in range(lines):
 PY
 echo "log: $lines lines, $(du -h "$log" | cut -f1)"
 
-# Prints "wall S  peak KB" of the best (fastest) of $runs runs.
+# Prints min / median / max of wall time and of CPU time (user + system)
+# over $runs runs, and the largest peak memory. On a busy machine compare CPU
+# times: wall time then includes waiting for a core.
 measure() {
-    local best="" best_kb=""
+    local walls=() cpus=() peak_kb=0
     for _ in $(seq "$runs"); do
         /usr/bin/time -v -o "$work/time.txt" "$@" >"$work/out.csv" 2>"$work/err.txt" || {
             local rc=$?
             # quordecode exits 1 when it skipped lines; anything else fails.
             [[ $rc -eq 1 && $1 == "$quordecode" ]] || { cat "$work/err.txt" >&2; return "$rc"; }
         }
-        local wall kb
-        wall=$(awk -F': ' '/Elapsed \(wall clock\)/ {n = split($2, p, ":"); s = 0;
-            for (i = 1; i <= n; i++) s = s * 60 + p[i]; print s}' "$work/time.txt")
+        walls+=("$(awk -F': ' '/Elapsed \(wall clock\)/ {n = split($2, p, ":"); s = 0;
+            for (i = 1; i <= n; i++) s = s * 60 + p[i]; print s}' "$work/time.txt")")
+        cpus+=("$(awk -F': ' '/User time|System time/ {s += $2} END {print s}' "$work/time.txt")")
+        local kb
         kb=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt")
-        if [[ -z $best ]] || awk -v a="$wall" -v b="$best" 'BEGIN {exit !(a < b)}'; then
-            best=$wall
-            best_kb=$kb
-        fi
+        ((kb > peak_kb)) && peak_kb=$kb
     done
-    printf '  wall %.2f s  peak %d MB  (%s rows out)\n' "$best" "$((best_kb / 1024))" \
+    spread() { printf '%s\n' "$@" | sort -g | awk '{v[NR] = $1} END {
+        printf "%.2f / %.2f / %.2f", v[1], v[int((NR + 1) / 2)], v[NR]}'; }
+    printf '  wall %s s  cpu %s s (min / median / max)  peak %d MB  (%s rows out)\n' \
+        "$(spread "${walls[@]}")" "$(spread "${cpus[@]}")" "$((peak_kb / 1024))" \
         "$(wc -l <"$work/out.csv")"
 }
 

@@ -27,11 +27,11 @@ std::string onlyMessage(const std::string& text) {
     return *message;
 }
 
-void checkRelay(const quorbus::Relay& relay) {
-    const std::string message = onlyMessage(relay.text);
+void checkRelay(const quorbus::Relay& relay, quorbus::WallTime at) {
+    const std::string message = onlyMessage(quorbus::relayText(relay, at));
     const std::vector<std::string_view> words = sc::splitWords(message);
     if (words[0] == "frame") {
-        FUZZ_CHECK(relay.audience == quorbus::Audience::RawClients);
+        FUZZ_CHECK(relay.audience() == quorbus::Audience::RawClients);
         const auto timed = sc::parseFrame(words);
         FUZZ_CHECK(timed && isValidFrame(timed->frame));
     } else if (words[0] == "rtr") {
@@ -53,12 +53,12 @@ int FuzzQuorbusSession(const std::uint8_t* data, std::size_t size) {
     const quorbus::WallTime now{1700000000, 123456};
     while (std::optional<std::string> message = reader.next()) {
         const quorbus::ClientSession::Mode before = session.mode();
-        const quorbus::Reaction reaction = session.handle(*message, now);
+        const quorbus::Reaction reaction = session.handle(*message);
         if (!reaction.reply.empty()) (void)onlyMessage(reaction.reply);
         if (reaction.relay) {
             FUZZ_CHECK(!reaction.refused);
             FUZZ_CHECK(session.mode() == quorbus::ClientSession::Mode::Raw);
-            checkRelay(*reaction.relay);
+            checkRelay(*reaction.relay, now);
         }
         // Modes only move forward.
         FUZZ_CHECK(session.mode() >= before);

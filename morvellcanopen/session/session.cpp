@@ -133,6 +133,7 @@ struct Session::Impl {
                     // Reading resets the counter; nothing else is carried.
                     [[maybe_unused]] ssize_t r =
                         ::read(tag == kWakeTag ? wake_fd : timer_fd, &counter, sizeof counter);
+                    if (tag == kTimerTag) timer_armed_for.reset();
                 } else if (tag == kTransportTag) {
                     readable = readable || (ready[i].events & (EPOLLIN | EPOLLERR | EPOLLHUP));
                     writable = writable || (ready[i].events & EPOLLOUT);
@@ -240,10 +241,13 @@ struct Session::Impl {
         }
         retry_at.reset();
         while (!pending.empty()) {
-            const auto r = transport->send(pending.front());
+            // One batch: a block of segments leaves with one system call.
+            batch.assign(pending.begin(), pending.end());
+            std::size_t taken = 0;
+            const auto r = transport->sendBatch(batch, &taken);
+            pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(taken));
             if (r == transport::SendResult::Ok) {
-                pending.pop_front();
-                if (pending.empty()) takeQueued();
+                takeQueued();
             } else if (r == transport::SendResult::WouldBlock) {
                 if (!transport->hasPendingOutput()) retry_at = Clock::now() + kSendRetry;
                 break;
@@ -268,6 +272,10 @@ struct Session::Impl {
         watching_writable = on;
     }
 
+    // The timer is set only when the next deadline comes before the armed
+    // one: a deadline that moved later (each SDO segment pushes the response
+    // time-out on) lets the armed timer fire early once, and the loop re-arms
+    // it then. Saves a system call per frame.
     void armTimer() {
         std::optional<Clock::time_point> next;
         {
@@ -275,17 +283,16 @@ struct Session::Impl {
             next = client.deadline();
         }
         if (retry_at && (!next || *retry_at < *next)) next = retry_at;
+        if (!next || (timer_armed_for && *timer_armed_for <= *next)) return;
         itimerspec spec{};
-        if (next) {
-            const auto ns =
-                std::chrono::duration_cast<std::chrono::nanoseconds>(next->time_since_epoch())
-                    .count();
-            // Zero would disarm the timer; a deadline in the past fires at once.
-            const auto at = ns > 0 ? ns : 1;
-            spec.it_value.tv_sec = at / 1000000000;
-            spec.it_value.tv_nsec = at % 1000000000;
-        }
-        ::timerfd_settime(timer_fd, next ? TFD_TIMER_ABSTIME : 0, &spec, nullptr);
+        const auto ns =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(next->time_since_epoch()).count();
+        // Zero would disarm the timer; a deadline in the past fires at once.
+        const auto at = ns > 0 ? ns : 1;
+        spec.it_value.tv_sec = at / 1000000000;
+        spec.it_value.tv_nsec = at % 1000000000;
+        if (::timerfd_settime(timer_fd, TFD_TIMER_ABSTIME, &spec, nullptr) == 0)
+            timer_armed_for = next;
     }
 
     void markBroken(const std::string& reason) {
@@ -338,8 +345,10 @@ struct Session::Impl {
 
     // I/O thread only.
     std::deque<CanFrame> pending;
+    std::vector<CanFrame> batch;  // pending, contiguous for sendBatch()
     std::vector<TransportEvent> events;
     std::optional<Clock::time_point> retry_at;
+    std::optional<Clock::time_point> timer_armed_for;  // empty: not armed
     bool watching_writable = false;
 };
 

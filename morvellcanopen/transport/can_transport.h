@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,19 @@ public:
     // appending a Sent event on the next receive() or flush() -- see
     // confirmsByEcho().
     virtual SendResult send(const CanFrame& frame) = 0;
+
+    // Sends frames in order as send() does, as far as the transport takes
+    // them, with as few system calls as it can; *taken says how many it took.
+    // Ok: all taken; WouldBlock: the rest waits for writable; Failed: broken.
+    virtual SendResult sendBatch(std::span<const CanFrame> frames, std::size_t* taken) {
+        *taken = 0;
+        for (const CanFrame& frame : frames) {
+            const SendResult r = send(frame);
+            if (r != SendResult::Ok) return r;
+            ++*taken;
+        }
+        return SendResult::Ok;
+    }
 
     // Output waiting in the transport's own buffer: poll for writable.
     virtual bool hasPendingOutput() const = 0;

@@ -60,7 +60,8 @@ struct OpenResult {
 bool isSupportedBitrate(int bitrate_kbps);
 
 // Opens a channel at a bit rate in kbit/s. For the virtual bus, starts
-// quorbus when none is listening.
+// quorbus when none is listening. socketcand and virtual channels announce
+// the bit rate to gateways with the quorbus extension.
 OpenResult openChannel(const Channel& channel, int bitrate_kbps);
 
 }  // namespace morvell::transport

@@ -28,8 +28,9 @@ OpenResult openSocketCan(const Channel& channel, int bitrate_kbps) {
     return result;
 }
 
-OpenResult openSocketcand(const Channel& channel) {
+OpenResult openSocketcand(const Channel& channel, int bitrate_kbps) {
     SocketcandEndpoint endpoint;
+    endpoint.bitrate_kbps = bitrate_kbps;
     endpoint.host = channel.host;
     endpoint.port = channel.port;
     endpoint.bus = channel.interface;
@@ -58,10 +59,11 @@ OpenResult openChannel(const Channel& channel, int bitrate_kbps) {
         case Channel::Kind::SocketCan:
             return openSocketCan(channel, bitrate_kbps);
         case Channel::Kind::Socketcand:
-            return openSocketcand(channel);
+            return openSocketcand(channel, bitrate_kbps);
         case Channel::Kind::Virtual:
             return openVirtualBus(
-                channel.interface.empty() ? kDefaultVirtualBus : channel.interface, channel.port);
+                channel.interface.empty() ? kDefaultVirtualBus : channel.interface, channel.port,
+                bitrate_kbps);
     }
     return failed("unknown channel kind");
 }

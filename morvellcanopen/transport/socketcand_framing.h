@@ -23,6 +23,11 @@
 //   < senderr 20000004 00 08 00 00 00 00 00 00 >  client: error frame
 //                                     (SocketCAN error class as id, 8 bytes)
 //   < errframe 20000004 23.000001 0008000000000000 >  server: error frame
+//   < bitrate 1000 >                  client: its bit rate in kbit/s -> < ok >
+//                                     (a paced quorbus checks it)
+//   < busstats >                      client: load of its bus
+//   < busstats 1000 37.52 3105 >      server: bit rate kbit/s (0: unknown),
+//                                     load % and frames of the last second
 // An identifier is extended when it is written with more than 3 hex digits
 // or its value exceeds 0x7FF. An error frame's id is any 32-bit value.
 #pragma once

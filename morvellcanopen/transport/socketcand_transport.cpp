@@ -201,6 +201,12 @@ bool SocketcandTransport::handshake(Clock::time_point deadline, std::string* err
         extended_frames_ = reply == "ok";
         if (reply != "echo") expectReply(nullptr, deadline, &reply, &ignored);
     }
+    // A paced virtual bus checks the bit rate (a mismatch shows as error
+    // frames later, as on a real bus); the answer changes nothing here.
+    if (extended_frames_ && endpoint_.bitrate_kbps > 0 && !broken_) {
+        const std::string bitrate = "< bitrate " + std::to_string(endpoint_.bitrate_kbps) + " >\n";
+        expectReply(bitrate.c_str(), deadline, &reply, &ignored);
+    }
     if (broken_) *error = error_;
     return !broken_;
 }
@@ -310,8 +316,25 @@ SendResult SocketcandTransport::queue(const std::string& bytes, const CanFrame& 
     queued_total_ += bytes.size();
     pending_.push_back({frame, queued_total_, confirm});
     // Write at once when nothing waits ahead; otherwise flush() continues.
-    if (output_start_ + bytes.size() == output_.size() && !writeOutput()) return SendResult::Failed;
+    if (!holding_output_ && output_start_ + bytes.size() == output_.size() && !writeOutput())
+        return SendResult::Failed;
     return SendResult::Ok;
+}
+
+SendResult SocketcandTransport::sendBatch(std::span<const CanFrame> frames, std::size_t* taken) {
+    *taken = 0;
+    const bool write_now = !unwrittenBytes();  // else flush() continues on writable
+    holding_output_ = true;
+    SendResult result = SendResult::Ok;
+    for (const CanFrame& frame : frames) {
+        result = send(frame);
+        if (result != SendResult::Ok) break;
+        ++*taken;
+    }
+    holding_output_ = false;
+    if (result != SendResult::Failed && write_now && unwrittenBytes() && !writeOutput())
+        return SendResult::Failed;
+    return result;
 }
 
 SendResult SocketcandTransport::send(const CanFrame& frame) {

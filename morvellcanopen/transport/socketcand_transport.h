@@ -8,6 +8,8 @@
 //   < rawmode >           -> < ok >
 //   < xframes >           -> < ok >   remote and error frames available (quorbus)
 //                         -> < error ... >  a plain socketcand: carry on without
+//   < bitrate 1000 >      -> < ok >   only after xframes was accepted: the bit
+//                                     rate the channel was opened at, kbit/s
 #pragma once
 
 #include <chrono>
@@ -32,9 +34,10 @@ enum class ConnectFailure {
 struct SocketcandEndpoint {
     std::string host;
     std::uint16_t port = 0;
-    std::string bus;   // socketcand interface, or the virtual bus name
-    std::string name;  // name() of the transport, e.g. "socketcand:gw:29536/can0"
-    std::string peer;  // for texts, e.g. "socketcand at gw:29536"
+    std::string bus;       // socketcand interface, or the virtual bus name
+    std::string name;      // name() of the transport, e.g. "socketcand:gw:29536/can0"
+    std::string peer;      // for texts, e.g. "socketcand at gw:29536"
+    int bitrate_kbps = 0;  // announced to gateways with the quorbus extension; 0 = none
 };
 
 class SocketcandTransport final : public CanTransport {
@@ -54,6 +57,8 @@ public:
     // Remote frames need the xframes extension; without it the frame is
     // dropped and a BusError MORVELL_ERROR_TX_FAILED is reported instead.
     SendResult send(const CanFrame& frame) override;
+    // Formats all frames first and writes them with one send().
+    SendResult sendBatch(std::span<const CanFrame> frames, std::size_t* taken) override;
     // Also true while confirmations wait for flush(), so a caller that
     // flushes on writable gets them without waiting for incoming traffic.
     bool hasPendingOutput() const override {
@@ -100,6 +105,7 @@ private:
     std::string error_;
     bool broken_ = false;
     bool extended_frames_ = false;
+    bool holding_output_ = false;  // inside sendBatch(): queue() does not write
     socketcand::MessageReader reader_;
     std::vector<TransportEvent> early_events_;  // frames that arrived during the handshake
     std::string output_;

@@ -31,8 +31,9 @@ std::string startFailure(const std::string& cause) {
            "; build or install quorbus, or set MORVELLCANOPEN_QUORBUS";
 }
 
-SocketcandEndpoint hubEndpoint(const std::string& bus, std::uint16_t port) {
+SocketcandEndpoint hubEndpoint(const std::string& bus, std::uint16_t port, int bitrate_kbps) {
     SocketcandEndpoint endpoint;
+    endpoint.bitrate_kbps = bitrate_kbps;
     endpoint.host = "127.0.0.1";
     endpoint.port = port;
     endpoint.bus = bus;
@@ -148,8 +149,8 @@ bool startQuorbus(const std::string& program, std::uint16_t port, std::string* e
     return true;
 }
 
-OpenResult openVirtualBus(const std::string& bus, std::uint16_t port) {
-    const SocketcandEndpoint endpoint = hubEndpoint(bus, port);
+OpenResult openVirtualBus(const std::string& bus, std::uint16_t port, int bitrate_kbps) {
+    const SocketcandEndpoint endpoint = hubEndpoint(bus, port, bitrate_kbps);
     OpenResult result;
     ConnectFailure failure = ConnectFailure::None;
     std::string error;

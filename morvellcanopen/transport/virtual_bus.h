@@ -38,8 +38,9 @@ bool startQuorbus(const std::string& program, std::uint16_t port, std::string* e
 
 // Connects to the hub on 127.0.0.1:port, starting it when nothing listens;
 // another process may start one at the same moment (the loser exits with 2),
-// so connecting is retried for up to kQuorbusStartLimit.
-OpenResult openVirtualBus(const std::string& bus, std::uint16_t port);
+// so connecting is retried for up to kQuorbusStartLimit. bitrate_kbps is
+// announced to the hub (0 = none).
+OpenResult openVirtualBus(const std::string& bus, std::uint16_t port, int bitrate_kbps = 0);
 
 inline constexpr std::chrono::milliseconds kQuorbusStartLimit{3000};
 

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "morvellcanopen.h"
+
 namespace quorbus {
 
 // Wall-clock time of reception, as frame messages carry it.
@@ -25,14 +27,23 @@ enum class Audience {
 };
 
 struct Relay {
-    Audience audience = Audience::RawClients;
-    std::string text;  // a complete message, newline included
+    enum class Kind { Data, Remote, Error };
+    Kind kind = Kind::Data;
+    CanFrame frame{};  // Error: SocketCAN error class as id, 8 data bytes
+    Audience audience() const {
+        return kind == Kind::Data ? Audience::RawClients : Audience::ExtendedClients;
+    }
 };
 
+// The message a relayed frame becomes ("< frame >", "< rtr >" or "< errframe >").
+std::string relayText(const Relay& relay, WallTime at);
+
 struct Reaction {
-    std::string reply;           // to the sender itself; empty = nothing
-    std::optional<Relay> relay;  // to the other clients of the bus
-    bool refused = false;        // the reply is an error
+    std::string reply;               // to the sender itself; empty = nothing
+    std::optional<Relay> relay;      // to the other clients of the bus
+    bool refused = false;            // the reply is an error
+    bool bitrate_announced = false;  // "< bitrate >" accepted: see announcedBitrate()
+    bool stats_requested = false;    // "< busstats >": the hub answers with the bus's figures
 };
 
 class ClientSession {
@@ -40,7 +51,7 @@ public:
     enum class Mode { Greeted, Opened, Raw };
 
     // message: the text between "<" and ">", as MessageReader returns it.
-    Reaction handle(std::string_view message, WallTime now);
+    Reaction handle(std::string_view message);
 
     Mode mode() const { return mode_; }
     // The bus joined by "< open >"; empty before.
@@ -48,6 +59,8 @@ public:
     bool receives(Audience audience) const {
         return mode_ == Mode::Raw && (audience == Audience::RawClients || extended_frames_);
     }
+    // The bit rate the client announced, in bit/s; 0 = none.
+    std::uint32_t announcedBitrate() const { return bitrate_bps_; }
 
 private:
     using Words = std::vector<std::string_view>;
@@ -55,13 +68,16 @@ private:
     Reaction onRawMode(const Words& words);
     Reaction onEcho(const Words& words);
     Reaction onExtendedFrames(const Words& words);
-    Reaction onSend(const Words& words, WallTime now);
-    Reaction onSendRemote(const Words& words, WallTime now);
-    Reaction onSendError(const Words& words, WallTime now);
+    Reaction onBitrate(const Words& words);
+    Reaction onBusStats(const Words& words);
+    Reaction onSend(const Words& words);
+    Reaction onSendRemote(const Words& words);
+    Reaction onSendError(const Words& words);
 
     Mode mode_ = Mode::Greeted;
     std::string bus_;
     bool extended_frames_ = false;
+    std::uint32_t bitrate_bps_ = 0;
 };
 
 }  // namespace quorbus

@@ -27,6 +27,10 @@ inline constexpr std::string_view kExtendedFrames = "xframes";
 inline constexpr std::string_view kSend = "send";
 inline constexpr std::string_view kSendRemote = "sendrtr";
 inline constexpr std::string_view kSendError = "senderr";
+// Extension: the client's bit rate in kbit/s, and the bus's load figures.
+inline constexpr std::string_view kBitrate = "bitrate";
+inline constexpr std::string_view kBusStats = "busstats";
+inline constexpr std::uint32_t kMaxBitrateKbit = 1000;
 // socketcand modes this hub does not offer.
 inline constexpr std::string_view kUnsupportedModes[] = {"bcmmode", "controlmode", "isotpmode"};
 

@@ -1,6 +1,6 @@
 // quorbus: the virtual CAN bus hub. See README.md.
 //
-//   quorbus [--port N] [--idle-exit MS] [--max-queue BYTES] [--quiet]
+//   quorbus [--port N] [--bitrate KBIT|auto] [--idle-exit MS] [--max-queue BYTES] [--quiet]
 //
 // Exit codes: 0 stopped (SIGTERM/SIGINT or idle), 1 failure, 2 port in use,
 // 3 bad arguments.
@@ -26,15 +26,20 @@ constexpr int kExitUsage = 3;
 constexpr unsigned long kMaxPort = 65535;
 
 void printUsage(std::FILE* to) {
-    std::fprintf(to,
-                 "usage: quorbus [--port N] [--idle-exit MS] [--max-queue BYTES] [--quiet]\n"
-                 "  --port N           TCP port on 127.0.0.1 (default %u, 0 = any free port)\n"
-                 "  --idle-exit MS     exit when no client has been connected for MS ms\n"
-                 "  --max-queue BYTES  output queue per client before frames are dropped\n"
-                 "                     (default %zu)\n"
-                 "  --quiet            no connection lines; exit summary only after drops\n"
-                 "SIGUSR1 prints the counters, SIGTERM/SIGINT stop.\n",
-                 static_cast<unsigned>(quorbus::kDefaultPort), quorbus::kDefaultMaxQueueBytes);
+    std::fprintf(
+        to,
+        "usage: quorbus [--port N] [--bitrate KBIT|auto] [--idle-exit MS] [--max-queue BYTES]\n"
+        "               [--quiet]\n"
+        "  --port N           TCP port on 127.0.0.1 (default %u, 0 = any free port)\n"
+        "  --bitrate KBIT     paced buses: each frame takes its time at KBIT kbit/s\n"
+        "                     (1-1000); auto: each bus at its first client's bit rate;\n"
+        "                     default: frames are relayed at once\n"
+        "  --idle-exit MS     exit when no client has been connected for MS ms\n"
+        "  --max-queue BYTES  output queue per client before frames are dropped\n"
+        "                     (default %zu)\n"
+        "  --quiet            no connection lines; exit summary only after drops\n"
+        "SIGUSR1 prints the counters, SIGTERM/SIGINT stop.\n",
+        static_cast<unsigned>(quorbus::kDefaultPort), quorbus::kDefaultMaxQueueBytes);
 }
 
 std::optional<unsigned long long> parseNumber(const char* text) {
@@ -60,7 +65,14 @@ bool parseArguments(int argc, char** argv, quorbus::HubOptions& options) {
             std::exit(0);
         }
         const auto number = parseNumber(value);
-        if (arg == "--port" && number && *number <= kMaxPort) {
+        if (arg == "--bitrate" && value && std::string(value) == "auto") {
+            options.bitrate_bps = 0;
+            options.bitrate_from_clients = true;
+        } else if (arg == "--bitrate" && number && *number >= 1 &&
+                   *number <= quorbus::kMaxBitrateKbit) {
+            options.bitrate_bps = static_cast<std::uint32_t>(*number) * 1000;
+            options.bitrate_from_clients = false;
+        } else if (arg == "--port" && number && *number <= kMaxPort) {
             options.port = static_cast<std::uint16_t>(*number);
         } else if (arg == "--idle-exit" && number) {
             options.idle_exit = std::chrono::milliseconds(*number);

@@ -136,14 +136,44 @@ ParseResult parseFault(const std::vector<std::string_view>& w, Command c) {
     return {c, {}};
 }
 
+// "40%", "37.5%", "0.25%": hundredths of a percent, 1-10000; empty when malformed.
+std::optional<std::uint32_t> parsePercent(std::string_view text) {
+    if (text.size() < 2 || text.back() != '%') return std::nullopt;
+    text.remove_suffix(1);
+    const std::size_t dot = text.find('.');
+    const std::string_view whole = text.substr(0, dot);
+    std::string_view fraction = dot == std::string_view::npos ? "" : text.substr(dot + 1);
+    if (whole.empty() || whole.size() > 3 || fraction.size() > 2) return std::nullopt;
+    if (dot != std::string_view::npos && fraction.empty()) return std::nullopt;
+    std::uint32_t value = 0;
+    for (char ch : whole) {
+        if (ch < '0' || ch > '9') return std::nullopt;
+        value = value * 10 + static_cast<std::uint32_t>(ch - '0');
+    }
+    for (std::size_t i = 0; i < 2; ++i) {
+        const char ch = i < fraction.size() ? fraction[i] : '0';
+        if (ch < '0' || ch > '9') return std::nullopt;
+        value = value * 10 + static_cast<std::uint32_t>(ch - '0');
+    }
+    if (value < 1 || value > 10000) return std::nullopt;
+    return value;
+}
+
 ParseResult parseLoad(const std::vector<std::string_view>& w, Command c) {
-    if (w.size() < 2 || w.size() > 3) return fail("usage: load RATE ID#DATA (load 0 stops)");
+    constexpr const char* kUsage = "usage: load RATE|PERCENT% ID#DATA (load 0 stops)";
+    if (w.size() < 2 || w.size() > 3) return fail(kUsage);
     std::string error;
     std::uint64_t v = 0;
-    if (!parseNumber(w[1], kMaxLoadRate, "rate", error, v)) return fail(error);
-    c.rate = static_cast<std::uint32_t>(v);
-    if (c.rate == 0) return {c, {}};
-    if (w.size() != 3) return fail("usage: load RATE ID#DATA (load 0 stops)");
+    if (w[1].back() == '%') {
+        const auto percent = parsePercent(w[1]);
+        if (!percent) return fail("bad load " + quoted(w[1]) + ": 0.01% to 100%");
+        c.load_centipercent = *percent;
+    } else {
+        if (!parseNumber(w[1], kMaxLoadRate, "rate", error, v)) return fail(error);
+        c.rate = static_cast<std::uint32_t>(v);
+        if (c.rate == 0) return {c, {}};
+    }
+    if (w.size() != 3) return fail(kUsage);
     const auto frame = parseFrameText(w[2], &error);
     if (!frame) return fail(error);
     c.frame = *frame;
@@ -217,8 +247,7 @@ ParseResult parseCommand(std::string_view line) {
     if (name == "buserror") {
         c.kind = CommandKind::BusError;
         const auto frame = w.size() == 2 ? busErrorFrame(w[1]) : std::nullopt;
-        if (!frame)
-            return fail("usage: buserror warning|passive|busoff|protocol|overflow|cleared");
+        if (!frame) return fail("usage: buserror warning|passive|busoff|protocol|overflow|cleared");
         c.frame = *frame;
         return {c, {}};
     }
@@ -387,12 +416,23 @@ Reply CommandRunner::onNode(const Command& c, TimePoint now) {
 
 Reply CommandRunner::load(const Command& c, TimePoint now) {
     TrafficGenerator& traffic = simulator_.traffic();
-    if (c.rate == 0) {
+    if (c.rate == 0 && c.load_centipercent == 0) {
         traffic.stop();
         return {"ok load stopped, " + std::to_string(traffic.totalSent()) + " load frames sent"};
     }
-    traffic.start(c.rate, c.frame, now);
-    return {"ok load " + std::to_string(c.rate) + " frames/s of " + morvell::toString(c.frame)};
+    std::uint32_t rate = c.rate;
+    std::string share;
+    if (c.load_centipercent > 0) {
+        rate = loadRate(c.load_centipercent, static_cast<std::uint32_t>(bitrate_kbps_) * 1000,
+                        c.frame);
+        char text[64];
+        std::snprintf(text, sizeof text, " (%u.%02u %% of %d kbit/s)", c.load_centipercent / 100,
+                      c.load_centipercent % 100, bitrate_kbps_);
+        share = text;
+    }
+    traffic.start(rate, c.frame, now);
+    return {"ok load " + std::to_string(rate) + " frames/s of " + morvell::toString(c.frame) +
+            share};
 }
 
 std::string CommandRunner::stats() const {

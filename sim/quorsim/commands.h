@@ -13,6 +13,8 @@
 //   fault 5 noanswer|toggle|abort 0x06020000|delay 200|short|crc|none
 //   block 5 on|off              SDO block transfer offered or refused
 //   load 1000 181#1122334455667788   1000 frames/s; "load 0" stops
+//   load 40% 181#1122334455667788    as many frames/s as fill 40 % of the bus
+//                               at quorsim's bit rate (stuff bits counted)
 //   send 000#0100               one frame on the bus (simulated nodes see it)
 //   buserror passive            error frame to the bus's listeners (virtual bus
 //                               and socketcand only): warning|passive|busoff|
@@ -70,6 +72,7 @@ struct Command {
     // load (rate 0 = stop) and send; buserror: the error frame (SocketCAN
     // layout: error class as id, 8 data bytes)
     std::uint32_t rate = 0;
+    std::uint32_t load_centipercent = 0;  // load given as a share of the bus: 1-10000
     CanFrame frame{};
 };
 
@@ -104,6 +107,9 @@ public:
     explicit CommandRunner(Simulator& simulator, std::optional<std::uint16_t> heartbeat_ms = {})
         : simulator_(simulator), heartbeat_ms_(heartbeat_ms) {}
 
+    // The bus's bit rate in kbit/s (> 0), for load given in percent.
+    void setBitrateKbps(int kbps) { bitrate_kbps_ = kbps; }
+
     Reply run(std::string_view line, TimePoint now);
     Reply execute(const Command& command, TimePoint now);
 
@@ -115,6 +121,7 @@ private:
 
     Simulator& simulator_;
     std::optional<std::uint16_t> heartbeat_ms_;
+    int bitrate_kbps_ = 125;
 };
 
 }  // namespace quorsim

@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -72,7 +72,9 @@ public:
     Program(quorsim::ProgramOptions options, std::unique_ptr<CanTransport> transport)
         : options_(std::move(options)),
           transport_(std::move(transport)),
-          runner_(simulator_, options_.heartbeat_ms) {}
+          runner_(simulator_, options_.heartbeat_ms) {
+        runner_.setBitrateKbps(options_.bitrate_kbps);
+    }
 
     // Exit code: 0 after quit or a signal, 1 when the channel breaks or start-up fails.
     int run(const std::string& channel_name);
@@ -94,13 +96,14 @@ private:
     std::unique_ptr<CanTransport> transport_;
     quorsim::Simulator simulator_;
     quorsim::CommandRunner runner_;
-    std::deque<CanFrame> pending_;  // frames the transport did not take yet
-    std::string input_;             // the start of a line not yet complete
-    bool skipping_line_ = false;    // dropping the rest of a line that was too long
+    std::vector<CanFrame> pending_;  // frames the transport did not take yet
+    std::string input_;              // the start of a line not yet complete
+    bool skipping_line_ = false;     // dropping the rest of a line that was too long
     bool input_open_ = true;
     bool input_always_ready_ = false;  // standard input that epoll refuses
     bool quit_ = false;
     bool want_writable_ = false;
+    std::optional<TimePoint> timer_armed_for_;  // empty: not armed
     Fd epoll_{epoll_create1(EPOLL_CLOEXEC)};
     Fd timer_{timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC)};
     Fd signals_;
@@ -139,19 +142,21 @@ bool Program::setUp() {
     return true;
 }
 
+// Set only when the deadline comes before the armed one: a deadline that
+// moved later (an SDO time-out pushed on by each segment) lets the timer fire
+// early once and be re-armed then, instead of a system call per frame.
 void Program::armTimer() {
     // Load waits while frames are backed up; the transport becoming writable wakes us.
     const auto deadline = simulator_.nextDeadline(pending_.empty());
+    if (!deadline || (timer_armed_for_ && *timer_armed_for_ <= *deadline)) return;
     itimerspec spec{};
-    if (deadline) {
-        const auto ns =
-            std::chrono::duration_cast<std::chrono::nanoseconds>(deadline->time_since_epoch())
-                .count();
-        spec.it_value.tv_sec = ns / 1000000000;
-        spec.it_value.tv_nsec = ns % 1000000000;
-        if (spec.it_value.tv_sec == 0 && spec.it_value.tv_nsec == 0) spec.it_value.tv_nsec = 1;
-    }
-    timerfd_settime(timer_.get(), TFD_TIMER_ABSTIME, &spec, nullptr);
+    const auto ns =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(deadline->time_since_epoch()).count();
+    spec.it_value.tv_sec = ns / 1000000000;
+    spec.it_value.tv_nsec = ns % 1000000000;
+    if (spec.it_value.tv_sec == 0 && spec.it_value.tv_nsec == 0) spec.it_value.tv_nsec = 1;
+    if (timerfd_settime(timer_.get(), TFD_TIMER_ABSTIME, &spec, nullptr) == 0)
+        timer_armed_for_ = deadline;
 }
 
 void Program::updateTransportInterest() {
@@ -165,11 +170,11 @@ void Program::updateTransportInterest() {
 
 bool Program::writeFrames() {
     for (const CanFrame& f : simulator_.takeFrames()) pending_.push_back(f);
-    while (!pending_.empty()) {
-        const SendResult r = transport_->send(pending_.front());
-        if (r == SendResult::WouldBlock) break;
+    if (!pending_.empty()) {
+        std::size_t taken = 0;
+        const SendResult r = transport_->sendBatch(pending_, &taken);
         if (r == SendResult::Failed) return fail("sending failed: " + transport_->error());
-        pending_.pop_front();
+        pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(taken));
     }
     if (transport_->hasPendingOutput()) {
         events_.clear();
@@ -305,6 +310,7 @@ int Program::run(const std::string& channel_name) {
                 handleInput();
             } else if (fd == timer_.get()) {
                 std::uint64_t expirations = 0;
+                timer_armed_for_.reset();
                 if (read(timer_.get(), &expirations, sizeof expirations) < 0 && errno != EAGAIN) {
                     fail(std::string("timerfd: ") + std::strerror(errno));
                     return 1;

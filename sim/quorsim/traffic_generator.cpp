@@ -1,6 +1,9 @@
 #include "traffic_generator.h"
 
+#include <algorithm>
 #include <chrono>
+
+#include "protocol/frame_duration.h"
 
 namespace quorsim {
 
@@ -8,8 +11,19 @@ namespace {
 inline constexpr std::uint64_t kNanosecondsPerSecond = 1000000000;
 }
 
+std::uint32_t loadRate(std::uint32_t centipercent, std::uint32_t bitrate_bps,
+                       const CanFrame& pattern) {
+    constexpr std::uint64_t kCentipercentOfWhole = 10000;
+    const std::uint64_t bits = morvell::frameBits(pattern).total;
+    const std::uint64_t rate =
+        (static_cast<std::uint64_t>(bitrate_bps) * centipercent + bits * kCentipercentOfWhole / 2) /
+        (bits * kCentipercentOfWhole);
+    return static_cast<std::uint32_t>(std::clamp<std::uint64_t>(rate, 1, kMaxLoadRate));
+}
+
 void TrafficGenerator::start(std::uint32_t rate, const CanFrame& pattern, TimePoint now) {
     rate_ = rate > kMaxLoadRate ? kMaxLoadRate : rate;
+    batch_ = std::max<std::uint32_t>(1, rate_ / kLoadBatchesPerSecond);
     pattern_ = pattern;
     start_ = now;
     emitted_ = 0;
@@ -36,7 +50,7 @@ std::size_t TrafficGenerator::emitDue(TimePoint now, std::vector<CanFrame>& out,
 
 std::optional<TimePoint> TrafficGenerator::nextDeadline() const {
     if (!running()) return std::nullopt;
-    return due(emitted_);
+    return due(emitted_ + batch_ - 1);
 }
 
 }  // namespace quorsim

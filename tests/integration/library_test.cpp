@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <algorithm>
 #include <condition_variable>
 #include <cstdlib>
 #include <functional>
@@ -48,6 +49,18 @@ bool confirmed(std::uint32_t id, std::uint8_t b0, std::uint8_t b1) {
     for (const auto& f : sent_frames)
         if (f.id == id && f.length == 2 && f.data[0] == b0 && f.data[1] == b1) return true;
     return false;
+}
+
+// Codes the error callback reported.
+std::mutex errors_mutex;
+std::vector<std::int32_t> error_codes;
+void recordError(std::int32_t code) {
+    std::lock_guard lock(errors_mutex);
+    error_codes.push_back(code);
+}
+bool reportedError(std::int32_t code) {
+    std::lock_guard lock(errors_mutex);
+    return std::find(error_codes.begin(), error_codes.end(), code) != error_codes.end();
 }
 
 class Library : public ::testing::Test {
@@ -120,8 +133,8 @@ protected:
                                              << sim->errors();
     }
 
-    void openLibrary() {
-        HwParallelParams params{125, 0x378, 7, 0};
+    void openLibrary(std::int32_t bitrate_kbps = 125) {
+        HwParallelParams params{bitrate_kbps, 0x378, 7, 0};
         LibraryResult r{};
         Hardware_Initialize(HW_PARALLEL_DONGLE, &params, &r);
         ASSERT_EQ(r.code, 0) << r.text;
@@ -262,6 +275,46 @@ TEST_F(Library, ExceptionsFromCallbacksStopAtTheLibrary) {
         seen.clear();
     }
     EXPECT_TRUE(waitUntil([] { return sawFrame(0x705, 0x7F) || sawFrame(0x705, 0x05); }));
+}
+
+// On a paced bus transfers run at the bus's pace; a library opened at
+// another bit rate is not heard and reports the errors its controller sees.
+TEST_F(Library, PacedBusCarriesTransfersAndShutsOutAnotherBitRate) {
+    bus.reset();  // the unpaced one
+    bus = std::make_unique<testsupport::ChildProcess>(
+        testsupport::programPath("quorbus"),
+        std::vector<std::string>{"--port", std::to_string(port), "--bitrate", "125"});
+    ASSERT_FALSE(bus->waitForLine("listening").empty()) << bus->errors();
+    startSimulator({"--node", "5", "--bitrate", "125"});
+    std::vector<std::uint8_t> data(890);
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 13);
+    for (const bool block : {false, true}) {
+        setenv("MORVELLCANOPEN_BLOCK_UPLOAD", block ? "1" : "0", 1);
+        setenv("MORVELLCANOPEN_BLOCK_DOWNLOAD_MIN", block ? "64" : "0", 1);
+        openLibrary(125);
+        auto r = download(5, 0x2101, 0, data);
+        ASSERT_EQ(r.code, 0) << r.text;
+        std::vector<std::uint8_t> back;
+        r = upload(5, 0x2101, 0, back, 1000);
+        ASSERT_EQ(r.code, 0) << r.text;
+        EXPECT_EQ(back, data) << "block " << block;
+        Hardware_Close();
+    }
+    {
+        std::scoped_lock lock(errors_mutex, seen_mutex);
+        error_codes.clear();
+        seen.clear();
+    }
+    Event_MajorError(recordError);
+    openLibrary(1000);
+    const CanFrame request{0x605, 8, 0, {0x40, 0x00, 0x10, 0, 0, 0, 0, 0}};
+    LibraryResult r{};
+    CAN_Transmit(&request, &r);
+    ASSERT_EQ(r.code, 0);
+    EXPECT_TRUE(waitUntil([] { return reportedError(MORVELL_ERROR_PROTOCOL); }));
+    std::vector<std::uint8_t> buf;
+    EXPECT_EQ(upload(5, 0x1000, 0, buf, 4).code, 11) << "the node never hears the request";
+    EXPECT_FALSE(sawFrame(0x585, 0x43));
 }
 
 // The parameter number a refused call names, or -1 when it was not refused as a bad parameter.

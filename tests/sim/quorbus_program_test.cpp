@@ -3,6 +3,7 @@
 
 #include <csignal>
 #include <string>
+#include <vector>
 
 #include "quorbus_test_client.h"
 #include "support/child_process.h"
@@ -54,9 +55,15 @@ TEST(QuorbusProgram, IdleExitOnceTheLastClientHasLeft) {
 }
 
 TEST(QuorbusProgram, BadArgumentsExitWithUsage) {
-    ChildProcess hub(programPath("quorbus"), {"--port", "70000"});
-    EXPECT_EQ(hub.wait(), 3);
-    EXPECT_NE(hub.errors().find("usage"), std::string::npos);
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"--port", "70000"},
+                                               {"--bitrate", "0"},
+                                               {"--bitrate", "1001"},
+                                               {"--bitrate", "fast"}}) {
+        ChildProcess hub(programPath("quorbus"), args);
+        EXPECT_EQ(hub.wait(), 3) << args[1];
+        EXPECT_NE(hub.errors().find("usage"), std::string::npos) << args[1];
+    }
 }
 
 }  // namespace

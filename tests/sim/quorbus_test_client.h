@@ -82,11 +82,15 @@ public:
 
     // Reads the greeting, opens bus, enters raw mode (and asks for remote
     // and error frames); true when every step was answered as expected.
-    bool join(const std::string& bus, bool extended_frames = false) {
+    // bitrate_kbit > 0: announces it as the library does.
+    bool join(const std::string& bus, bool extended_frames = false, int bitrate_kbit = 0) {
         if (next() != "hi") return false;
         if (!sendText("< open " + bus + " >") || next() != "ok") return false;
         if (!sendText("< rawmode >") || next() != "ok") return false;
         if (extended_frames && (!sendText("< xframes >") || next() != "ok")) return false;
+        if (bitrate_kbit > 0 &&
+            (!sendText("< bitrate " + std::to_string(bitrate_kbit) + " >") || next() != "ok"))
+            return false;
         return true;
     }
 

@@ -44,6 +44,10 @@ TEST(QuorsimCommands, BadLinesGiveClearErrors) {
         {"block 5 maybe", "usage: block NODE on|off"},
         {"load 2000000 181#00", "bad rate '2000000'"},
         {"load 10 181#xyz", "frame '181#xyz'"},
+        {"load 100.01% 181#00", "bad load '100.01%': 0.01% to 100%"},
+        {"load 0% 181#00", "bad load '0%'"},
+        {"load 1.234% 181#00", "bad load '1.234%'"},
+        {"load 40%", "usage: load RATE|PERCENT% ID#DATA"},
         {"stats now", "stats takes no arguments"},
     };
     for (const auto& [line, expected] : cases) {
@@ -88,6 +92,11 @@ TEST_F(QuorsimCommandRunner, EveryCommandAnswersOneLine) {
         {"block 5 off", "ok node 5 block off", {}},
         {"send 000#8200", "ok sent 000#8200", {"000#8200", "705#00", "707#00"}},
         {"load 2500 701#R", "ok load 2500 frames/s of 701#R", {}},
+        {"load 0", "ok load stopped, 0 load frames sent", {}},
+        // 115 bits a frame at 125 kbit/s: 434.8 frames/s fill 40 %.
+        {"load 40% 181#1122334455667788",
+         "ok load 435 frames/s of 181#1122334455667788 (40.00 % of 125 kbit/s)",
+         {}},
         {"load 0", "ok load stopped, 0 load frames sent", {}},
         {"buserror passive", "ok error frame ", {}},
         {"  stats  ", "ok nodes 5,7 received 0 sent 8 load 0 rate 0", {}},

@@ -96,5 +96,29 @@ TEST_F(QuorsimSimulator, LoadCountMatchesRateOverVirtualTime) {
     EXPECT_EQ(sim.nextDeadline(), std::nullopt);
 }
 
+TEST_F(QuorsimSimulator, FastLoadLeavesInOneMillisecondBatches) {
+    const CanFrame pattern = makeFrame(0x181, {1, 2, 3, 4, 5, 6, 7, 8});
+    sim.traffic().start(21000, pattern, now);
+    EXPECT_EQ(sim.traffic().batch(), 21u);
+    int wake_ups = 0;
+    std::size_t frames = 0;
+    while (true) {
+        const auto d = sim.nextDeadline();
+        if (!d || *d >= start + milliseconds(1000)) break;
+        now = *d;
+        sim.onTimer(now);
+        const std::size_t batch = sim.takeFrames().size();
+        EXPECT_EQ(batch, 21u) << "wake-up " << wake_ups;
+        frames += batch;
+        ++wake_ups;
+    }
+    EXPECT_EQ(wake_ups, 1000);
+    EXPECT_EQ(frames, 21000u);
+    // A slow rate still wakes once per frame.
+    sim.traffic().start(500, pattern, now);
+    EXPECT_EQ(sim.traffic().batch(), 1u);
+    EXPECT_EQ(sim.nextDeadline(), now);
+}
+
 }  // namespace
 }  // namespace quorsim

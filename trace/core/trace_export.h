@@ -30,3 +30,9 @@ void WriteTraceExportHeading(std::ostream& out, std::time_t savedAt);
 // a double quote or a line break is enclosed in double quotes, its double
 // quotes doubled; every other field is written as it is.
 void WriteTraceExportRow(std::ostream& out, long number, const TraceLine& line);
+
+// The same row into `buffer` of at least kTraceExportRowCapacity bytes;
+// returns its length (newline included, no terminating zero counted).
+inline constexpr std::size_t kTraceExportRowCapacity =
+    kTraceColumnCount * (2 * TraceLine::kTextSize + 3) + 32;
+std::size_t FormatTraceExportRow(char* buffer, long number, const TraceLine& line);

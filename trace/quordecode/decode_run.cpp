@@ -1,7 +1,7 @@
 #include "decode_run.h"
 
-#include <istream>
-#include <string>
+#include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "trace/core/candump_log.h"
@@ -16,13 +16,95 @@ using canopen_trace::CandumpLineKind;
 
 constexpr std::size_t kMaxLogLineBytes = 4096;  // candump writes fewer than 100
 constexpr const char* kLineTooLong = "line longer than 4096 characters";
+constexpr std::size_t kReadChunk = 1 << 16;  // more than kMaxLogLineBytes
+constexpr std::size_t kWriteChunk = 1 << 16;
+// Descending order over a seekable input decodes the log in stretches of
+// this many frames, the last stretch first, instead of holding every frame.
+constexpr long kFramesPerStretch = 1 << 16;
+
+// The lines of a stream, read in large chunks; a line may be of any length.
+class LineReader {
+public:
+    explicit LineReader(std::istream& in) : in_(in), buffer_(kReadChunk) {}
+
+    // The next line without its '\n'; false at the end of the input. A line
+    // longer than kMaxLogLineBytes is read to its end but not kept: it comes
+    // back empty with `tooLong` set, so an endless line never fills memory.
+    bool next(std::string_view& line, bool& tooLong) {
+        tooLong = false;
+        for (;;) {
+            const char* start = buffer_.data() + begin_;
+            const std::size_t available = end_ - begin_;
+            const void* end = std::memchr(start, '\n', available);
+            if (end != nullptr || ended_) {
+                if (end == nullptr && available == 0 && !skipping_) return false;
+                const std::size_t length =
+                    end != nullptr
+                        ? static_cast<std::size_t>(static_cast<const char*>(end) - start)
+                        : available;
+                const std::size_t consumed = end != nullptr ? length + 1 : length;
+                begin_ += consumed;
+                offset_ += static_cast<std::streamoff>(consumed);
+                tooLong = skipping_ || length > kMaxLogLineBytes;
+                skipping_ = false;
+                line = tooLong ? std::string_view() : std::string_view(start, length);
+                return true;
+            }
+            if (available > kMaxLogLineBytes) {
+                // Too long already: drop what is here and read on to its end.
+                skipping_ = true;
+                begin_ = end_;
+                offset_ += static_cast<std::streamoff>(available);
+            }
+            fill();
+        }
+    }
+
+    // Stream offset of the next line.
+    std::streamoff offset() const { return offset_; }
+
+    // Reads on from offset (a seekable stream); false when seeking failed.
+    bool seek(std::streamoff offset) {
+        in_.clear();
+        in_.seekg(offset);
+        begin_ = end_ = 0;
+        ended_ = false;
+        skipping_ = false;
+        offset_ = offset;
+        return !in_.fail();
+    }
+
+private:
+    void fill() {
+        if (begin_ > 0) {
+            std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+            end_ -= begin_;
+            begin_ = 0;
+        }
+        in_.read(buffer_.data() + end_, static_cast<std::streamsize>(buffer_.size() - end_));
+        const std::streamsize n = in_.gcount();
+        end_ += static_cast<std::size_t>(n);
+        if (n == 0 || !in_) ended_ = true;
+    }
+
+    std::istream& in_;
+    std::vector<char> buffer_;
+    std::size_t begin_ = 0;  // first unread byte
+    std::size_t end_ = 0;    // end of the bytes read
+    bool ended_ = false;
+    bool skipping_ = false;  // inside a line longer than kMaxLogLineBytes
+    std::streamoff offset_ = 0;
+};
 
 // Writes the heading before the first row only, so an empty log gives an
-// empty export.
+// empty export. Rows are collected and written in large chunks.
 class RowWriter {
 public:
     RowWriter(std::ostream& out, const DecodeOptions& options, std::time_t savedAt)
-        : out_(out), headingDue_(options.title), savedAt_(savedAt) {}
+        : out_(out),
+          headingDue_(options.title),
+          savedAt_(savedAt),
+          buffer_(kWriteChunk + kTraceExportRowCapacity) {}
 
     void write(const TraceRecord& record, long number) {
         if (headingDue_) {
@@ -30,7 +112,13 @@ public:
             headingDue_ = false;
         }
         InterpretFrame(record, codes_, nullptr, line_);
-        WriteTraceExportRow(out_, number, line_);
+        used_ += FormatTraceExportRow(buffer_.data() + used_, number, line_);
+        if (used_ >= kWriteChunk) flush();
+    }
+
+    void flush() {
+        out_.write(buffer_.data(), static_cast<std::streamsize>(used_));
+        used_ = 0;
     }
 
 private:
@@ -39,35 +127,14 @@ private:
     std::time_t savedAt_;
     TEmergencyCodes codes_;
     TraceLine line_;
+    std::vector<char> buffer_;
+    std::size_t used_ = 0;
 };
 
-// Reads one line without its '\n' into `text`, keeping at most
-// kMaxLogLineBytes of it: a longer line is read to its end and reported by
-// `too_long`, so an endless line never fills the memory. False at the end.
-bool ReadLine(std::istream& in, std::string& text, bool& too_long) {
-    text.clear();
-    too_long = false;
-    std::streambuf* buffer = in.rdbuf();
-    if (buffer == nullptr || !in.good()) return false;
-    for (bool any = false;; any = true) {
-        int c = 0;
-        try {
-            c = buffer->sbumpc();
-        } catch (...) {
-            // A read error (a folder, a failing disk): the caller reports it.
-            in.setstate(std::ios::badbit);
-            return false;
-        }
-        if (c == std::char_traits<char>::eof()) {
-            in.setstate(any ? std::ios::eofbit : std::ios::eofbit | std::ios::failbit);
-            return any;
-        }
-        if (c == '\n') return true;
-        if (text.size() < kMaxLogLineBytes) {
-            text.push_back(static_cast<char>(c));
-        } else {
-            too_long = true;
-        }
+// Writes held (frames first..first+held.size()-1) last first.
+void writeReversed(const std::vector<TraceRecord>& held, long first, RowWriter& writer) {
+    for (std::size_t i = held.size(); i-- > 0;) {
+        writer.write(held[i], first + static_cast<long>(i));
     }
 }
 
@@ -76,15 +143,23 @@ bool ReadLine(std::istream& in, std::string& text, bool& too_long) {
 int RunDecode(std::istream& in, std::ostream& out, std::ostream& errors,
               const DecodeOptions& options, std::time_t savedAt) {
     RowWriter writer(out, options, savedAt);
-    std::vector<TraceRecord> held;  // descending order only
-    std::string text;
+    LineReader reader(in);
+    // Descending: where each stretch of frames starts, when the input can be
+    // read again; otherwise every frame is held.
+    const std::streamoff start = options.descending ? static_cast<std::streamoff>(in.tellg()) : -1;
+    const bool stretches = start >= 0;
+    if (stretches) reader.seek(start);
+    std::vector<std::streamoff> stretchStarts;
+    std::vector<TraceRecord> held;
+    std::string_view text;
     long lineNumber = 0;
     long frames = 0;
     bool skipped = false;
-    bool too_long = false;
-    while (ReadLine(in, text, too_long)) {
+    bool tooLong = false;
+    for (std::streamoff lineStart = reader.offset(); reader.next(text, tooLong);
+         lineStart = reader.offset()) {
         ++lineNumber;
-        if (too_long) {
+        if (tooLong) {
             errors << "quordecode: line " << lineNumber << ": " << kLineTooLong << '\n';
             skipped = true;
             continue;
@@ -96,22 +171,38 @@ int RunDecode(std::istream& in, std::ostream& out, std::ostream& errors,
             skipped = true;
             continue;
         }
-        ++frames;
-        if (options.descending) {
-            held.push_back(line.record);
+        if (!options.descending) {
+            writer.write(line.record, ++frames);
+        } else if (stretches) {
+            if (frames++ % kFramesPerStretch == 0) stretchStarts.push_back(lineStart);
         } else {
-            writer.write(line.record, frames);
+            held.push_back(line.record);
+            ++frames;
         }
     }
     if (in.bad()) {
         errors << "quordecode: cannot read " << options.file << '\n';
         return kExitUsage;
     }
-    if (options.descending) {
-        for (long number = frames; number >= 1; --number) {
-            writer.write(held[static_cast<std::size_t>(number - 1)], number);
+    if (stretches) {
+        for (std::size_t s = stretchStarts.size(); s-- > 0;) {
+            if (!reader.seek(stretchStarts[s])) {
+                errors << "quordecode: cannot read " << options.file << '\n';
+                return kExitUsage;
+            }
+            held.clear();
+            while (static_cast<long>(held.size()) < kFramesPerStretch &&
+                   reader.next(text, tooLong)) {
+                if (tooLong) continue;
+                const CandumpLine line = canopen_trace::ParseCandumpLine(text);
+                if (line.kind == CandumpLineKind::kFrame) held.push_back(line.record);
+            }
+            writeReversed(held, static_cast<long>(s) * kFramesPerStretch + 1, writer);
         }
+    } else if (options.descending) {
+        writeReversed(held, 1, writer);
     }
+    writer.flush();
     out.flush();
     if (!out) {
         errors << "quordecode: cannot write standard output\n";
