@@ -43,7 +43,7 @@ QuorvaneApp::QuorvaneApp(Notifier& notifier, InterfaceOpener opener) : notifier_
     w.about = create<TWin_About>(w.main);
     w.display = create<TWin_Display>(w.main);
     w.hwInitError = new TWin_HWInitError();  // owned below, after the configuration dialog
-    w.hwConfig = create<TWin_HWConfig>(*w.hwInitError, std::move(opener));
+    w.hwConfig = create<TWin_HWConfig>(*w.hwInitError, std::move(opener), nullptr, &notifier);
     w.progress = create<TWin_Progress>(w.main);
     w.splash = create<TWin_Splash>();
     TransmitEngine& engine = objects_.transmitEngine;
