@@ -19,6 +19,7 @@ class Notifier;
 class TEmergencyCodes;
 class MessageNames;
 class TraceViewModel;
+struct TraceSettings;
 
 class TWin_Trace : public QMainWindow {
     Q_OBJECT
@@ -63,6 +64,8 @@ private:
     void setExportEnabled(bool enabled);
     void displayChanged();
     GridMetrics gridMetrics() const;
+    // The remembered sizes of a first run: column widths fitted to the fonts.
+    TraceSettings defaultSettings() const;
 
     TEmergencyCodes& codes_;
     const MessageNames* names_;
