@@ -5,6 +5,7 @@
 
 #include "trace/core/candump_log.h"
 #include "trace/core/emergency_codes.h"
+#include "trace/core/sdo_block_tracker.h"
 #include "trace/core/trace_export.h"
 
 namespace quordecode {
@@ -42,6 +43,7 @@ private:
 int RunDecode(std::istream& in, std::ostream& out, std::ostream& errors,
               const DecodeOptions& options, std::time_t savedAt) {
     RowWriter writer(out, options, savedAt);
+    SdoBlockTracker blockTracker;   // sees the frames in log order
     std::vector<TraceRecord> held;  // descending order only
     std::string text;
     long lineNumber = 0;
@@ -57,10 +59,15 @@ int RunDecode(std::istream& in, std::ostream& out, std::ostream& errors,
             continue;
         }
         ++frames;
+        TraceRecord record = line.record;
+        if (blockTracker.Observe(record.identifier, record.length, record.data,
+                                 (record.flags & kTraceFlagRemote) != 0)) {
+            record.flags |= kTraceFlagSdoBlockSegment;
+        }
         if (options.descending) {
-            held.push_back(line.record);
+            held.push_back(record);
         } else {
-            writer.write(line.record, frames);
+            writer.write(record, frames);
         }
     }
     if (in.bad()) {
