@@ -6,6 +6,7 @@
 #include "gui/key_preview.h"
 #include "gui/notifier.h"
 #include "gui/progress_dialog.h"
+#include "hardware/channel_directory.h"
 #include "hardware/hw_init_error_dialog.h"
 #include "info/about_box.h"
 #include "info/splash_window.h"
@@ -14,6 +15,7 @@
 #include "node/display_window.h"
 #include "node/main_window.h"
 #include "trace/network_window.h"
+#include "trace/trace_recording.h"
 #include "trace/trace_window.h"
 #include "transmit/transmit_messages_window.h"
 #include "transmit/transmit_tab.h"
@@ -64,6 +66,10 @@ QuorvaneApp::QuorvaneApp(Notifier& notifier, InterfaceOpener opener) : notifier_
     w.manager = create<TWin_CANopenManager>();
     w.dateTime = create<TWin_EnterDateAndTime>(w.manager);
     events_.setNetworkStates(&w.network->liveStates());
+    events_.setRecorder(&w.trace->recording().recorder());
+    w.trace->recording().setBusName([hwConfig = w.hwConfig] {
+        return BusNameOfChannel(hwConfig->openedChannel()).toStdString();
+    });
 }
 
 QuorvaneApp::~QuorvaneApp() {

@@ -20,6 +20,7 @@
 #include "gui/window_placement.h"
 #include "trace/core/trace_export.h"
 #include "trace/trace_columns.h"
+#include "trace/trace_recording.h"
 #include "trace/trace_settings.h"
 #include "trace/trace_view_model.h"
 
@@ -139,6 +140,7 @@ void TWin_Trace::buildMenu() {
     connect(stat_, &QAction::triggered, this, &TWin_Trace::statClick);
     connect(exportasctrace_, &QAction::triggered, this, [this] { exportClick(false); });
     connect(exportdesctrace_, &QAction::triggered, this, [this] { exportClick(true); });
+    recording_ = new TraceRecording(*options, *this, notifier_, [this] { updateTitle(); });
 }
 
 TraceSettings TWin_Trace::defaultSettings() const {
@@ -160,7 +162,12 @@ GridMetrics TWin_Trace::gridMetrics() const {
 
 void TWin_Trace::displayChanged() {
     model_->displayChanged();
-    setWindowTitle(QString::fromStdString(display_->title()));
+    updateTitle();
+}
+
+void TWin_Trace::updateTitle() {
+    if (!display_) return;
+    setWindowTitle(QString::fromStdString(display_->title()) + recording_->titleSuffix());
 }
 
 void TWin_Trace::setExportEnabled(bool enabled) {
