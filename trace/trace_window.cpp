@@ -88,6 +88,7 @@ TWin_Trace::~TWin_Trace() {
 void TWin_Trace::buildGrid() {
     trace_ = new QTableView(this);
     trace_->setObjectName(QStringLiteral("trace"));
+    trace_->setAccessibleName(QStringLiteral("Trace lines"));
     trace_->setFrameShape(QFrame::NoFrame);
     trace_->setShowGrid(false);
     trace_->setSelectionMode(QAbstractItemView::NoSelection);
