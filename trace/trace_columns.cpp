@@ -14,19 +14,28 @@ namespace {
 
 constexpr double kReferenceDpi = 96.0;
 
-// Per column, the texts that must fit whole: the longest of their kind.
+// Per column, the texts that must fit whole: the longest of their kind. In
+// hex texts 'H' stands for the font's widest hex digit.
 const std::array<std::initializer_list<const char*>, kTraceTextColumns> kColumnTexts = {{
     {"Tx", "Rx"},
     {"999999"},
-    {"1FFFFFFF"},
+    {"HHHHHHHH"},
     {"SDO Download Response", "SDO Upload Response", "Node Guarding/Heartbeat",
      "SDO Abort by Server", "NMT Master Request"},
-    {"7F (127d)"},
+    {"7H (125d)"},
     {"toggle = 1, last segment", "Reset Communication"},
-    {"FF FF FF FF FF FF FF FF "},
-    {"MMMMMMMM"},
-    {"FF FF FF FF FF FF FF FF "},
+    {"HH HH HH HH HH HH HH HH "},
+    {"WWWWWWWW", "MMMMMMMM"},
+    {"HH HH HH HH HH HH HH HH "},
 }};
+
+QChar widestHexDigit(const QFontMetrics& metrics) {
+    QChar widest = u'0';
+    for (const QChar digit : QStringLiteral("0123456789ABCDEF")) {
+        if (metrics.horizontalAdvance(digit) > metrics.horizontalAdvance(widest)) widest = digit;
+    }
+    return widest;
+}
 
 // Width of a header section holding text, by the header's style; like the
 // header's own size hint, in bold (a highlighted section's font).
@@ -54,10 +63,13 @@ int cellTextWidth(const QRect& cell) {
 // Tooltips of the header's sections, from its viewport's events.
 class HeaderToolTipFilter : public QObject {
 public:
-    explicit HeaderToolTipFilter(QHeaderView& header) : QObject(&header), header_(header) {}
+    explicit HeaderToolTipFilter(QHeaderView& header)
+        : QObject(&header), header_(header), viewport_(header.viewport()) {}
 
+    // Also called while the header is being destroyed: nothing of it is
+    // touched before a tooltip event is known.
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched != header_.viewport() || event->type() != QEvent::ToolTip) return false;
+        if (event->type() != QEvent::ToolTip || watched != viewport_) return false;
         auto* help = static_cast<QHelpEvent*>(event);
         const int section = header_.logicalIndexAt(help->pos());
         const QString text = section < 0
@@ -73,6 +85,7 @@ public:
 
 private:
     QHeaderView& header_;
+    QObject* viewport_;
 };
 
 }  // namespace
@@ -82,12 +95,13 @@ TraceColumnWidths DefaultTraceColumnWidths(const TraceColumnWidths& widthsAt96Dp
                                            const QHeaderView& header, const QFontMetrics& cells,
                                            double dpi) {
     TraceColumnWidths widths{};
+    const QChar hexDigit = widestHexDigit(cells);
     for (int column = 0; column < kTraceTextColumns; ++column) {
         int width = static_cast<int>(std::lround(widthsAt96Dpi[column] * dpi / kReferenceDpi));
         width = std::max(width, headerWidth(header, titles[column]));
         for (const char* text : kColumnTexts[column]) {
-            width = std::max(
-                width, cells.horizontalAdvance(QLatin1String(text)) + 2 * kTraceCellTextMargin);
+            const QString sample = QString::fromLatin1(text).replace(u'H', hexDigit);
+            width = std::max(width, cells.horizontalAdvance(sample) + 2 * kTraceCellTextMargin);
         }
         widths[column] = width;
     }

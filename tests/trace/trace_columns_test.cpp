@@ -44,10 +44,17 @@ TEST_F(TraceColumnsTest, DefaultWidthsHoldTheTextsAndTitlesInTheFontInUse) {
         int column;
         const char* text;
     } texts[] = {
-        {3, "SDO Upload Response"},      {3, "SDO Download Response"},
-        {3, "Node Guarding/Heartbeat"},  {4, "7F (127d)"},
-        {5, "toggle = 1, last segment"}, {6, "FF FF FF FF FF FF FF FF "},
-        {8, "FF FF FF FF FF FF FF FF "},
+        {3, "SDO Upload Response"},
+        {3, "SDO Download Response"},
+        {3, "Node Guarding/Heartbeat"},
+        {4, "7F (127d)"},
+        {5, "toggle = 1, last segment"},
+        {2, "1DDDDDDD"},
+        {6, "DD DD DD DD DD DD DD DD "},
+        {6, "00 00 00 00 00 00 00 00 "},
+        {7, "WWWWWWWW"},
+        {8, "DD DD DD DD DD DD DD DD "},
+        {8, "43 00 10 00 91 01 00 00 "},
     };
     for (const auto& t : texts) {
         EXPECT_GE(grid()->columnWidth(t.column),
