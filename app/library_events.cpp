@@ -1,10 +1,12 @@
 #include "app/library_events.h"
 
+#include <algorithm>
 #include <chrono>
 #include <mutex>
 
 #include "sharing/messaging.h"
 #include "sync/callback_target.h"
+#include "trace/core/candump_recorder.h"
 #include "trace/core/network_live_states.h"
 #include "trace/core/trace_buffer.h"
 #include "transmit/core/transmit_engine.h"
@@ -70,7 +72,20 @@ bool LibraryEvents::copyCurrentNode(uint8_t& node) {
     return true;
 }
 
+void LibraryEvents::record(const CanFrame& frame) {
+    canopen_trace::CandumpRecorder* recorder = recorder_.load();
+    if (recorder == nullptr) return;
+    canopen_trace::RecordedFrame recorded;
+    recorded.time_us = canopen_trace::NowMicroseconds();
+    recorded.identifier = frame.id;
+    recorded.length = frame.length;
+    recorded.flags = frame.flags;
+    std::copy_n(frame.data, sizeof recorded.data, recorded.data);
+    recorder->Record(recorded);
+}
+
 void LibraryEvents::onReceive(const CanFrame& frame, int32_t status) {
+    record(frame);
     {
         std::unique_lock guard(signals_.rx_signal_mutex, kRxSignalWait);
         if (!guard.owns_lock()) return;
@@ -110,6 +125,7 @@ void LibraryEvents::onReceive(const CanFrame& frame, int32_t status) {
 }
 
 void LibraryEvents::onTransmit(const CanFrame& frame) {
+    record(frame);
     {
         std::lock_guard guard(signals_.tx_signal_mutex);
         signals_.txSeen = true;

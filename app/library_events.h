@@ -13,6 +13,9 @@ class TTraceBuffer;
 class TMessaging;
 class TransmitEngine;
 class NetworkLiveStates;
+namespace canopen_trace {
+class CandumpRecorder;
+}
 
 class LibraryEvents {
 public:
@@ -24,6 +27,9 @@ public:
     // The network overview's live states; may be set after construction but
     // before the interface is opened. nullptr = not handed on.
     void setNetworkStates(NetworkLiveStates* states) { network_.store(states); }
+    // The candump recorder of the trace window: every frame received or sent
+    // goes to it first, with its receive time. Same rules as above.
+    void setRecorder(canopen_trace::CandumpRecorder* recorder) { recorder_.store(recorder); }
 
     // Registers this object's callbacks with the library (receive, transmit,
     // error, in this order). One object at a time; the destructor unregisters.
@@ -45,5 +51,8 @@ private:
     TTraceBuffer& trace_;
     TMessaging& messaging_;
     TransmitEngine& transmit_;
+    void record(const CanFrame& frame);
+
     std::atomic<NetworkLiveStates*> network_{nullptr};
+    std::atomic<canopen_trace::CandumpRecorder*> recorder_{nullptr};
 };

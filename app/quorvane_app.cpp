@@ -6,6 +6,7 @@
 #include "gui/key_preview.h"
 #include "gui/notifier.h"
 #include "gui/progress_dialog.h"
+#include "hardware/channel_directory.h"
 #include "hardware/hw_init_error_dialog.h"
 #include "info/about_box.h"
 #include "info/splash_window.h"
@@ -14,6 +15,7 @@
 #include "node/display_window.h"
 #include "node/main_window.h"
 #include "trace/network_window.h"
+#include "trace/trace_recording.h"
 #include "trace/trace_window.h"
 #include "transmit/transmit_messages_window.h"
 #include "transmit/transmit_tab.h"
@@ -46,7 +48,7 @@ QuorvaneApp::QuorvaneApp(Notifier& notifier, InterfaceOpener opener) : notifier_
     w.about = create<TWin_About>(w.main);
     w.display = create<TWin_Display>(w.main);
     w.hwInitError = new TWin_HWInitError();  // owned below, after the configuration dialog
-    w.hwConfig = create<TWin_HWConfig>(*w.hwInitError, std::move(opener));
+    w.hwConfig = create<TWin_HWConfig>(*w.hwInitError, std::move(opener), nullptr, &notifier);
     w.progress = create<TWin_Progress>(w.main);
     w.splash = create<TWin_Splash>();
     TransmitEngine& engine = objects_.transmitEngine;
@@ -67,6 +69,10 @@ QuorvaneApp::QuorvaneApp(Notifier& notifier, InterfaceOpener opener) : notifier_
     w.manager = create<TWin_CANopenManager>();
     w.dateTime = create<TWin_EnterDateAndTime>(w.manager);
     events_.setNetworkStates(&w.network->liveStates());
+    events_.setRecorder(&w.trace->recording().recorder());
+    w.trace->recording().setBusName([hwConfig = w.hwConfig] {
+        return BusNameOfChannel(hwConfig->openedChannel()).toStdString();
+    });
 }
 
 QuorvaneApp::~QuorvaneApp() {

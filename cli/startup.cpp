@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "banner.h"
+#include "channel_listing.h"
 #include "command_model.h"
 #include "command_runner.h"
 
@@ -119,6 +120,7 @@ int runQuorcmd(int argc, char** argv) {
         std::fflush(stdout);
         return kExitSuccess;
     }
+    if (argc == 2 && std::string_view(argv[1]) == kChannelsOption) return PrintChannels(stdout);
     const Source source = chooseSource(argc, argv);
     if (!source.error.empty()) return consoleFailure(source.error);
 

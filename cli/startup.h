@@ -4,6 +4,7 @@
 //   quorcmd                 banner only, exit 0
 //   quorcmd @FILE           directives from the command file FILE
 //   quorcmd DIRECTIVE...    each argument is one line of directives
+//   quorcmd --channels      the channel each adapter code opens (channel_listing.h)
 //
 // Exit codes: 0 success (also when nothing was queued), 1 a reading error, a
 // start-up error (also a command text above 16 MiB) or a failed command, 2 a

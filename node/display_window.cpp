@@ -27,6 +27,7 @@ TWin_Display::TWin_Display(QWidget* parent) : QDialog(parent) {
     }
     display_ = new QPlainTextEdit(this);
     display_->setObjectName(QStringLiteral("display"));
+    display_->setAccessibleName(QStringLiteral("Data dump"));
     display_->setReadOnly(true);
     display_->setFont(fixed);
     display_->setLineWrapMode(QPlainTextEdit::NoWrap);

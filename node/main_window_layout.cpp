@@ -168,6 +168,7 @@ QWidget* buildWriteTab(MainControls& c, QWidget* tabs) {
                          "Select to write hexadecimal. decimal or ASCII data entered below to the "
                          "OD entry");
     c.writebase = named(new QComboBox(page), "writebase", "Select the base to use for the data");
+    c.writebase->setAccessibleName(QStringLiteral("Base of the data"));  // follows a radio button
     c.writebase->addItems(
         {QStringLiteral("Hexadecimal"), QStringLiteral("Decimal"), QStringLiteral("ASCII")});
     auto* baseRow = new QHBoxLayout;

@@ -116,6 +116,7 @@ void TWin_Network::buildControls() {
 
     nodelist_ = new QTableWidget(1, kColumns, this);
     nodelist_->setObjectName(QStringLiteral("nodelist"));
+    nodelist_->setAccessibleName(QStringLiteral("Nodes found"));
     QStringList headers;
     for (const char* header : kHeaders) headers << QString::fromLatin1(header);
     nodelist_->setHorizontalHeaderLabels(headers);

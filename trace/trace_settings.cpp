@@ -18,8 +18,8 @@ void loadInt(QSettings& settings, const QString& key, int& value) {
 
 }  // namespace
 
-TraceSettings LoadTraceSettings(QSettings* settings) {
-    TraceSettings values;
+TraceSettings LoadTraceSettings(QSettings* settings, const TraceSettings& defaults) {
+    TraceSettings values = defaults;
     if (settings == nullptr) return values;
     for (int i = 0; i < TraceSettings::kColumns; ++i) {
         loadInt(*settings, columnKey(i), values.columnWidths[static_cast<std::size_t>(i)]);

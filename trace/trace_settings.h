@@ -14,9 +14,9 @@ struct TraceSettings {
 };
 
 // Reads the eleven values; each missing or non-numeric value keeps its
-// default, which is written back at once. nullptr (store not usable) gives
-// the defaults and writes nothing.
-TraceSettings LoadTraceSettings(QSettings* settings);
+// default (from `defaults`), which is written back at once. nullptr (store
+// not usable) gives the defaults and writes nothing.
+TraceSettings LoadTraceSettings(QSettings* settings, const TraceSettings& defaults = {});
 
 // Writes the eleven values; nothing when `settings` is nullptr.
 void SaveTraceSettings(QSettings* settings, const TraceSettings& values);

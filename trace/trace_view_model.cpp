@@ -22,6 +22,10 @@ TraceViewModel::TraceViewModel(const TraceDisplay& display, TEmergencyCodes& cod
       names_(names),
       modelRows_(modelRowsOf(display)) {}
 
+QString TraceViewModel::HeaderText(int column) {
+    return column >= 0 && column < kTextColumns ? QString::fromLatin1(kHeaders[column]) : QString();
+}
+
 void TraceViewModel::displayChanged() {
     cachedRow_ = -1;
     const int rows = modelRowsOf(display_);

@@ -23,6 +23,9 @@ public:
     TraceViewModel(const TraceDisplay& display, TEmergencyCodes& codes, const MessageNames* names,
                    QObject* parent = nullptr);
 
+    // Title of text column 0-8.
+    static QString HeaderText(int column);
+
     // The display changed: one reset when the row count changed, else one
     // change notice for every cell.
     void displayChanged();

@@ -9,9 +9,7 @@
 #include <QKeyEvent>
 #include <QLayout>
 #include <QMenuBar>
-#include <QPainter>
 #include <QShowEvent>
-#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTimer>
 #include <ctime>
@@ -21,6 +19,8 @@
 #include "gui/settings_store.h"
 #include "gui/window_placement.h"
 #include "trace/core/trace_export.h"
+#include "trace/trace_columns.h"
+#include "trace/trace_recording.h"
 #include "trace/trace_settings.h"
 #include "trace/trace_view_model.h"
 
@@ -30,32 +30,12 @@ constexpr int kInitialWidth = 674;
 constexpr int kInitialHeight = 365;
 constexpr int kRowHeightAt96Dpi = 18;
 constexpr double kReferenceDpi = 96.0;
-constexpr int kCellTextMargin = 2;
 
 const QString kWorkingCopyFailed =
     QStringLiteral("Failed to allocate trace buffer memory (trace window)");
 const QString kUnusableOnShow = QStringLiteral(
     "The trace window memory allocation failed. Close some applications and restart Quorvane to "
     "use the Trace window.");
-
-// Data cells: white, text at the top-left corner, no selection or focus marks.
-class TraceCellDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
-        painter->fillRect(option.rect, Qt::white);
-        const QString text = index.data(Qt::DisplayRole).toString();
-        if (text.isEmpty()) return;
-        painter->save();
-        painter->setPen(Qt::black);
-        painter->setFont(option.font);
-        painter->setClipRect(option.rect);
-        painter->drawText(option.rect.adjusted(kCellTextMargin, 0, 0, 0),
-                          Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
-        painter->restore();
-    }
-};
 
 }  // namespace
 
@@ -76,9 +56,9 @@ TWin_Trace::TWin_Trace(TTraceBuffer& buffer, TEmergencyCodes& codes, const Messa
     updateTimer_->setInterval(TraceDisplay::kTimerInterval_ms);
     connect(updateTimer_, &QTimer::timeout, this, &TWin_Trace::UpdateTimerTimer);
 
-    const TraceSettings settings = LoadTraceSettings(OpenSettings().get());
     buildGrid();
     buildMenu();
+    const TraceSettings settings = LoadTraceSettings(OpenSettings().get(), defaultSettings());
     resize(settings.tracewidth, settings.traceheight);
     CentreOnScreen(this);
     // Lays the hidden window out, so the grid's height is known.
@@ -108,6 +88,7 @@ TWin_Trace::~TWin_Trace() {
 void TWin_Trace::buildGrid() {
     trace_ = new QTableView(this);
     trace_->setObjectName(QStringLiteral("trace"));
+    trace_->setAccessibleName(QStringLiteral("Trace lines"));
     trace_->setFrameShape(QFrame::NoFrame);
     trace_->setShowGrid(false);
     trace_->setSelectionMode(QAbstractItemView::NoSelection);
@@ -131,6 +112,8 @@ void TWin_Trace::buildGrid() {
     columns->setSectionsClickable(false);
     columns->setFixedHeight(rowHeight_);
     columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    columns->setTextElideMode(Qt::ElideRight);
+    AddHeaderToolTips(*columns);
 
     // Keys reach the window through the grid, which holds its focus.
     trace_->installEventFilter(this);
@@ -158,6 +141,17 @@ void TWin_Trace::buildMenu() {
     connect(stat_, &QAction::triggered, this, &TWin_Trace::statClick);
     connect(exportasctrace_, &QAction::triggered, this, [this] { exportClick(false); });
     connect(exportdesctrace_, &QAction::triggered, this, [this] { exportClick(true); });
+    recording_ = new TraceRecording(*options, *this, notifier_, [this] { updateTitle(); });
+}
+
+TraceSettings TWin_Trace::defaultSettings() const {
+    TraceSettings defaults;
+    std::array<QString, kTraceTextColumns> titles;
+    for (int i = 0; i < kTraceTextColumns; ++i) titles[i] = TraceViewModel::HeaderText(i);
+    defaults.columnWidths =
+        DefaultTraceColumnWidths(defaults.columnWidths, titles, *trace_->horizontalHeader(),
+                                 trace_->fontMetrics(), logicalDpiX());
+    return defaults;
 }
 
 GridMetrics TWin_Trace::gridMetrics() const {
@@ -169,7 +163,12 @@ GridMetrics TWin_Trace::gridMetrics() const {
 
 void TWin_Trace::displayChanged() {
     model_->displayChanged();
-    setWindowTitle(QString::fromStdString(display_->title()));
+    updateTitle();
+}
+
+void TWin_Trace::updateTitle() {
+    if (!display_) return;
+    setWindowTitle(QString::fromStdString(display_->title()) + recording_->titleSuffix());
 }
 
 void TWin_Trace::setExportEnabled(bool enabled) {

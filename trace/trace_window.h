@@ -19,6 +19,8 @@ class Notifier;
 class TEmergencyCodes;
 class MessageNames;
 class TraceViewModel;
+class TraceRecording;
+struct TraceSettings;
 
 class TWin_Trace : public QMainWindow {
     Q_OBJECT
@@ -43,6 +45,8 @@ public:
     void UpdateTimerTimer();
 
     const TraceDisplay& display() const { return *display_; }
+    // Options > "Record to candump Log...": its recorder takes the frames.
+    TraceRecording& recording() { return *recording_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -62,7 +66,10 @@ private:
     void exportClick(bool descending);
     void setExportEnabled(bool enabled);
     void displayChanged();
+    void updateTitle();
     GridMetrics gridMetrics() const;
+    // The remembered sizes of a first run: column widths fitted to the fonts.
+    TraceSettings defaultSettings() const;
 
     TEmergencyCodes& codes_;
     const MessageNames* names_;
@@ -78,4 +85,5 @@ private:
     QAction* stat_ = nullptr;
     QAction* exportasctrace_ = nullptr;
     QAction* exportdesctrace_ = nullptr;
+    TraceRecording* recording_ = nullptr;
 };

@@ -73,6 +73,7 @@ TWin_TransmitMessages::TWin_TransmitMessages(TTransmit& table, TransmitEngine& e
 
     txlist = new QTableWidget(rows, kColumns, this);
     txlist->setObjectName(QStringLiteral("txlist"));
+    txlist->setAccessibleName(QStringLiteral("Transmit messages"));
     txlist->setFrameShape(QFrame::NoFrame);
     txlist->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     txlist->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

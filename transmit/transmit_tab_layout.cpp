@@ -92,10 +92,14 @@ void TransmitTab::buildControls(QWidget* page) {
     txmsgidlabel = label(page, "txmsgidlabel", "Message ID:");
     txid =
         named(new QRadioButton(page), "txid", "Select to transmit the message using a specific ID");
+    // Controls without a caption or label of their own are named for
+    // assistive tools.
+    txid->setAccessibleName(QStringLiteral("Use message ID"));
     txidnum = hexEdit(page, "txidnum", "7FF", 3, "Enter the message ID to use");
     txidlabel = label(page, "txidlabel", "ID: 0x", txidnum);
     txpdo = named(new QRadioButton(page), "txpdo",
                   "Select to transmit a PDO using the pre-defined connection set ID");
+    txpdo->setAccessibleName(QStringLiteral("Use PDO of node"));
     idChoice = new QButtonGroup(page);
     idChoice->addButton(txid);
     idChoice->addButton(txpdo);
@@ -109,6 +113,7 @@ void TransmitTab::buildControls(QWidget* page) {
     txtriglabel = label(page, "txtriglabel", "Triggering:");
     txkeytrig =
         named(new QCheckBox(page), "txkeytrig", "Check to transmit the message on a keypress");
+    txkeytrig->setAccessibleName(QStringLiteral("Send on key"));
     QStringList keys;
     for (int digit = 0; digit <= 9; ++digit) keys << QString::number(digit);
     for (int f = 1; f <= 12; ++f) keys << QStringLiteral("F%1").arg(f);
@@ -117,6 +122,7 @@ void TransmitTab::buildControls(QWidget* page) {
     txkeytriglabel = label(page, "txkeytriglabel", "Send on key:", txkeyselector);
     txrxtrig = named(new QCheckBox(page), "txrxtrig",
                      "Check to transmit the message when a message with the given ID is received");
+    txrxtrig->setAccessibleName(QStringLiteral("Send on Rx of ID"));
     txrxid = hexEdit(page, "txrxid", "7FF", 3, "Enter the ID whose reception triggers the message");
     txrxtriglabel = label(page, "txrxtriglabel", "Send on Rx of ID: 0x", txrxid);
 
@@ -128,6 +134,7 @@ void TransmitTab::buildControls(QWidget* page) {
         const std::string name = "txd" + std::to_string(byte);
         const std::string hint = "Enter the contents of byte " + std::to_string(byte);
         txd[byte] = hexEdit(page, name.c_str(), "FF", 2, hint.c_str());
+        txd[byte]->setAccessibleName(QStringLiteral("Data byte %1").arg(byte));
     }
     txdatalabel = label(page, "txdatalabel", "Data:", txd[0]);
     txtimestamp = named(new QCheckBox(QStringLiteral("Timestamp"), page), "txtimestamp",

@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 
+#include "c_boundary.h"
 #include "library_config.h"
 #include "morvellcanopen.h"
 #include "protocol/can_frame.h"
@@ -13,16 +14,18 @@
 #include "session.h"
 #include "transport/channel.h"
 
-#define MORVELL_API extern "C" __attribute__((visibility("default")))
-
 namespace {
 
 using morvell::session::CallResult;
 using morvell::session::Session;
 
-constexpr std::int32_t kInvalidParameter = 4;
+using morvell::session::guarded;
+using morvell::session::kBusError;
+using morvell::session::kInvalidParameter;
+using morvell::session::setParameterError;
+using morvell::session::setResult;
+
 constexpr std::int32_t kHardwareInit = 7;
-constexpr std::int32_t kBusError = 8;
 constexpr std::int32_t kThreadStart = 6;
 // Largest download accepted in one call (the copy is held in memory).
 constexpr std::uint32_t kMaxDownloadBytes = 64u << 20;
@@ -47,19 +50,6 @@ std::shared_ptr<Session> currentSession() {
     return lib.session;
 }
 
-void setResult(LibraryResult* r, std::int32_t code, const std::string& text = {}) {
-    if (!r) return;
-    r->code = code;
-    std::snprintf(r->text, sizeof r->text, "%s", text.c_str());
-}
-
-void setParameterError(LibraryResult* r, std::uint8_t parameter) {
-    if (!r) return;
-    std::memset(r, 0, sizeof *r);
-    r->code = kInvalidParameter;
-    r->text[0] = static_cast<char>(parameter);
-}
-
 void setResult(LibraryResult* r, const CallResult& c) {
     if (c.code == kInvalidParameter)
         setParameterError(r, c.parameter);
@@ -69,23 +59,6 @@ void setResult(LibraryResult* r, const CallResult& c) {
 
 const char* notOpenText() {
     return "the CAN interface is not open";
-}
-
-// No exception crosses the C boundary: one that reaches a binding function
-// becomes code 8 with its text (no allocation on that path).
-template <class Body>
-void guarded(LibraryResult* result, Body&& body) noexcept {
-    try {
-        body();
-    } catch (const std::exception& e) {
-        if (!result) return;
-        result->code = kBusError;
-        std::snprintf(result->text, sizeof result->text, "internal library error: %s", e.what());
-    } catch (...) {
-        if (!result) return;
-        result->code = kBusError;
-        std::snprintf(result->text, sizeof result->text, "internal library error");
-    }
 }
 
 }  // namespace

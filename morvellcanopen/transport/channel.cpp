@@ -140,19 +140,29 @@ std::string defaultConfigPath() {
     return base + "/Trelvik-System/morvellcanopen.conf";
 }
 
-std::string resolveChannelText(std::int32_t adapter_code, std::uint8_t device_number,
+std::string adapterKey(std::int32_t adapter_code) {
+    return "adapter" + std::to_string(adapter_code);
+}
+
+ResolvedChannel resolveChannel(std::int32_t adapter_code, std::uint8_t device_number,
                                const std::string& environment, const ConfigValues& config) {
-    if (!trim(environment).empty()) return trim(environment);
-    const auto it = config.find("adapter" + std::to_string(adapter_code));
-    if (it != config.end() && !it->second.empty()) return it->second;
+    if (!trim(environment).empty()) return {trim(environment), ChannelSource::Environment};
+    const auto it = config.find(adapterKey(adapter_code));
+    if (it != config.end() && !it->second.empty()) return {it->second, ChannelSource::File};
     switch (adapter_code) {
         case 1:
-            return "virtual";
+            return {"virtual", ChannelSource::Default};
         case 3:
-            return "socketcan:can" + std::to_string(device_number == 255 ? 0 : device_number);
+            return {"socketcan:can" + std::to_string(device_number == 255 ? 0 : device_number),
+                    ChannelSource::Default};
         default:
-            return "socketcan:can0";
+            return {"socketcan:can0", ChannelSource::Default};
     }
+}
+
+std::string resolveChannelText(std::int32_t adapter_code, std::uint8_t device_number,
+                               const std::string& environment, const ConfigValues& config) {
+    return resolveChannel(adapter_code, device_number, environment, config).text;
 }
 
 }  // namespace morvell::transport

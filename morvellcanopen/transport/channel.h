@@ -45,10 +45,23 @@ using ConfigValues = std::map<std::string, std::string>;
 ConfigValues readConfigFile(const std::string& path);
 std::string defaultConfigPath();
 
-// Channel text for an adapter code and device number (code 3 only), by the
-// rules above. environment: the value of MORVELLCANOPEN_CHANNEL or empty.
+// Which rule above gave a channel.
+enum class ChannelSource { Environment, File, Default };
+
+struct ResolvedChannel {
+    std::string text;  // as found, not yet parsed
+    ChannelSource source = ChannelSource::Default;
+};
+
+// Channel for an adapter code and device number (code 3 only), by the rules
+// above. environment: the value of MORVELLCANOPEN_CHANNEL or empty.
+ResolvedChannel resolveChannel(std::int32_t adapter_code, std::uint8_t device_number,
+                               const std::string& environment, const ConfigValues& config);
 std::string resolveChannelText(std::int32_t adapter_code, std::uint8_t device_number,
                                const std::string& environment, const ConfigValues& config);
+
+// The per-user file's key for an adapter code: "adapter2".
+std::string adapterKey(std::int32_t adapter_code);
 
 struct OpenResult {
     std::unique_ptr<CanTransport> transport;  // null on failure

@@ -106,6 +106,16 @@ void appendEventsForKernelFrame(const can_frame& frame, int msg_flags,
     events.push_back(event);
 }
 
+std::string receiveFailureText(const std::string& iface, int error_number) {
+    if (error_number == ENODEV)
+        return "CAN interface '" + iface +
+               "' is gone (adapter unplugged or interface removed): open it again once it is back";
+    if (error_number == ENETDOWN)
+        return "CAN interface '" + iface + "' went down: run 'sudo ip link set " + iface +
+               " up' and open it again";
+    return "socketcan:" + iface + ": receive failed: " + std::strerror(error_number);
+}
+
 std::uint32_t DropCounter::update(std::uint32_t kernel_count) {
     const std::uint32_t delta = kernel_count - last_;  // modulo 2^32: survives the wrap
     last_ = kernel_count;
@@ -263,7 +273,7 @@ bool SocketCanTransport::receive(std::vector<TransportEvent>& events) {
         if (n < 0) {
             if (errno == EINTR) continue;
             if (errno == EAGAIN || errno == EWOULDBLOCK) return true;
-            error_ = name() + ": receive failed: " + errnoText();
+            error_ = receiveFailureText(iface_, errno);
             return false;
         }
         if (static_cast<std::size_t>(n) < sizeof frame) continue;  // not a classic CAN frame

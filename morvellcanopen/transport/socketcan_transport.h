@@ -50,6 +50,10 @@ struct ReceivedKind {
 };
 ReceivedKind classifyReceived(int msg_flags);
 
+// Why a receive failed, for error(): an interface that went away (ENODEV:
+// unplugged or removed; ENETDOWN: set down) names the way back.
+std::string receiveFailureText(const std::string& iface, int error_number);
+
 // Appends the events for one frame read from the socket.
 void appendEventsForKernelFrame(const can_frame& frame, int msg_flags,
                                 std::vector<TransportEvent>& events);

@@ -58,6 +58,37 @@ TEST_F(Startup, MessagesAndExitCodes) {
     EXPECT_TRUE(std::filesystem::is_empty("tmp"));
 }
 
+TEST_F(Startup, ChannelsOptionPrintsWhatEachAdapterOpens) {
+    std::filesystem::create_directories("config/Trelvik-System");
+    writeFile("config/Trelvik-System/morvellcanopen.conf",
+              "adapter2 = socketcand:gw/can1\nadapter4 = pcan:1\n");
+    const std::string config = "XDG_CONFIG_HOME=" + (work_dir_ / "config").string();
+    const std::string file = (work_dir_ / "config/Trelvik-System/morvellcanopen.conf").string();
+    ProgramRun run = quorcmd({"--channels"}, {config});
+    EXPECT_EQ(run.exit_code, 0);
+    const std::string adapters =
+        "adapter 1 (Trelvik Kestra Parallel Port Dongle): virtual:vbus0 (default)\n"
+        "adapter 2 (Trelvik Kestra USB): socketcand:gw:29536/can1 (from " +
+        file +
+        ")\n"
+        "adapter 3 (Ostra USB Module, any device): socketcan:can0 (default; device N: "
+        "socketcan:canN)\n"
+        "adapter 4 (Trelvik Kestra PCI): pcan:1 (from " +
+        file +
+        ") - not usable: unknown "
+        "channel 'pcan:1': use socketcan:IFACE, socketcand:HOST[:PORT]/IFACE or virtual[:BUS]\n"
+        "adapter 5 (Trelvik Kestra ISA II): socketcan:can0 (default)\n"
+        "CAN interfaces: ";
+    EXPECT_EQ(run.out.substr(0, adapters.size()), adapters);
+
+    run = quorcmd({"--channels"}, {config, "MORVELLCANOPEN_CHANNEL=virtual:lab"});
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_NE(run.out.find("adapter 2 (Trelvik Kestra USB): virtual:lab (from "
+                           "MORVELLCANOPEN_CHANNEL)\n"),
+              std::string::npos)
+        << run.out;
+}
+
 TEST_F(Startup, OversizedTokenEndsWithExitCodeTwo) {
     stderr_must_stay_empty_ = false;
     const ProgramRun run = quorcmd({"NMT(5,START)", std::string(8192, 'A')});

@@ -370,5 +370,44 @@ TEST_F(Library, PlainCProgramRunsEveryTransferKind) {
     EXPECT_NE(demo.output().find("by block transfer"), std::string::npos) << demo.output();
 }
 
+// The bus going away (an unplugged adapter; here the gateway ends) reaches the
+// error callback; opening fails while it is gone and works once it is back.
+TEST_F(Library, AVanishedBusIsReportedAndOpensAgainOnceBack) {
+    {
+        std::lock_guard lock(errors_mutex);
+        error_codes.clear();
+    }
+    Event_MajorError(recordError);
+    Event_Transmit(recordSent);
+    // A gateway channel: the library does not start a hub of its own.
+    const std::string gateway = "socketcand:127.0.0.1:" + std::to_string(port) + "/itest";
+    setenv("MORVELLCANOPEN_CHANNEL", gateway.c_str(), 1);
+    openLibrary();
+    bus.reset();
+    EXPECT_TRUE(waitUntil([] {
+        std::lock_guard lock(errors_mutex);
+        return error_codes == std::vector<std::int32_t>{MORVELL_ERROR_CONNECTION_LOST};
+    }));
+    CanFrame frame{0x123, 1, 0, {0x42}};
+    LibraryResult r{};
+    CAN_Transmit(&frame, &r);
+    EXPECT_EQ(r.code, 8);
+    HwParallelParams params{125, 0x378, 7, 0};
+    Hardware_Initialize(HW_PARALLEL_DONGLE, &params, &r);
+    EXPECT_EQ(r.code, 7) << r.text;
+
+    bus = std::make_unique<testsupport::ChildProcess>(
+        testsupport::programPath("quorbus"),
+        std::vector<std::string>{"--port", std::to_string(port)});
+    ASSERT_FALSE(bus->waitForLine("listening").empty()) << bus->errors();
+    openLibrary();
+    CAN_Transmit(&frame, &r);
+    ASSERT_EQ(r.code, 0) << r.text;
+    EXPECT_TRUE(waitUntil([] {
+        std::lock_guard lock(sent_mutex);
+        return !sent_frames.empty() && sent_frames.back().id == 0x123;
+    }));
+}
+
 }  // namespace
 }  // namespace integration

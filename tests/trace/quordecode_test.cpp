@@ -38,6 +38,33 @@ TEST(QuordecodeTest, FailedOutputIsAnError) {
     EXPECT_NE(errors.str().find("cannot write"), std::string::npos);
 }
 
+// Block segments are told from commands by the frames before them, in log
+// order, also when the export is written in descending order.
+TEST(QuordecodeTest, BlockSegmentsFollowTheLogOrder) {
+    const std::string log =
+        "(1.000001) can0 605#C00020000A000000\n"
+        "(1.000002) can0 585#A00020007F000000\n"
+        "(1.000003) can0 605#0111223344556677\n"
+        "(1.000004) can0 605#8288990000000000\n";
+    const std::string segment =
+        "3,Rx,1,605,SDO Download Request,05 (5d),\"block segment, sequence = 1\","
+        "11 22 33 44 55 66 77 ,\".\"\"3DUfw\",01 11 22 33 44 55 66 77 \n";
+    const std::string last =
+        "4,Rx,1,605,SDO Download Request,05 (5d),\"block segment, sequence = 2, last "
+        "segment\",88 99 00 00 00 00 00 ,.......,82 88 99 00 00 00 00 00 \n";
+    for (const bool descending : {false, true}) {
+        std::istringstream in(log);
+        std::ostringstream out, errors;
+        quordecode::DecodeOptions options;
+        options.title = false;
+        options.descending = descending;
+        ASSERT_EQ(quordecode::RunDecode(in, out, errors, options, 0), quordecode::kExitDecoded);
+        const std::string rows = out.str();
+        EXPECT_NE(rows.find(segment), std::string::npos) << rows;
+        EXPECT_NE(rows.find(last), std::string::npos) << rows;
+    }
+}
+
 // The program itself, on a file with a bad line and on standard input.
 class QuordecodeProgramTest : public ::testing::Test {
 protected:

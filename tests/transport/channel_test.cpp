@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <tuple>
 
 namespace {
 
@@ -42,6 +43,23 @@ TEST(ChannelResolve, EnvironmentThenFileThenDefault) {
     EXPECT_EQ(resolveChannelText(2, 255, "", file), "socketcan:can7");
     EXPECT_EQ(resolveChannelText(1, 255, "", file), "virtual");
     EXPECT_EQ(resolveChannelText(3, 2, "", file), "socketcan:can2");
+}
+
+TEST(ChannelResolve, SourceOfEachRule) {
+    using morvell::transport::ChannelSource;
+    using morvell::transport::resolveChannel;
+    const morvell::transport::ConfigValues file{{"adapter2", "socketcan:can7"}, {"adapter4", ""}};
+    const std::tuple<std::int32_t, const char*, const char*, ChannelSource> rows[] = {
+        {2, " virtual:x ", "virtual:x", ChannelSource::Environment},
+        {2, "  ", "socketcan:can7", ChannelSource::File},
+        {4, "", "socketcan:can0", ChannelSource::Default},  // an empty value counts as missing
+        {5, "", "socketcan:can0", ChannelSource::Default},
+    };
+    for (const auto& [code, environment, text, source] : rows) {
+        const auto resolved = resolveChannel(code, 255, environment, file);
+        EXPECT_EQ(resolved.text, text) << code;
+        EXPECT_EQ(resolved.source, source) << code;
+    }
 }
 
 TEST(ChannelResolve, ConfigFileSyntax) {

@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <tuple>
 
@@ -130,6 +131,18 @@ TEST(SocketcanReceive, DropCounterReportsGrowthAndSurvivesTheWrap) {
         EXPECT_EQ(drops.update(step.kernel), step.new_drops);
         EXPECT_EQ(drops.total(), step.total);
     }
+}
+
+// An unplugged adapter (ENODEV) or an interface set down (ENETDOWN) is named
+// with the way back; other errors keep the system's text.
+TEST(SocketcanReceive, FailureTextNamesAVanishedInterface) {
+    EXPECT_EQ(receiveFailureText("can1", ENODEV),
+              "CAN interface 'can1' is gone (adapter unplugged or interface removed): open it "
+              "again once it is back");
+    EXPECT_EQ(receiveFailureText("can1", ENETDOWN),
+              "CAN interface 'can1' went down: run 'sudo ip link set can1 up' and open it again");
+    EXPECT_EQ(receiveFailureText("can1", EIO),
+              std::string("socketcan:can1: receive failed: ") + std::strerror(EIO));
 }
 
 // A scripted interface: bit rate, and whether changes are permitted.

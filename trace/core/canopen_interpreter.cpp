@@ -8,6 +8,7 @@
 #include "trace/core/emergency_codes.h"
 #include "trace/core/message_names.h"
 #include "trace/core/sdo_abort_texts.h"
+#include "trace/core/sdo_block_texts.h"
 #include "trace/core/trace_text.h"
 
 using namespace canopen_trace;
@@ -174,6 +175,8 @@ void interpretEmergency(const TraceRecord& record, TEmergencyCodes& codes, LineW
 }
 
 void interpretSdoResponse(const TraceRecord& record, LineWriter& w) {
+    SdoBlockTexts block{w.msgType, w.details, w.dataHex, w.dataAscii};
+    if (DescribeSdoBlockResponse(record, block)) return;
     const uint8_t* data = record.data;
     switch (data[0] >> kSpecifierShift) {
         case kScsUploadSegment:
@@ -206,6 +209,8 @@ void interpretSdoResponse(const TraceRecord& record, LineWriter& w) {
 }
 
 void interpretSdoRequest(const TraceRecord& record, LineWriter& w) {
+    SdoBlockTexts block{w.msgType, w.details, w.dataHex, w.dataAscii};
+    if (DescribeSdoBlockRequest(record, block)) return;
     const uint8_t* data = record.data;
     switch (data[0] >> kSpecifierShift) {
         case kCcsDownloadSegment:

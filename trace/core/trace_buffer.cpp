@@ -24,6 +24,8 @@ TTraceBuffer::~TTraceBuffer() {
 
 void TTraceBuffer::Store(uint32_t id, uint8_t length, uint8_t currentNodeId, uint8_t direction,
                          bool remote, bool extended, const uint8_t* data) {
+    const uint8_t clamped = static_cast<uint8_t>(std::min<std::size_t>(length, kMaxDataBytes));
+    const bool blockSegment = blockTracker_.Observe(id, clamped, data, remote);
     std::unique_lock guard(buffer_mutex, kStoreWait);
     if (!guard.owns_lock() || !recording_) return;
     if (!monitorAll_ && id > kAlwaysTracedMaxId && (id & kNodeIdMask) != currentNodeId) return;
@@ -34,7 +36,8 @@ void TTraceBuffer::Store(uint32_t id, uint8_t length, uint8_t currentNodeId, uin
     slot.identifier = id;
     slot.length = length;
     slot.flags =
-        static_cast<uint8_t>((extended ? kTraceFlagExtended : 0) | (remote ? kTraceFlagRemote : 0));
+        static_cast<uint8_t>((extended ? kTraceFlagExtended : 0) | (remote ? kTraceFlagRemote : 0) |
+                             (blockSegment ? kTraceFlagSdoBlockSegment : 0));
     slot.direction = direction;
     std::copy_n(data, std::min<std::size_t>(length, kMaxDataBytes), slot.data);
     slot.count = 1;

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "sync/timed_mutex.h"
+#include "trace/core/sdo_block_tracker.h"
 #include "trace/core/trace_record.h"
 
 // Direction of a traced frame.
@@ -46,9 +47,11 @@ public:
     // and reads copy nothing. Any thread.
     bool usable() const { return usable_; }
 
-    // Stores one frame. Library callback thread. `currentNodeId` is the main
-    // window's node at the time, for the node filter; `length` 0-8 (bytes
-    // beyond 8 are not copied); `data` holds at least `length` bytes.
+    // Stores one frame. Library callback thread (one thread at a time).
+    // `currentNodeId` is the main window's node at the time, for the node
+    // filter; `length` 0-8 (bytes beyond 8 are not copied); `data` holds at
+    // least `length` bytes. Every frame, also one not stored, goes through
+    // the block transfer tracker, which marks sub-block segments.
     void Store(uint32_t id, uint8_t length, uint8_t currentNodeId, uint8_t direction, bool remote,
                bool extended, const uint8_t* data);
 
@@ -77,4 +80,5 @@ private:
     bool lost_ = false;
     bool recording_ = true;
     bool monitorAll_ = true;
+    SdoBlockTracker blockTracker_;  // Store's thread only, outside buffer_mutex
 };

@@ -4,9 +4,11 @@
 
 #include <cstdint>
 
-// TraceRecord.flags bits (the library's CanFrame flag bits).
+// TraceRecord.flags bits: the library's CanFrame flag bits, and what the
+// trace learnt from the frames before.
 inline constexpr uint8_t kTraceFlagExtended = 0x01;
 inline constexpr uint8_t kTraceFlagRemote = 0x02;
+inline constexpr uint8_t kTraceFlagSdoBlockSegment = 0x80;  // see sdo_block_tracker.h
 
 struct TraceRecord {
     uint32_t identifier = 0;  // 11-bit, or 29-bit with kTraceFlagExtended

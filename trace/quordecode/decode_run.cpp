@@ -6,6 +6,8 @@
 
 #include "trace/core/candump_log.h"
 #include "trace/core/emergency_codes.h"
+#include "trace/core/sdo_block_tracker.h"
+#include "trace/core/sdo_block_tracker.h"
 #include "trace/core/trace_export.h"
 
 namespace quordecode {
@@ -151,6 +153,8 @@ int RunDecode(std::istream& in, std::ostream& out, std::ostream& errors,
     if (stretches) reader.seek(start);
     std::vector<std::streamoff> stretchStarts;
     std::vector<TraceRecord> held;
+    SdoBlockTracker blockTracker;       // sees the frames in log order
+    std::vector<bool> blockSegments;    // per frame, for the stretches
     std::string_view text;
     long lineNumber = 0;
     long frames = 0;
@@ -171,12 +175,18 @@ int RunDecode(std::istream& in, std::ostream& out, std::ostream& errors,
             skipped = true;
             continue;
         }
+        TraceRecord record = line.record;
+        if (blockTracker.Observe(record.identifier, record.length, record.data,
+                                 (record.flags & kTraceFlagRemote) != 0)) {
+            record.flags |= kTraceFlagSdoBlockSegment;
+        }
         if (!options.descending) {
-            writer.write(line.record, ++frames);
+            writer.write(record, ++frames);
         } else if (stretches) {
             if (frames++ % kFramesPerStretch == 0) stretchStarts.push_back(lineStart);
+            blockSegments.push_back((record.flags & kTraceFlagSdoBlockSegment) != 0);
         } else {
-            held.push_back(line.record);
+            held.push_back(record);
             ++frames;
         }
     }
@@ -195,7 +205,13 @@ int RunDecode(std::istream& in, std::ostream& out, std::ostream& errors,
                    reader.next(text, tooLong)) {
                 if (tooLong) continue;
                 const CandumpLine line = canopen_trace::ParseCandumpLine(text);
-                if (line.kind == CandumpLineKind::kFrame) held.push_back(line.record);
+                if (line.kind != CandumpLineKind::kFrame) continue;
+                TraceRecord record = line.record;
+                const std::size_t number =
+                    static_cast<std::size_t>(s) * kFramesPerStretch + held.size();
+                if (number < blockSegments.size() && blockSegments[number])
+                    record.flags |= kTraceFlagSdoBlockSegment;
+                held.push_back(record);
             }
             writeReversed(held, static_cast<long>(s) * kFramesPerStretch + 1, writer);
         }
