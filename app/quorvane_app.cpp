@@ -61,8 +61,8 @@ QuorvaneApp::QuorvaneApp(Notifier& notifier, InterfaceOpener opener) : notifier_
         main->setOperationRunning(running);
     });
     new TransmitKeyPreview(w.network, engine);
-    w.manager = create<TWin_CANopenManager>();
-    w.dateTime = create<TWin_EnterDateAndTime>(w.manager);
+    w.manager = create<TWin_CANopenManager>(objects_.utilities, *w.progress, notifier);
+    w.dateTime = create<TWin_EnterDateAndTime>(objects_.utilities, notifier, w.manager);
     events_.setNetworkStates(&w.network->liveStates());
 }
 
@@ -77,14 +77,17 @@ void QuorvaneApp::buildTransmitTab(QWidget* page, QTimer& inputCheck) {
     new TransmitTab(page, objects_.transmit, objects_.transmitEngine, notifier_, inputCheck);
 }
 
-bool QuorvaneApp::canOpen(Window window) const {
-    // The CANopen Manager is not built yet.
-    return window != Window::CanopenManager;
+bool QuorvaneApp::canOpen(Window) const {
+    return true;
 }
 
 void QuorvaneApp::openWindow(Window window) {
     if (window == Window::About) {
         windows_.about->exec();
+        return;
+    }
+    if (window == Window::CanopenManager) {
+        windows_.manager->OpenForNode(CurrentNodeId(signals_));
         return;
     }
     QWidget* shown = nullptr;
@@ -99,8 +102,6 @@ void QuorvaneApp::openWindow(Window window) {
             shown = windows_.network;
             break;
         case Window::CanopenManager:
-            shown = windows_.manager;
-            break;
         case Window::About:
             break;
     }
