@@ -7,6 +7,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <algorithm>
+#include <memory>
 
 #include "gui/notifier.h"
 #include "gui/progress_dialog.h"
@@ -142,7 +143,11 @@ void TWin_CANopenManager::startWorker(std::function<void()> work) {
 OperationControl TWin_CANopenManager::workerControl() {
     OperationControl control;
     control.abortRequested = &abortRequested_;
-    control.progress = [this](float percent) {
+    // The dialog shows whole percents: a step that does not change them is not posted.
+    control.progress = [this, shown = std::make_shared<int>(-1)](float percent) {
+        const int whole = static_cast<int>(percent);
+        if (whole == *shown) return;
+        *shown = whole;
         QMetaObject::invokeMethod(
             this, [this, percent] { progress_.SetProgress(percent); }, Qt::QueuedConnection);
     };
