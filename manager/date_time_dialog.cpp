@@ -12,6 +12,7 @@
 #include "manager/core/manager_operations.h"
 #include "manager/core/manager_texts.h"
 #include "manager/core/utilities.h"
+#include "manager/ui_mailbox.h"
 
 namespace {
 
@@ -33,6 +34,7 @@ TWin_EnterDateAndTime::TWin_EnterDateAndTime(TUtilities& utilities, Notifier& no
       utilities_(utilities),
       notifier_(notifier) {
     setObjectName(QStringLiteral("TWin_EnterDateAndTime"));
+    mailbox_ = new UiMailbox(this);
     setWindowTitle(QStringLiteral("Enter Date and Time"));
     dateandtime_ = new QLineEdit(QStringLiteral("23-Mar-2005 22:22:22:222"), this);
     dateandtime_->setObjectName(QStringLiteral("dateandtime"));
@@ -112,17 +114,14 @@ void TWin_EnterDateAndTime::readClick() {
     const uint8_t node = nodeId_;
     reader_ = std::thread([this, node] {
         const NodeDateTimeRead read = ReadNodeDateTime(utilities_, node);
-        QMetaObject::invokeMethod(
-            this,
-            [this, read] {
-                reading_ = false;
-                if (read.value) {
-                    dateTimeRead(*read.value);
-                } else {
-                    notifier_.warning(QString::fromStdString(read.message));
-                }
-            },
-            Qt::QueuedConnection);
+        mailbox_->post([this, read] {
+            reading_ = false;
+            if (read.value) {
+                dateTimeRead(*read.value);
+            } else {
+                notifier_.warning(QString::fromStdString(read.message));
+            }
+        });
     });
 }
 

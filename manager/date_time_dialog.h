@@ -1,7 +1,7 @@
 // "Enter Date and Time": edits one node's expected configuration date and
 // time, or reads them from the node's Verify Configuration entry (0x1020).
 // UI thread; the read runs on a worker thread that posts DateTimeRead (and
-// its messages) back as queued calls and is joined by the destructor.
+// its messages) back through a UiMailbox and is joined by the destructor.
 #pragma once
 
 #include <QDialog>
@@ -14,6 +14,7 @@ class Notifier;
 class QLineEdit;
 class QPushButton;
 class TUtilities;
+class UiMailbox;
 
 class TWin_EnterDateAndTime : public QDialog {
     Q_OBJECT
@@ -39,6 +40,7 @@ private:
     Notifier& notifier_;
     QLineEdit* dateandtime_ = nullptr;
     QPushButton* read_ = nullptr;
+    UiMailbox* mailbox_ = nullptr;
     uint8_t nodeId_ = 0;
     bool cancelled_ = true;
     ConfigDateTime lastRead_;

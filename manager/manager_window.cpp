@@ -16,6 +16,7 @@
 #include "manager/core/manager_texts.h"
 #include "manager/core/utilities.h"
 #include "manager/node_table_model.h"
+#include "manager/ui_mailbox.h"
 
 namespace {
 
@@ -35,6 +36,7 @@ TWin_CANopenManager::TWin_CANopenManager(TUtilities& utilities, TWin_Progress& p
     : QWidget(parent, Qt::Window), utilities_(utilities), progress_(progress), notifier_(notifier) {
     setObjectName(QStringLiteral("TWin_CANopenManager"));
     setWindowTitle(QStringLiteral("CANopen Manager"));
+    mailbox_ = new UiMailbox(this);
     c_ = BuildManagerControls(this);
     model_ = new NodeTableModel(config_, this);
     c_.list->setModel(model_);
@@ -148,13 +150,10 @@ OperationControl TWin_CANopenManager::workerControl() {
         const int whole = static_cast<int>(percent);
         if (whole == *shown) return;
         *shown = whole;
-        QMetaObject::invokeMethod(
-            this, [this, percent] { progress_.SetProgress(percent); }, Qt::QueuedConnection);
+        mailbox_->post([this, percent] { progress_.SetProgress(percent); });
     };
     control.log = [this](std::string line) {
-        QMetaObject::invokeMethod(
-            this, [this, text = QString::fromStdString(line)] { appendLog(text); },
-            Qt::QueuedConnection);
+        mailbox_->post([this, text = QString::fromStdString(line)] { appendLog(text); });
     };
     return control;
 }
@@ -191,8 +190,7 @@ void TWin_CANopenManager::ReadManager() {
     startWorker([this, manager, control = workerControl()] {
         ManagerConfiguration read;
         ::ReadManager(utilities_, manager, read, control);
-        QMetaObject::invokeMethod(
-            this, [this, read] { readDone(read); }, Qt::QueuedConnection);
+        mailbox_->post([this, read] { readDone(read); });
     });
 }
 
@@ -217,11 +215,9 @@ void TWin_CANopenManager::ReadDatesFromNodes() {
     const uint8_t count = config_.entryCounts[kDateTimeCount];
     startWorker([this, manager, count, control = workerControl()] {
         ::ReadDatesFromNodes(utilities_, manager, count, control, [this](const NodeDateTime& d) {
-            QMetaObject::invokeMethod(
-                this, [this, d] { dateStored(d); }, Qt::QueuedConnection);
+            mailbox_->post([this, d] { dateStored(d); });
         });
-        QMetaObject::invokeMethod(
-            this, [this] { datesReadDone(); }, Qt::QueuedConnection);
+        mailbox_->post([this] { datesReadDone(); });
     });
 }
 

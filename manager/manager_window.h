@@ -4,8 +4,8 @@
 //
 // Threads: UI thread, except the worker of each background operation (one
 // at a time, serialised by busy()), which makes its transfers through
-// TUtilities and posts its progress, log lines and completion back as
-// queued calls. The destructor cancels a running operation and joins its
+// TUtilities and posts its progress, log lines and completion back through a
+// UiMailbox. The destructor cancels a running operation and joins its
 // worker, so nothing is posted to a destroyed window.
 #pragma once
 
@@ -23,6 +23,7 @@ class Notifier;
 class NodeTableModel;
 class TUtilities;
 class TWin_Progress;
+class UiMailbox;
 
 class TWin_CANopenManager : public QWidget {
     Q_OBJECT
@@ -85,6 +86,7 @@ private:
     Notifier& notifier_;
     ManagerControls c_;
     NodeTableModel* model_ = nullptr;
+    UiMailbox* mailbox_ = nullptr;  // the workers' posts to the UI thread
     ManagerConfiguration config_;
     bool busy_ = false;
     bool progressShown_ = false;
