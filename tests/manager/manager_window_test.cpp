@@ -261,7 +261,7 @@ TEST_F(ManagerWindowTest, ReadConfigDatesCopiesEachSlavesDateIntoTheManager) {
     simCommand("entry 16 0x1F27 0 u8 8");
     write32(5, 0x1020, 1, 9132);
     write32(5, 0x1020, 2, 36000000);
-    simCommand("noentry 7 0x1020 1");
+    simCommand("noentry 7 0x1020");  // a slave without Verify Configuration
     ASSERT_TRUE(openAndRead());
     EXPECT_EQ(window->configuration().entryCounts[1], 8);
     find<QPushButton>(window.get(), "dateandtimeread")->click();
