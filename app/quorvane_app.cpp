@@ -66,8 +66,8 @@ QuorvaneApp::QuorvaneApp(Notifier& notifier, InterfaceOpener opener) : notifier_
         main->setOperationRunning(running);
     });
     new TransmitKeyPreview(w.network, engine);
-    w.manager = create<TWin_CANopenManager>();
-    w.dateTime = create<TWin_EnterDateAndTime>(w.manager);
+    w.manager = create<TWin_CANopenManager>(objects_.utilities, *w.progress, notifier);
+    w.dateTime = create<TWin_EnterDateAndTime>(objects_.utilities, notifier, w.manager);
     events_.setNetworkStates(&w.network->liveStates());
     events_.setRecorder(&w.trace->recording().recorder());
     w.trace->recording().setBusName([hwConfig = w.hwConfig] {
@@ -86,14 +86,17 @@ void QuorvaneApp::buildTransmitTab(QWidget* page, QTimer& inputCheck) {
     new TransmitTab(page, objects_.transmit, objects_.transmitEngine, notifier_, inputCheck);
 }
 
-bool QuorvaneApp::canOpen(Window window) const {
-    // The CANopen Manager is not built yet.
-    return window != Window::CanopenManager;
+bool QuorvaneApp::canOpen(Window) const {
+    return true;
 }
 
 void QuorvaneApp::openWindow(Window window) {
     if (window == Window::About) {
         windows_.about->exec();
+        return;
+    }
+    if (window == Window::CanopenManager) {
+        windows_.manager->OpenForNode(CurrentNodeId(signals_));
         return;
     }
     QWidget* shown = nullptr;
@@ -108,8 +111,6 @@ void QuorvaneApp::openWindow(Window window) {
             shown = windows_.network;
             break;
         case Window::CanopenManager:
-            shown = windows_.manager;
-            break;
         case Window::About:
             break;
     }

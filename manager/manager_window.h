@@ -1,12 +1,96 @@
-// The CANopen Manager configuration window.
+// The CANopen Manager window: reads one manager's configuration into memory
+// and shows it on three pages, sends the manager's control commands, and
+// copies the slaves' configuration dates and times into the manager.
+//
+// Threads: UI thread, except the worker of each background operation (one
+// at a time, serialised by busy()), which makes its transfers through
+// TUtilities and posts its progress, log lines and completion back through a
+// UiMailbox. The destructor cancels a running operation and joins its
+// worker, so nothing is posted to a destroyed window.
 #pragma once
 
 #include <QWidget>
+#include <atomic>
+#include <functional>
+#include <thread>
+
+#include "manager/core/manager_configuration.h"
+#include "manager/core/manager_map.h"
+#include "manager/core/manager_operations.h"
+#include "manager/manager_controls.h"
+
+class Notifier;
+class NodeTableModel;
+class TUtilities;
+class TWin_Progress;
+class UiMailbox;
 
 class TWin_CANopenManager : public QWidget {
+    Q_OBJECT
 public:
-    explicit TWin_CANopenManager(QWidget* parent = nullptr) : QWidget(parent, Qt::Window) {
-        setObjectName(QStringLiteral("TWin_CANopenManager"));
-        setWindowTitle(QStringLiteral("CANopen Manager"));
-    }
+    // The notifications of the background operations.
+    enum Notification {
+        ReadDone = 0x0800,
+        RowWriteDone = 0x0801,
+        DatesReadDone = 0x0802,
+        SettingsWriteDone = 0x0803,
+        TableWriteDone = 0x0804,
+    };
+
+    // The window is built hidden, centred, then placed by its stored layout.
+    TWin_CANopenManager(TUtilities& utilities, TWin_Progress& progress, Notifier& notifier,
+                        QWidget* parent = nullptr);
+    ~TWin_CANopenManager() override;
+
+    // Opens the window for the main window's current node (1-127) and reads
+    // that manager. Node 0 (none current) keeps the selection and reads the
+    // manager selected.
+    void OpenForNode(uint8_t nodeId);
+
+    const ManagerConfiguration& configuration() const { return config_; }
+    bool busy() const { return busy_; }
+    // The selected manager: selector index + 1.
+    uint8_t managerNode() const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void nodelistChange();
+    void rereadClick();
+    void closelogClick();
+    void dateandtimereadClick();
+    void sendCommand(manager_map::ManagerCommand command);
+
+    void ReadManager();
+    void readDone(const ManagerConfiguration& read);
+    void ReadDatesFromNodes();
+    void dateStored(const NodeDateTime& value);
+    void datesReadDone();
+
+    // The background-operation scheme: busy set, log cleared, worker started.
+    bool beginOperation();
+    void startWorker(std::function<void()> work);
+    OperationControl workerControl();
+    void appendLog(const QString& line);
+    void endOperation();
+    void setOperationControlsEnabled(bool enabled);
+
+    void rebuildSelector();
+    void refresh();
+    void loadLayout();
+    void saveLayout() const;
+
+    TUtilities& utilities_;
+    TWin_Progress& progress_;
+    Notifier& notifier_;
+    ManagerControls c_;
+    NodeTableModel* model_ = nullptr;
+    UiMailbox* mailbox_ = nullptr;  // the workers' posts to the UI thread
+    ManagerConfiguration config_;
+    bool busy_ = false;
+    bool progressShown_ = false;
+    int logLines_ = 0;
+    std::atomic<bool> abortRequested_{false};
+    std::thread worker_;
 };

@@ -25,7 +25,7 @@ ALLOWED = {
     "sync": set(),
     "pennorak": set(),
     "trace/core": {"sync", "canlib"},
-    "manager/core": {"sync", "canlib"},
+    "manager/core": {"trace/core", "sync", "canlib"},
     "transmit/core": {"trace/core", "sync", "canlib"},
     "sharing/core": {"sync", "canlib"},
     "trace/quordecode": {"trace/core"},

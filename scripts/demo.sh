@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, and runs the main job on the simulated
-# network: quorsim plays nodes 5 and 6 and, with another identity, node 7 on
-# the virtual bus (quorbus starts on its own). With a display, quorvane opens on that bus (accept the hardware
+# network: quorsim plays nodes 5 and 6, with another identity node 7, and a
+# CANopen Manager as node 16 on the virtual bus (quorbus starts on its own). With a display, quorvane opens on that bus (accept the hardware
 # dialog's default, the dongle row, which maps to the virtual bus). Without
 # one, the library demonstration reads, writes and commands the nodes, then a
 # scripted quorcmd session does the same from the console.
@@ -15,7 +15,7 @@ export MORVELLCANOPEN_CHANNEL="virtual:demo@$PORT"
 SIM_OUT=$(mktemp)
 coproc SIM {
   exec "$BIN/quorsim" --node 5 --node 6 --node 7:sim/quorsim/examples/network_identity2.eds \
-    --heartbeat 1000 2>&1
+    --manager 16 --heartbeat 1000 2>&1
 }
 trap 'echo quit >&"${SIM[1]}" 2>/dev/null || true; wait 2>/dev/null || true; rm -f "$SIM_OUT"' EXIT
 # Wait for the simulator to report that its nodes are on the bus.
@@ -24,7 +24,7 @@ while IFS= read -r -t 20 line <&"${SIM[0]}"; do
   case "$line" in *"quorsim ready"*) break ;; esac
 done
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${QUORVANE_CONSOLE_DEMO:-}" ]; then
-  echo "Opening quorvane on $MORVELLCANOPEN_CHANNEL (nodes 5, 6 and 7, heartbeat 1 s)"
+  echo "Opening quorvane on $MORVELLCANOPEN_CHANNEL (nodes 5, 6 and 7, heartbeat 1 s; manager 16)"
   "$BIN/quorvane"
   exit 0
 fi

@@ -8,6 +8,7 @@
 #include "device_constants.h"
 #include "eds_loader.h"
 #include "frame_text.h"
+#include "manager_commands.h"
 #include "number_text.h"
 #include "protocol/can_frame.h"
 
@@ -15,7 +16,8 @@ namespace quorsim {
 namespace {
 
 inline constexpr const char* kCommandList =
-    "add, remove, emcy, state, heartbeat, fault, block, load, send, buserror, stats, quit";
+    "add, remove, emcy, state, heartbeat, fault, block, load, send, buserror, stats, quit, "
+    "manager, entry, noentry, silent";
 
 struct Words {
     std::vector<std::string_view> words;
@@ -286,6 +288,7 @@ std::optional<CanFrame> busErrorFrame(std::string_view condition) {
 }
 
 Reply CommandRunner::run(std::string_view line, TimePoint now) {
+    if (auto device = runDeviceCommand(simulator_, line, now)) return *device;
     const ParseResult parsed = parseCommand(line);
     if (!parsed.command) return {"error: " + parsed.error, false};
     return execute(*parsed.command, now);

@@ -1,4 +1,4 @@
-// quorsim: simulated CANopen slaves on any channel the library can open.
+// quorsim: simulated CANopen slaves and managers on any channel the library can open.
 // One thread: an epoll loop over the transport, standard input, a timerfd
 // armed for the simulator's next deadline, and a signalfd (SIGTERM, SIGINT).
 // Standard input that epoll refuses (a regular file, /dev/null) is always
@@ -267,6 +267,12 @@ void Program::takeInput(const char* data, std::size_t size) {
 
 bool Program::start(const std::string& channel_name) {
     for (const quorsim::NodeOption& n : options_.nodes) {
+        if (n.manager) {
+            const quorsim::Reply reply = runner_.run("manager " + std::to_string(n.node), now());
+            if (reply.line.rfind("ok", 0) != 0)
+                return fail("--manager " + std::to_string(n.node) + ": " + reply.line);
+            continue;
+        }
         quorsim::Command add;
         add.kind = quorsim::CommandKind::Add;
         add.node = n.node;

@@ -98,6 +98,15 @@ const Entry* ObjectDictionary::find(std::uint16_t index, std::uint8_t subindex) 
     return it == entries_.end() ? nullptr : &it->second;
 }
 
+std::size_t ObjectDictionary::remove(std::uint16_t index, std::optional<std::uint8_t> subindex) {
+    if (subindex) return entries_.erase(key(index, *subindex));
+    const auto first = entries_.lower_bound(key(index, 0));
+    const auto last = entries_.upper_bound(key(index, 0xFF));
+    const auto count = static_cast<std::size_t>(std::distance(first, last));
+    entries_.erase(first, last);
+    return count;
+}
+
 bool ObjectDictionary::hasIndex(std::uint16_t index) const {
     const auto it = entries_.lower_bound(key(index, 0));
     return it != entries_.end() && (it->first >> 8) == index;

@@ -66,6 +66,9 @@ public:
     // Adds or replaces index/subindex.
     void set(std::uint16_t index, std::uint8_t subindex, Entry entry);
     const Entry* find(std::uint16_t index, std::uint8_t subindex) const;
+    // Removes one subindex, or every subindex of the index when none is
+    // given; returns how many entries went.
+    std::size_t remove(std::uint16_t index, std::optional<std::uint8_t> subindex = {});
     bool hasIndex(std::uint16_t index) const;
     std::size_t size() const { return entries_.size(); }
 

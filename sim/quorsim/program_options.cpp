@@ -17,7 +17,7 @@ OptionsResult fail(std::string reason) {
 
 const char* usageText() {
     return "usage: quorsim [--channel CHANNEL] [--bitrate KBPS] [--node N[:EDSFILE]]...\n"
-           "               [--heartbeat MS] [--exec CMD]... [--exit-on-eof]\n"
+           "               [--manager N]... [--heartbeat MS] [--exec CMD]... [--exit-on-eof]\n"
            "  CHANNEL: socketcan:IFACE, socketcand:HOST[:PORT]/IFACE or virtual[:BUS][@PORT]\n"
            "           (default $MORVELLCANOPEN_CHANNEL, else virtual)\n"
            "  Commands on standard input, one per line; see README.md.\n";
@@ -36,8 +36,8 @@ OptionsResult parseProgramOptions(const std::vector<std::string>& args,
             o.exit_on_eof = true;
             continue;
         }
-        if (a != "--channel" && a != "--bitrate" && a != "--node" && a != "--heartbeat" &&
-            a != "--exec")
+        if (a != "--channel" && a != "--bitrate" && a != "--node" && a != "--manager" &&
+            a != "--heartbeat" && a != "--exec")
             return fail("unknown option '" + a + "'");
         if (i + 1 >= args.size()) return fail("option " + a + " needs a value");
         const std::string& value = args[++i];
@@ -59,6 +59,10 @@ OptionsResult parseProgramOptions(const std::vector<std::string>& args,
             if (colon != std::string::npos && n.eds_file.empty())
                 return fail("--node '" + value + "': the EDS file name is empty");
             o.nodes.push_back(n);
+        } else if (a == "--manager") {
+            const auto v = parseUnsigned(value, kMaxNode);
+            if (!v || *v < kMinNode) return fail("--manager '" + value + "': expected N, 1-127");
+            o.nodes.push_back({static_cast<std::uint8_t>(*v), {}, true});
         } else if (a == "--heartbeat") {
             const auto v = parseUnsigned(value, 0xFFFF);
             if (!v) return fail("--heartbeat '" + value + "': expected 0-65535 ms");

@@ -1,7 +1,7 @@
 // Command line of the quorsim program:
 //
 //   quorsim [--channel CHANNEL] [--bitrate KBPS] [--node N[:EDSFILE]]...
-//           [--heartbeat MS] [--exec CMD]... [--exit-on-eof]
+//           [--manager N]... [--heartbeat MS] [--exec CMD]... [--exit-on-eof]
 //
 // Channel: --channel, else $MORVELLCANOPEN_CHANNEL, else "virtual".
 #pragma once
@@ -18,6 +18,7 @@ inline constexpr int kDefaultBitrateKbps = 125;
 struct NodeOption {
     std::uint8_t node = 0;  // 1-127
     std::string eds_file;   // empty: built-in device
+    bool manager = false;   // a CANopen Manager (--manager)
 };
 
 struct ProgramOptions {

@@ -34,6 +34,7 @@ public:
     // node 1-127; defaults are the dictionary's content after power-on and
     // after an NMT reset node.
     SimNode(std::uint8_t node, ObjectDictionary defaults);
+    virtual ~SimNode() = default;
     SimNode(const SimNode&) = delete;
     SimNode& operator=(const SimNode&) = delete;
 
@@ -48,10 +49,10 @@ public:
 
     // Every frame on the bus: NMT (id 0), guarding requests (remote 0x700 +
     // node), SDO requests (0x600 + node, not in Stopped); the rest is ignored.
-    void onFrame(const CanFrame& frame, TimePoint now);
+    virtual void onFrame(const CanFrame& frame, TimePoint now);
     // Sends due heartbeats and delayed responses, runs SDO time-outs.
-    void onTimer(TimePoint now);
-    std::optional<TimePoint> nextDeadline() const;
+    virtual void onTimer(TimePoint now);
+    virtual std::optional<TimePoint> nextDeadline() const;
     // Frames to put on the bus, in order.
     std::vector<CanFrame> takeFrames();
 
@@ -72,6 +73,12 @@ public:
     void setResponseDelay(Milliseconds delay);
     // Block transfers offered (on) or refused (off). Restarts the SDO server.
     void setBlockTransfer(bool enabled);
+
+protected:
+    // A frame of the device's own (sent after the frames already queued).
+    void emitFrame(const CanFrame& frame) { out_.push_back(frame); }
+    // The content an NMT reset node or a power-on returns to.
+    ObjectDictionary& storedObjects() { return defaults_; }
 
 private:
     void bootUp(TimePoint now);

@@ -18,10 +18,16 @@ inline constexpr int kMaxRoutingRounds = 8;
 std::string Simulator::addNode(std::uint8_t node, ObjectDictionary defaults, TimePoint now) {
     if (node < kMinNode || node > kMaxNode)
         return "node " + std::to_string(node) + " is out of range 1-127";
+    return addDevice(std::make_unique<SimNode>(node, std::move(defaults)), now);
+}
+
+std::string Simulator::addDevice(std::unique_ptr<SimNode> device, TimePoint now) {
+    const std::uint8_t node = device->node();
+    if (node < kMinNode || node > kMaxNode)
+        return "node " + std::to_string(node) + " is out of range 1-127";
     if (nodes_.count(node)) return "node " + std::to_string(node) + " already exists";
-    auto sim_node = std::make_unique<SimNode>(node, std::move(defaults));
-    sim_node->powerOn(now);
-    nodes_.emplace(node, std::move(sim_node));
+    device->powerOn(now);
+    nodes_.emplace(node, std::move(device));
     collect(now);
     return {};
 }

@@ -31,6 +31,8 @@ public:
     // Adds node 1-127 and powers it on (boot-up frame). Returns an empty
     // string, or the reason it was refused (out of range, already present).
     std::string addNode(std::uint8_t node, ObjectDictionary defaults, TimePoint now);
+    // Adds a device of another kind (a manager) the same way.
+    std::string addDevice(std::unique_ptr<SimNode> device, TimePoint now);
     // Removes a node silently (as if its cable were pulled); false if absent.
     bool removeNode(std::uint8_t node);
     SimNode* findNode(std::uint8_t node);

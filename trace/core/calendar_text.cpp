@@ -26,7 +26,7 @@ void appendClock(const std::tm& local, TextBuilder& out) {
 
 }  // namespace
 
-void AppendTimeOfDay(uint32_t milliseconds, uint16_t days, TextBuilder& out) {
+void AppendTimeOfDay(uint32_t milliseconds, uint32_t days, TextBuilder& out) {
     std::tm epoch{};
     epoch.tm_year = kTimeEpochYear - 1900;
     epoch.tm_mday = 1;
