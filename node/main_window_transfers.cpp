@@ -188,10 +188,11 @@ bool TWin_Main::storeReadData() {
     }
     const qint64 written = file.write(reinterpret_cast<const char*>(dataBuffer.get()), dataLength);
     QString reason;
-    if (written < 0) {
-        reason = file.errorString();
-    } else if (written != static_cast<qint64>(dataLength)) {
-        reason = QStringLiteral("only %1 of %2 bytes were written").arg(written).arg(dataLength);
+    if (written != static_cast<qint64>(dataLength)) {
+        reason =
+            file.error() != QFileDevice::NoError
+                ? file.errorString()
+                : QStringLiteral("only %1 of %2 bytes were written").arg(written).arg(dataLength);
     }
     file.close();
     if (reason.isEmpty() && file.error() != QFileDevice::NoError) reason = file.errorString();
