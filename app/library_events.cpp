@@ -4,6 +4,7 @@
 #include <chrono>
 #include <mutex>
 
+#include "canlib/can_frame_flags.h"
 #include "sharing/messaging.h"
 #include "sync/callback_target.h"
 #include "trace/core/candump_recorder.h"
@@ -13,6 +14,8 @@
 
 namespace {
 
+using morvell::isExtended;
+using morvell::isRemote;
 using std::chrono::milliseconds;
 
 constexpr milliseconds kRxSignalWait{500};
@@ -31,13 +34,6 @@ void transmitCallback(const CanFrame* frame) {
 }
 void errorCallback(int32_t code) {
     registered.invoke([&](LibraryEvents& events) { events.onError(code); });
-}
-
-bool isRemote(const CanFrame& frame) {
-    return (frame.flags & CANFRAME_FLAG_REMOTE) != 0;
-}
-bool isExtended(const CanFrame& frame) {
-    return (frame.flags & CANFRAME_FLAG_EXTENDED) != 0;
 }
 
 }  // namespace

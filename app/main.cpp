@@ -1,6 +1,7 @@
 // quorvane: the windowed CANopen tool.
 #include <QApplication>
 
+#include "app/guarded_run.h"
 #include "app/quorvane_app.h"
 #include "gui/notifier.h"
 #include "node/main_window.h"
@@ -10,13 +11,11 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Quorvane"));
     QApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
     MessageBoxNotifier notifier;
-    int status = 0;
-    {
+    return RunGuarded(notifier, [&] {
         QuorvaneApp quorvane(notifier, LibraryInterfaceOpener());
         QObject::connect(quorvane.windows().main, &TWin_Main::closed, &application,
                          &QApplication::quit, Qt::QueuedConnection);
         quorvane.windows().main->show();
-        status = application.exec();
-    }
-    return status;
+        return QApplication::exec();
+    });
 }

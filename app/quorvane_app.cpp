@@ -54,10 +54,8 @@ QuorvaneApp::QuorvaneApp(Notifier& notifier, InterfaceOpener opener) : notifier_
     TransmitEngine& engine = objects_.transmitEngine;
     w.trace = create<TWin_Trace>(
         objects_.traceBuffer, objects_.emergencyCodes, &objects_.transmit,
-        [&engine](int qtKey, Qt::KeyboardModifiers modifiers) {
-            if (const std::optional<uint16_t> code = VirtualKeyCode(qtKey, modifiers)) {
-                engine.OnKey(*code);
-            }
+        [&engine](const QKeyEvent& key) {
+            if (const std::optional<uint16_t> code = VirtualKeyCode(key)) engine.OnKey(*code);
         },
         notifier);
     created_.emplace_back(w.hwInitError);

@@ -4,9 +4,10 @@
 // thread (as quorvane's receive callback does) and shows the real trace
 // window offscreen, refreshed every 500 ms. Reports frames sent, delivered
 // and stored, lost-frame titles, and CPU time of the process and of its UI
-// thread.
+// thread. With NAMES > 0 the window names its lines after that many enabled
+// transmit messages, the first on the load frame's identifier.
 //
-// usage: trace_window_bench [RATE] [SECONDS]     (default 21000 frames/s, 60 s)
+// usage: trace_window_bench [RATE] [SECONDS] [NAMES]   (default 21000 frames/s, 60 s, 0)
 #include <sys/resource.h>
 
 #include <QApplication>
@@ -24,12 +25,14 @@
 #include "trace/core/emergency_codes.h"
 #include "trace/core/trace_buffer.h"
 #include "trace/trace_window.h"
+#include "transmit/core/transmit_table.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 constexpr char kLoadFrame[] = "181#1122334455667788";
+constexpr uint32_t kLoadId = 0x181;
 constexpr int32_t kBitRateKbps = 1000;
 
 // What the library's callbacks saw; written on the library thread.
@@ -89,6 +92,7 @@ long long numberAfter(const std::string& line, const std::string& word) {
 int main(int argc, char** argv) {
     const int rate = argc > 1 ? std::atoi(argv[1]) : 21000;
     const int durationSeconds = argc > 2 ? std::atoi(argv[2]) : 60;
+    const int nameCount = argc > 3 ? std::atoi(argv[3]) : 0;
     QTemporaryDir home;  // private settings: the user's trace sizes stay untouched
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     setenv("XDG_CONFIG_HOME", qPrintable(home.path()), 1);
@@ -117,7 +121,15 @@ int main(int argc, char** argv) {
     Hardware_Initialize(HW_USB, &params, &opened);
     if (opened.code != 0) return std::fprintf(stderr, "open failed: %s\n", opened.text), 1;
 
-    TWin_Trace window(buffer, codes, nullptr, {}, notifier);
+    TTransmit names(nameCount, nullptr);
+    for (int i = 0; i < nameCount; ++i) {
+        TransmitMessage message;
+        message.name = "Message " + std::to_string(i);
+        message.enable = true;
+        message.id = i == 0 ? kLoadId : 0x600 + static_cast<uint32_t>(i);
+        names.SetMessage(i, message);
+    }
+    TWin_Trace window(buffer, codes, nameCount > 0 ? &names : nullptr, {}, notifier);
     uint64_t lostTitles = 0;
     QObject::connect(&window, &QWidget::windowTitleChanged, [&lostTitles](const QString& title) {
         if (title.endsWith(QLatin1String(" - messages lost!"))) ++lostTitles;
@@ -150,7 +162,7 @@ int main(int argc, char** argv) {
 
     const uint64_t delivered = counts.delivered.load();
     const uint64_t stored = delivered - counts.slowStores.load();
-    std::printf("rate %d frames/s for %.1f s\n", rate, elapsed);
+    std::printf("rate %d frames/s for %.1f s, %d message names\n", rate, elapsed, nameCount);
     std::printf("quorsim load frames sent   %lld (stats: load %lld)\n", sent,
                 numberAfter(stats, "load"));
     std::printf("delivered to the callback  %llu\n", (unsigned long long)delivered);

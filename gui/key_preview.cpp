@@ -24,6 +24,6 @@ bool TransmitKeyPreview::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
     const auto* key = static_cast<QKeyEvent*>(event);
-    if (const auto code = VirtualKeyCode(key->key(), key->modifiers())) engine_.OnKey(*code);
+    if (const auto code = VirtualKeyCode(*key)) engine_.OnKey(*code);
     return false;
 }

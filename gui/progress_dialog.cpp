@@ -68,6 +68,7 @@ void TWin_Progress::SetCancelAction(std::function<void()> action) {
 void TWin_Progress::StartOperation(std::function<void()> cancel) {
     SetProgress(0);
     SetCancelAction(std::move(cancel));
+    running_ = true;
     if (parentWidget() != nullptr) {
         move(parentWidget()->geometry().center() - rect().center());
     }
@@ -75,8 +76,17 @@ void TWin_Progress::StartOperation(std::function<void()> cancel) {
 }
 
 void TWin_Progress::EndOperation() {
+    running_ = false;
     hide();
     cancelAction_ = nullptr;
+}
+
+void TWin_Progress::reject() {
+    if (running_) {
+        cancelClick();
+        return;
+    }
+    QDialog::reject();
 }
 
 void TWin_Progress::SigTimerTimer() {

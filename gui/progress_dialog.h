@@ -30,6 +30,10 @@ public:
     // Ends the operation: hides the dialog and forgets the cancel action.
     void EndOperation();
 
+    // Escape and the window's close button act as Cancel while an operation
+    // runs: the dialog stays until EndOperation.
+    void reject() override;
+
     // The progress callback to hand to the library: stores the percentage for
     // the dialog created last, without waiting. Any thread.
     static ProgressCallback LibraryProgressHandler();
@@ -44,5 +48,6 @@ private:
     QPushButton* cancel_;
     QTimer SigTimer;
     std::function<void()> cancelAction_;
+    bool running_ = false;  // between StartOperation and EndOperation
     PendingProgress pending_;
 };

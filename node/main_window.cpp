@@ -366,6 +366,7 @@ void TWin_Main::startBanner() {
     connect(banner_, &HintBanner::hintChanged, this,
             [this](const QString& text, const QString& caption) {
                 c_.eh1->setText(text);
+                c_.eh1->setToolTip(text);  // the whole hint when the banner cuts it
                 c_.eh2->setText(caption);
             });
     setWindowHeight(true);

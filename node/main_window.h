@@ -79,6 +79,9 @@ private:
     void refusedTransfer(const LibraryResult& result);
     void setTransferControlsEnabled(bool enabled);
     void finishTransfer(const LibraryResult& result);
+    // Writes the read data to the read tab's file; false after the message
+    // naming the file and the reason (the display then stays as it was).
+    bool storeReadData();
     void showReadData();
     void viewmorebuttonClick();
     void readbrowseClick();

@@ -299,6 +299,10 @@ QWidget* buildBanner(MainControls& c, QWidget* parent) {
     c.eh2 = named(new QLabel(QStringLiteral("www.quorvane.org"), banner), "eh2");
     c.eh2->setStyleSheet(QStringLiteral("color: green; text-decoration: underline;"));
     c.eh2->setCursor(Qt::PointingHandCursor);
+    // Hints of any length fit the window's design width; a long one is cut.
+    for (QLabel* text : {c.eh1, c.eh2}) {
+        text->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    }
     texts->addWidget(c.eh1);
     texts->addWidget(c.eh2);
     row->addLayout(texts, 1);

@@ -163,14 +163,10 @@ void TWin_Main::finishTransfer(const LibraryResult& result) {
     host_.progressDialog().EndOperation();
     if (result.code == 0) {
         if (transferMode == kModeReadToFile) {
-            QFile file(c_.readpath->text());
-            if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-                notifier_.warning(ResultText(MakeResult(kResultFileNotOpened, file.fileName())));
+            if (!storeReadData()) {
                 setTransferControlsEnabled(true);
                 return;
             }
-            file.write(reinterpret_cast<const char*>(dataBuffer.get()), dataLength);
-            file.close();
             std::lock_guard guard(signals_.clear_signal_mutex);
             signals_.clearRequest = true;
         } else if (transferMode == kModeReadToDisplay) {
@@ -181,6 +177,29 @@ void TWin_Main::finishTransfer(const LibraryResult& result) {
         notifier_.warning(ResultText(result));
     }
     setTransferControlsEnabled(true);
+}
+
+bool TWin_Main::storeReadData() {
+    QFile file(c_.readpath->text());
+    // Unbuffered: a full disk shows in write() itself, not in a silent flush.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+        notifier_.warning(ResultText(MakeResult(kResultFileNotOpened, file.fileName())));
+        return false;
+    }
+    const qint64 written = file.write(reinterpret_cast<const char*>(dataBuffer.get()), dataLength);
+    QString reason;
+    if (written != static_cast<qint64>(dataLength)) {
+        reason =
+            file.error() != QFileDevice::NoError
+                ? file.errorString()
+                : QStringLiteral("only %1 of %2 bytes were written").arg(written).arg(dataLength);
+    }
+    file.close();
+    if (reason.isEmpty() && file.error() != QFileDevice::NoError) reason = file.errorString();
+    if (reason.isEmpty()) return true;
+    notifier_.warning(
+        QStringLiteral("Unable to store the data in %1: %2").arg(file.fileName(), reason));
+    return false;
 }
 
 void TWin_Main::showReadData() {

@@ -14,12 +14,10 @@ int modelRowsOf(const TraceDisplay& display) {
 
 }  // namespace
 
-TraceViewModel::TraceViewModel(const TraceDisplay& display, TEmergencyCodes& codes,
-                               const MessageNames* names, QObject* parent)
+TraceViewModel::TraceViewModel(const TraceDisplay& display, TEmergencyCodes& codes, QObject* parent)
     : QAbstractTableModel(parent),
       display_(display),
       codes_(codes),
-      names_(names),
       modelRows_(modelRowsOf(display)) {}
 
 QString TraceViewModel::HeaderText(int column) {
@@ -50,7 +48,7 @@ const TraceLine* TraceViewModel::lineAt(int row) const {
     if (row == cachedRow_) return &cachedLine_;
     const TraceRecord* record = display_.recordAtRow(row + 1);
     if (record == nullptr) return nullptr;
-    InterpretFrame(*record, codes_, names_, cachedLine_);
+    InterpretNamedFrame(*record, codes_, display_.nameAtRow(row + 1), cachedLine_);
     cachedRow_ = row;
     return &cachedLine_;
 }
@@ -62,8 +60,9 @@ QVariant TraceViewModel::data(const QModelIndex& index, int role) const {
     }
     const TraceLine* line = lineAt(index.row());
     if (line == nullptr) return {};
+    // Message names are UTF-8; every other text is ASCII.
     const std::string_view text = line->text(static_cast<TraceColumn>(index.column()));
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 QVariant TraceViewModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -1,7 +1,8 @@
 // The trace grid's table: ten columns (the nine trace texts and an empty
-// filler) over the rows of a TraceDisplay. Rows are interpreted on demand in
-// data(), so a stopped trace of 13000 rows costs nothing until it is painted.
-// UI thread.
+// filler) over the rows of a TraceDisplay. Rows are formatted on demand in
+// data(), so a stopped trace of 13000 rows costs nothing until it is painted;
+// what a row says was fixed when the display took its frame (its message
+// name included), so painting it again gives the same texts. UI thread.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -10,7 +11,6 @@
 #include "trace/core/trace_display.h"
 
 class TEmergencyCodes;
-class MessageNames;
 
 class TraceViewModel : public QAbstractTableModel {
     Q_OBJECT
@@ -20,8 +20,7 @@ public:
     static constexpr int kFillerColumn = kTextColumns;
     static constexpr int kColumnCount = kTextColumns + 1;
 
-    TraceViewModel(const TraceDisplay& display, TEmergencyCodes& codes, const MessageNames* names,
-                   QObject* parent = nullptr);
+    TraceViewModel(const TraceDisplay& display, TEmergencyCodes& codes, QObject* parent = nullptr);
 
     // Title of text column 0-8.
     static QString HeaderText(int column);
@@ -43,7 +42,6 @@ private:
 
     const TraceDisplay& display_;
     TEmergencyCodes& codes_;
-    const MessageNames* names_;
     int modelRows_;
     // The last interpreted row: the view asks for every column of a row in turn.
     mutable int cachedRow_ = -1;

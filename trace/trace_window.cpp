@@ -43,7 +43,6 @@ TWin_Trace::TWin_Trace(TTraceBuffer& buffer, TEmergencyCodes& codes, const Messa
                        KeyHandler keyHandler, Notifier& notifier, QWidget* parent)
     : QMainWindow(parent, Qt::Window),
       codes_(codes),
-      names_(names),
       keyHandler_(std::move(keyHandler)),
       notifier_(notifier) {
     setObjectName(QStringLiteral("TWin_Trace"));
@@ -64,8 +63,8 @@ TWin_Trace::TWin_Trace(TTraceBuffer& buffer, TEmergencyCodes& codes, const Messa
     // Lays the hidden window out, so the grid's height is known.
     if (QLayout* frame = layout()) frame->activate();
 
-    display_ = std::make_unique<TraceDisplay>(buffer, trace_->height() / rowHeight_);
-    model_ = new TraceViewModel(*display_, codes_, names_, this);
+    display_ = std::make_unique<TraceDisplay>(buffer, trace_->height() / rowHeight_, names);
+    model_ = new TraceViewModel(*display_, codes_, this);
     trace_->setModel(model_);
     for (int i = 0; i < TraceSettings::kColumns; ++i) {
         trace_->setColumnWidth(i, settings.columnWidths[static_cast<std::size_t>(i)]);
@@ -222,8 +221,7 @@ void TWin_Trace::UpdateTimerTimer() {
 
 bool TWin_Trace::eventFilter(QObject* watched, QEvent* event) {
     if (watched == trace_ && event->type() == QEvent::KeyPress && keyHandler_) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        keyHandler_(key->key(), key->modifiers());
+        keyHandler_(*static_cast<QKeyEvent*>(event));
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -276,7 +274,7 @@ void TWin_Trace::ExportTrace(const QString& fileName, bool descending) {
     std::ofstream out(QFile::encodeName(fileName).toStdString(), std::ios::out | std::ios::trunc);
     if (!out) return;
     // Like a file that cannot be created, a failed write is not reported.
-    const bool written =
-        WriteTraceExport(out, rows, count, descending, codes_, names_, std::time(nullptr));
+    const bool written = WriteTraceExport(out, rows, count, descending, codes_,
+                                          display_->ExportNames(), std::time(nullptr));
     (void)written;
 }

@@ -12,6 +12,7 @@
 #include "trace/core/trace_display.h"
 
 class QAction;
+class QKeyEvent;
 class QMenu;
 class QTableView;
 class QTimer;
@@ -25,9 +26,9 @@ struct TraceSettings;
 class TWin_Trace : public QMainWindow {
     Q_OBJECT
 public:
-    // Receives the Qt key and modifiers of every key pressed while the window
-    // is active (the transmit engine's key triggers).
-    using KeyHandler = std::function<void(int qtKey, Qt::KeyboardModifiers modifiers)>;
+    // Receives every key pressed while the window is active (the transmit
+    // engine's key triggers).
+    using KeyHandler = std::function<void(const QKeyEvent& key)>;
 
     // `names` may be nullptr (frames are then not named after transmit
     // messages); `keyHandler` may be empty. Reads the remembered sizes.
@@ -72,7 +73,6 @@ private:
     TraceSettings defaultSettings() const;
 
     TEmergencyCodes& codes_;
-    const MessageNames* names_;
     KeyHandler keyHandler_;
     Notifier& notifier_;
     int rowHeight_ = 1;

@@ -69,7 +69,7 @@ void TransmitTab::connectControls() {
 bool TransmitTab::eventFilter(QObject* watched, QEvent* event) {
     if (watched == txkeyselector && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        if (const auto code = VirtualKeyCode(key->key(), key->modifiers())) {
+        if (const auto code = VirtualKeyCode(*key)) {
             if (const auto index = SelectorIndexOfPressedKey(*code)) {
                 txkeyselector->setCurrentIndex(*index);
             }

@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "can_frame_flags.h"  // isExtended, isRemote
 #include "morvellcanopen.h"
 
 namespace morvell {
@@ -15,13 +16,6 @@ inline constexpr std::uint32_t kMaxExtendedId = 0x1FFFFFFF;
 // A data frame with the given identifier and bytes (at most 8 are taken).
 CanFrame makeFrame(std::uint32_t id, std::initializer_list<std::uint8_t> bytes,
                    std::uint8_t flags = 0);
-
-inline bool isExtended(const CanFrame& f) {
-    return (f.flags & CANFRAME_FLAG_EXTENDED) != 0;
-}
-inline bool isRemote(const CanFrame& f) {
-    return (f.flags & CANFRAME_FLAG_REMOTE) != 0;
-}
 
 // Length 0-8 and the identifier fits its format.
 bool isValidFrame(const CanFrame& f);

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 
 #include "gui_support/gui_test_support.h"
 
@@ -30,6 +31,28 @@ TEST(ProgressDialogTest, PercentageIsTruncatedAndCancelNeedsAnAction) {
     dialog.EndOperation();
     cancel->click();  // the ended operation's action is gone
     EXPECT_EQ(runs, 0);
+}
+
+// While an operation runs, Escape and the window's close button act as
+// Cancel and the dialog stays; once it has ended they close it as usual.
+TEST(ProgressDialogTest, EscapeAndCloseCancelARunningOperation) {
+    TWin_Progress dialog;
+    int runs = 0;
+    dialog.StartOperation([&] { ++runs; });
+    ASSERT_TRUE(dialog.isVisible());
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    EXPECT_EQ(runs, 1);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_FALSE(dialog.close());
+    EXPECT_EQ(runs, 2);
+    EXPECT_TRUE(dialog.isVisible());
+
+    dialog.EndOperation();
+    EXPECT_FALSE(dialog.isVisible());
+    dialog.show();  // shown again without an operation: Escape closes it
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(runs, 2);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTimer>
 #include <memory>
 #include <string>
@@ -161,6 +162,16 @@ TEST_F(MainWindowTest, SettingsAndBannerChoiceSurviveARestart) {
     openInterface();
     EXPECT_FALSE(controls().banner->isVisible());
     EXPECT_LT(main()->height(), heightWithBanner);
+}
+
+// However long the hint the banner shows, the window opens at its design
+// width (620 pixels at 96 pixels per inch).
+TEST_F(MainWindowTest, FirstWidthIsTheDesignWidthWhateverTheHint) {
+    createApp();
+    controls().eh1->setText(QString(400, QLatin1Char('w')));
+    openInterface();
+    const double scale = main()->screen()->logicalDotsPerInch() / 96.0;
+    EXPECT_EQ(main()->width(), static_cast<int>(620 * scale));
 }
 
 TEST_F(MainWindowTest, HelpMenuOpensTheManualBesideTheProgramAndTheHomePages) {

@@ -133,6 +133,20 @@ TEST_F(ReadWriteTest, ReadStoresTheEntryInAFileAndClearsTheDisplay) {
               "Unable to open Setup File: " + files.filePath("no/such/folder/x.bin"));
 }
 
+// A file that takes no data (a full disk) is reported with its name and the
+// reason; the display keeps the last read entry.
+TEST_F(ReadWriteTest, FailedStoreIsReportedAndKeepsTheDisplay) {
+    readShown("2000", "01");
+    controls().readstore->setChecked(true);
+    controls().readpath->setText("/dev/full");
+    read("2100", "00");
+    EXPECT_EQ(lastMessage(), "Unable to store the data in /dev/full: No space left on device");
+    const uint32_t ended = main()->elapsedTicks();
+    ASSERT_TRUE(waitFor([&] { return main()->elapsedTicks() >= ended + 10; }));  // two ticks
+    EXPECT_EQ(controls().displayhex->text(), "12345678");
+    EXPECT_EQ(notifier.boxes.size(), 1u);
+}
+
 TEST_F(ReadWriteTest, WritesEnteredDataInEachBase) {
     const struct {
         const char* base;

@@ -7,6 +7,25 @@
 
 namespace {
 
+// The exact entry, else its class (code & 0xFF00), else "Unknown"; the whole
+// 0xFFxx class is device specific.
+TEST(EmergencyCodesTest, ExactEntryThenClassThenUnknown) {
+    TEmergencyCodes codes;
+    const std::pair<uint16_t, const char*> cases[] = {
+        {0x8110, "CAN Overrun (Objects lost)"},
+        {0x8111, "Unknown"},
+        {0x4201, "Device Temperature"},
+        {0xF0A5, "Additional Functions"},
+        {0xFE00, "Unknown"},
+        {0xFF00, "Device Specific"},
+        {0xFF01, "Device Specific"},
+        {0xFF80, "Device Specific"},
+        {0xFFFE, "Device Specific"},
+        {0xFFFF, "Device Specific"},
+    };
+    for (const auto& [code, text] : cases) EXPECT_EQ(codes.Text(code), text) << std::hex << code;
+}
+
 TEST(EmergencyCodesTest, EmergencyTextCutsToTheBufferSize) {
     TEmergencyCodes codes;
     // Size 0 leaves the whole buffer alone.

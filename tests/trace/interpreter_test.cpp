@@ -3,7 +3,9 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
+#include "morvellcanopen/protocol/sdo_abort.h"
 #include "trace/core/canopen_interpreter.h"
 #include "trace/core/emergency_codes.h"
 #include "trace_test_support.h"
@@ -107,6 +109,93 @@ TEST(InterpreterTest, FixedColumnsDirectionCountIdentifierRaw) {
     InterpretFrame(overlong, codes, nullptr, line);
     EXPECT_EQ(line.text(kColRaw), "01 02 03 04 05 06 07 08 ");
     EXPECT_EQ(line.text(kColDataHex), "01 02 03 04 05 06 07 08 ");
+}
+
+// Every abort code the library knows, with the text the trace shows for it
+// and the library's messages give ("SDO Protocol error: <text> (0x...)").
+TEST(InterpreterTest, AbortTextsAreTheLibrarysList) {
+    const std::pair<uint32_t, const char*> cases[] = {
+        {0x05030000, "Toggle bit not alternated"},
+        {0x05040000, "SDO protocol timed out"},
+        {0x05040001, "Client/Server command specifier not valid or unknown"},
+        {0x05040002, "Invalid block size"},
+        {0x05040003, "Invalid sequence number"},
+        {0x05040004, "CRC error"},
+        {0x05040005, "Out of memory"},
+        {0x06010000, "Unsupported access to an object"},
+        {0x06010001, "Attempt to read a write only object"},
+        {0x06010002, "Attempt to write a read only object"},
+        {0x06020000, "Object does not exist in the object dictionary"},
+        {0x06040041, "Object cannot be mapped to the PDO"},
+        {0x06040042, "The number and length of the objects mapped would exceed PDO length"},
+        {0x06040043, "General parameter incompatibility reason"},
+        {0x06040047, "General internal imcompatibility in the device"},
+        {0x06060000, "Access failed due to a hardware error"},
+        {0x06070010, "Data type does not match, length of service parameter does not match"},
+        {0x06070012, "Data type does not match, length of service parameter too high"},
+        {0x06070013, "Data type does not match, length of service parameter too low"},
+        {0x06090011, "Sub-index does not exist"},
+        {0x06090030, "Value range of parameter exceeded"},
+        {0x06090031, "Value of parameter written too high"},
+        {0x06090032, "Value of parameter written too low"},
+        {0x06090036, "Maximum value is less than minimum value"},
+        {0x060A0023, "Resource not available: SDO connection"},
+        {0x08000000, "General error"},
+        {0x08000020, "Data cannot be transferred or stored to the application"},
+        {0x08000021,
+         "Data cannot be transferred or stored to the application because of local control"},
+        {0x08000022,
+         "Data cannot be transferred or stored to the application because of the present device "
+         "state"},
+        {0x08000023, "Object Dictionary dynamic generation failed/No Object Dictionary present"},
+        {0x08000024, "No data available"},
+    };
+    TEmergencyCodes codes;
+    TraceLine line;
+    for (const auto& [code, text] : cases) {
+        SCOPED_TRACE(text);
+        TraceRecord abort = FrameFrom("585#8000100000000000");
+        for (int i = 0; i < 4; ++i) abort.data[4 + i] = uint8_t(code >> (8 * i));
+        InterpretFrame(abort, codes, nullptr, line);
+        EXPECT_EQ(line.text(kColDetails), text);
+        EXPECT_STREQ(morvell::sdo::abortText(code), text);
+    }
+}
+
+// Bytes beyond a record's length read as zero, whatever the record holds
+// there: a short frame gives the line quordecode gives for it.
+TEST(InterpreterTest, BytesBeyondTheLengthReadAsZero) {
+    const char* const frames[] = {
+        "085#10",        // emergency code 0x??10
+        "605#40",        // SDO upload request, index and subindex
+        "585#80000000",  // abort code
+        "100#1234",      // TIME
+        "705#",          // heartbeat state
+    };
+    TEmergencyCodes codes;
+    TraceLine clean, dirty;
+    for (const char* frame : frames) {
+        SCOPED_TRACE(frame);
+        const TraceRecord record = FrameFrom(frame);
+        TraceRecord leftover = record;
+        for (unsigned i = record.length; i < 8; ++i) leftover.data[i] = uint8_t(0x81 + i);
+        InterpretFrame(record, codes, nullptr, clean);
+        InterpretFrame(leftover, codes, nullptr, dirty);
+        for (std::size_t column = 0; column < kTraceColumnCount; ++column) {
+            EXPECT_EQ(dirty.text(TraceColumn(column)), clean.text(TraceColumn(column))) << column;
+        }
+    }
+}
+
+// A name cut at the line's length never ends in half a UTF-8 character.
+TEST(InterpreterTest, LongNameIsCutBetweenCharacters) {
+    std::string name(98, 'n');
+    name += "\xC3\xBC\xC3\xBC";  // 99 characters fit: the first umlaut only in half
+    const FakeNames names{{0x201, name}};
+    TEmergencyCodes codes;
+    TraceLine line;
+    InterpretFrame(FrameFrom("201#"), codes, &names, line);
+    EXPECT_EQ(line.text(kColMsgType), std::string(98, 'n'));
 }
 
 TEST(InterpreterTest, MessageNamesFirstMatchOnly) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <thread>
@@ -126,6 +127,19 @@ TEST(TraceBufferTest, StoresTheWholeFrameWithItsFlagsAndDirection) {
                          record.count, record.data[2]),
               std::tuple(0x1234567u, uint8_t{3}, uint8_t{kTraceFlagExtended | kTraceFlagRemote},
                          uint8_t{kTraceTransmitted}, 1u, uint8_t{3}));
+}
+
+// A short frame in a slot an 8-byte frame used before holds zeros after its
+// length, never the older frame's bytes.
+TEST(TraceBufferTest, ShortFrameInAReusedSlotIsZeroPadded) {
+    TTraceBuffer buffer;
+    StoreNumbered(buffer, 0, kCapacity);  // every slot holds kBytes
+    const uint8_t shortData[8] = {0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF, 0x01, 0x02};
+    buffer.Store(0x85, 2, 0, kTraceReceived, false, false, shortData);
+    TraceRecord record;
+    ASSERT_EQ(buffer.ReadRecent(1, &record).copied, 1u);
+    const uint8_t expected[8] = {0xAA, 0xBB, 0, 0, 0, 0, 0, 0};
+    EXPECT_TRUE(std::equal(record.data, record.data + 8, expected));
 }
 
 TEST(TraceBufferTest, WithoutStorageEveryFrameIsDroppedAndReadsReturnNothing) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "trace_test_support.h"
+
 namespace {
 
 const uint8_t kBytes[8] = {};
@@ -133,6 +135,75 @@ TEST(TraceDisplayTest, StoppingShowsThe12999NewestOldestAtTheTop) {
     StoreNumbered(f.buffer, 20000, 5);
     f.display.Tick(kGrid);
     EXPECT_EQ(f.display.recordAtRow(12999)->identifier, 13002u);
+}
+
+// The message names of the rows that show a frame, oldest first; "-" for a
+// line without one.
+std::vector<std::string> Names(const TraceDisplay& display) {
+    std::vector<std::string> names;
+    for (int r = 1; r < display.rowCount(); ++r) {
+        if (display.recordAtRow(r) == nullptr) continue;
+        const std::string* name = display.nameAtRow(r);
+        names.push_back(name != nullptr ? *name : "-");
+    }
+    return names;
+}
+
+// A line takes its message name when a refresh first reads its frame; later
+// renames, disables and enables name only later lines, in the continuous and
+// the static trace, running or stopped.
+TEST(TraceDisplayTest, LinesKeepTheMessageNameTheyWereTakenWith) {
+    using Strings = std::vector<std::string>;
+    tracetest::FakeNames names{{0x181, "Speed"}};
+    TTraceBuffer buffer;
+    TraceDisplay display(buffer, kGrid.gridRows, &names);
+    display.Resize(kGrid, true);
+    display.Show();
+
+    StoreIds(buffer, {0x181, 0x701});
+    display.Tick(kGrid);
+    names.Set(0, 0x181, "Torque");
+    display.Tick(kGrid);  // no new frame: nothing is taken again
+    EXPECT_EQ(Names(display), (Strings{"Speed", "-"}));
+    StoreIds(buffer, {0x181});
+    display.Tick(kGrid);
+    names.Set(0, 0x181, "");  // disabled
+    StoreIds(buffer, {0x181});
+    display.Tick(kGrid);
+    const Strings running{"Speed", "-", "Torque", ""};
+    EXPECT_EQ(Names(display), running);
+    display.Resize({30, 28}, true);  // a new grid size reads the buffer again
+    EXPECT_EQ(Names(display), running);
+
+    names.Set(0, 0x701, "Heartbeat");
+    display.StopTrace(kGrid);
+    EXPECT_EQ(Names(display), running);
+    display.Resize({40, 38}, true);
+    display.Tick(kGrid);
+    EXPECT_EQ(Names(display), running);
+    std::size_t count = 0;
+    display.ExportRows(count);
+    ASSERT_EQ(count, 4u);
+    const FrameName* exported = display.ExportNames();
+    EXPECT_EQ(*exported[0], "");  // newest first
+    EXPECT_EQ(exported[2], nullptr);
+    EXPECT_EQ(*exported[3], "Speed");
+
+    display.StartTrace(kGrid);
+    display.ToggleStatic();
+    names.Set(0, 0x181, "Speed");
+    StoreIds(buffer, {0x181, 0x701});
+    display.Tick(kGrid);
+    names.Set(0, 0x701, "Heartbeat");
+    StoreIds(buffer, {0x701});
+    display.Tick(kGrid);
+    names.Set(0, 0x181, "Torque");
+    display.Tick(kGrid);
+    EXPECT_EQ(Names(display), (Strings{"Heartbeat", "Speed"}));  // 0x701 above 0x181
+    display.StopTrace(kGrid);
+    names.Set(0, 0x7FF, "Other");
+    display.Resize({40, 38}, true);
+    EXPECT_EQ(Names(display), (Strings{"Heartbeat", "Speed"}));
 }
 
 }  // namespace

@@ -46,6 +46,8 @@ public:
     int Count() const override { return static_cast<int>(messages_.size()); }
     uint32_t EffectiveId(int i) const override { return messages_.at(i).first; }
     std::string DisplayName(int i) const override { return messages_.at(i).second; }
+    // Renames, enables or disables (empty name) message i, or moves it.
+    void Set(int i, uint32_t id, std::string name) { messages_.at(i) = {id, std::move(name)}; }
 
 private:
     std::vector<std::pair<uint32_t, std::string>> messages_;

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QKeyEvent>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -32,8 +33,8 @@ protected:
     void SetUp() override {
         guitest::clearSettings();
         window = std::make_unique<TWin_Trace>(
-            buffer, codes, nullptr,
-            [this](int key, Qt::KeyboardModifiers modifiers) { keys.emplace_back(key, modifiers); },
+            buffer, codes, &names,
+            [this](const QKeyEvent& key) { keys.emplace_back(key.key(), key.modifiers()); },
             notifier);
     }
 
@@ -54,9 +55,16 @@ protected:
         return file.readAll().toStdString();
     }
 
+    // The text the grid shows in `column` of its last row.
+    QString lastRowText(TraceColumn column) {
+        const QAbstractItemModel* model = grid()->model();
+        return model->index(model->rowCount() - 1, column).data().toString();
+    }
+
     QTemporaryDir folder;
     TTraceBuffer buffer;
     TEmergencyCodes codes;
+    tracetest::FakeNames names{{0x7FF, "Unused"}};
     guitest::RecordingNotifier notifier;
     std::vector<std::pair<int, Qt::KeyboardModifiers>> keys;
     std::unique_ptr<TWin_Trace> window;
@@ -88,6 +96,43 @@ TEST_F(TraceWindowTest, EveryKeyPressReachesTheKeyHandler) {
         {Qt::Key_7, Qt::ShiftModifier},
     };
     EXPECT_EQ(keys, expected);
+}
+
+// A line shows the message name it was first drawn with, in UTF-8, and keeps
+// it: renaming or disabling the message changes no line already shown.
+TEST_F(TraceWindowTest, ShownLinesKeepTheirUtf8MessageName) {
+    const QString name = QString::fromUtf8("Drehzahl \xC3\xBC");
+    names.Set(0, 0x181, name.toStdString());
+    window->show();
+    store(0x181, {0x2C, 0x22});
+    window->UpdateTimerTimer();
+    EXPECT_EQ(lastRowText(kColMsgType), name);
+    names.Set(0, 0x181, "Renamed");
+    window->UpdateTimerTimer();
+    EXPECT_EQ(lastRowText(kColMsgType), name);
+    action("startstop")->trigger();
+    names.Set(0, 0x181, "");
+    window->resize(window->width() + 40, window->height() + 40);
+    EXPECT_EQ(lastRowText(kColMsgType), name);
+}
+
+// A short frame in a ring slot an older 8-byte frame used shows as quordecode
+// shows it: missing bytes read as zero.
+TEST_F(TraceWindowTest, ShortFrameShowsNoBytesOfAnOlderFrame) {
+    window->show();
+    store(0x085, {0x10, 0x81, 0x00, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE});
+    window->UpdateTimerTimer();
+    action("startstop")->trigger();
+    action("startstop")->trigger();  // the restart empties the ring
+    store(0x085, {0x10});
+    window->UpdateTimerTimer();
+    TraceLine expected;
+    InterpretFrame(tracetest::FrameFrom("085#10"), codes, nullptr, expected);
+    for (std::size_t column = 0; column < kTraceColumnCount; ++column) {
+        EXPECT_EQ(lastRowText(TraceColumn(column)).toStdString(),
+                  expected.text(TraceColumn(column)))
+            << column;
+    }
 }
 
 // A stopped trace of frames A (oldest), B, C exports in descending order; the

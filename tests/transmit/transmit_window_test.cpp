@@ -2,6 +2,8 @@
 // selection, key preview to the engine, layout across a restart.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QScreen>
 #include <QTableWidget>
 #include <QTest>
@@ -94,6 +96,52 @@ TEST_F(TransmitWindowTest, KeysPressedInTheWindowFireKeyTriggeredMessages) {
     ASSERT_NE(window->windowHandle(), nullptr);
     QTest::keyClick(window->windowHandle(), Qt::Key_F5);
     EXPECT_EQ(log.ids(), (std::vector<uint32_t>{0x104, 0x112}));
+}
+
+// Trigger codes name physical keys: Shift, the layout and NumLock change the
+// character, never the code. Events that carry the XKB keycode (evdev + 8)
+// are mapped by it; events without native codes (synthesised) by their Qt key.
+TEST_F(TransmitWindowTest, TriggerKeysFollowThePhysicalKey) {
+    table.SetMessage(0, keyedMessage(0x131, 0x31));  // digit row 1
+    table.SetMessage(1, keyedMessage(0x132, 0x32));  // digit row 2
+    table.SetMessage(2, keyedMessage(0x135, 0x35));  // digit row 5
+    table.SetMessage(3, keyedMessage(0x165, 0x65));  // keypad 5
+    table.SetMessage(4, keyedMessage(0x172, 0x72));  // F3
+    table.SetMessage(5, keyedMessage(0x141, 0x41));  // A
+    create();
+    window->show();
+    ASSERT_NE(window->windowHandle(), nullptr);
+    const struct {
+        const char* what;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        quint32 keycode;  // 0: no native codes
+        const char* text;
+        std::vector<uint32_t> sent;
+    } cases[] = {
+        {"Shift+1, US layout", Qt::Key_Exclam, Qt::ShiftModifier, 10, "!", {0x131}},
+        {"1 key, French layout", Qt::Key_Ampersand, Qt::NoModifier, 10, "&", {0x131}},
+        {"2 key, French layout", Qt::Key_Eacute, Qt::NoModifier, 11, "\xC3\xA9", {0x132}},
+        {"Shift+2, French layout", Qt::Key_2, Qt::ShiftModifier, 11, "2", {0x132}},
+        {"keypad 5", Qt::Key_5, Qt::KeypadModifier, 84, "5", {0x165}},
+        {"keypad 5, NumLock off", Qt::Key_Clear, Qt::KeypadModifier, 84, "", {0x165}},
+        {"Ctrl+Shift+F3", Qt::Key_F3, Qt::ControlModifier | Qt::ShiftModifier, 69, "", {0x172}},
+        {"A key, AZERTY (where Q is on US)", Qt::Key_A, Qt::NoModifier, 24, "a", {0x141}},
+        {"a 1 typed off the digit row", Qt::Key_1, Qt::NoModifier, 24, "1", {}},
+        {"Return", Qt::Key_Return, Qt::NoModifier, 36, "\r", {}},
+        {"no native codes: 1", Qt::Key_1, Qt::NoModifier, 0, "1", {0x131}},
+        {"no native codes: keypad 5", Qt::Key_5, Qt::KeypadModifier, 0, "5", {0x165}},
+        {"no native codes: Shift+1", Qt::Key_Exclam, Qt::ShiftModifier, 0, "!", {}},
+    };
+    for (const auto& row : cases) {
+        log.clear();
+        for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+            QKeyEvent event(type, row.key, row.modifiers, row.keycode, 0, 0,
+                            QString::fromUtf8(row.text));
+            QCoreApplication::sendEvent(window->windowHandle(), &event);
+        }
+        EXPECT_EQ(log.ids(), row.sent) << row.what;
+    }
 }
 
 TEST_F(TransmitWindowTest, FirstStartSizesAndLayoutAcrossARestart) {

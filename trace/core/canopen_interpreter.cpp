@@ -304,22 +304,26 @@ void interpretByIdentifier(const TraceRecord& record, TEmergencyCodes& codes, Li
     }
 }
 
-// The first transmit message on the record's identifier names it; a
-// disabled one contributes only the separating space.
-void appendMessageName(const TraceRecord& record, const MessageNames& names, TextBuilder& type) {
-    const int count = names.Count();
-    for (int i = 0; i < count; ++i) {
-        if (names.EffectiveId(i) != record.identifier) continue;
-        if (!type.empty()) type.put(' ');
-        type.text(names.DisplayName(i));
-        return;
-    }
-}
-
 }  // namespace
 
 void InterpretFrame(const TraceRecord& record, TEmergencyCodes& codes, const MessageNames* names,
                     TraceLine& line) {
+    const int count = names != nullptr ? names->Count() : 0;
+    for (int i = 0; i < count; ++i) {
+        if (names->EffectiveId(i) != record.identifier) continue;
+        const std::string name = names->DisplayName(i);
+        return InterpretNamedFrame(record, codes, &name, line);
+    }
+    InterpretNamedFrame(record, codes, nullptr, line);
+}
+
+void InterpretNamedFrame(const TraceRecord& stored, TEmergencyCodes& codes, const std::string* name,
+                         TraceLine& line) {
+    // Bytes beyond the length read as zero, whatever the record held there.
+    TraceRecord record = stored;
+    const unsigned length = validLength(record);
+    std::fill(record.data + length, record.data + kMaxDataLength, uint8_t{0});
+
     TextBuilder dir(line.texts[kColDir].data(), TraceLine::kTextSize);
     dir.text(record.direction == kDirectionTransmitted ? "Tx" : "Rx");
     TextBuilder(line.texts[kColCnt].data(), TraceLine::kTextSize).unsignedDecimal(record.count);
@@ -329,8 +333,11 @@ void InterpretFrame(const TraceRecord& record, TEmergencyCodes& codes, const Mes
 
     LineWriter writer(line);
     interpretByIdentifier(record, codes, writer);
-    if (names != nullptr) appendMessageName(record, *names, writer.msgType);
+    if (name != nullptr) {
+        if (!writer.msgType.empty()) writer.msgType.put(' ');
+        writer.msgType.text(*name);
+    }
 
     TextBuilder raw(line.texts[kColRaw].data(), TraceLine::kTextSize);
-    appendHexBytes(record.data, 0, validLength(record), raw);
+    appendHexBytes(record.data, 0, length, raw);
 }

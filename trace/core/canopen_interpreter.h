@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "trace/core/trace_record.h"
@@ -36,6 +37,12 @@ struct TraceLine {
     std::string_view text(TraceColumn column) const;
 };
 
-// Interprets `record` into `line`. `names` may be nullptr (no message names).
+// Interprets `record` into `line`. Data bytes beyond the record's length
+// read as zero. `names` may be nullptr (no message names); the first message
+// on the record's identifier names it, a disabled one adds only the space.
 void InterpretFrame(const TraceRecord& record, TEmergencyCodes& codes, const MessageNames* names,
                     TraceLine& line);
+// The same with the message name looked up before: nullptr when no message
+// uses the identifier, else the name appended to Msg Type after a space.
+void InterpretNamedFrame(const TraceRecord& record, TEmergencyCodes& codes, const std::string* name,
+                         TraceLine& line);

@@ -42,7 +42,7 @@ constexpr EmergencyEntry kEmergencyTable[] = {
     {0x8220, "PDO length exceeded"},
     {0x9000, "External Error"},
     {0xF000, "Additional Functions"},
-    {0xFFFF, "Device Specific"},
+    {0xFF00, "Device Specific"},  // the whole 0xFFxx class
 };
 
 const char* findText(uint16_t code) {
@@ -61,7 +61,9 @@ const char* TEmergencyCodes::Name(uint16_t code) {
     return text != nullptr ? text : "Unknown";
 }
 
-std::string TEmergencyCodes::Text(uint16_t code) { return Name(code); }
+std::string TEmergencyCodes::Text(uint16_t code) {
+    return Name(code);
+}
 
 void TEmergencyCodes::EmergencyText(uint16_t code, char* destination, size_t size) {
     if (size == 0) return;

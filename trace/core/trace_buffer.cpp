@@ -39,7 +39,10 @@ void TTraceBuffer::Store(uint32_t id, uint8_t length, uint8_t currentNodeId, uin
         static_cast<uint8_t>((extended ? kTraceFlagExtended : 0) | (remote ? kTraceFlagRemote : 0) |
                              (blockSegment ? kTraceFlagSdoBlockSegment : 0));
     slot.direction = direction;
-    std::copy_n(data, std::min<std::size_t>(length, kMaxDataBytes), slot.data);
+    // The bytes beyond the length are zero, never an older frame's.
+    const std::size_t copied = std::min<std::size_t>(length, kMaxDataBytes);
+    std::copy_n(data, copied, slot.data);
+    std::fill(slot.data + copied, slot.data + kMaxDataBytes, uint8_t{0});
     slot.count = 1;
 
     writePosition_ = (writePosition_ + 1) % kCapacity;

@@ -50,8 +50,9 @@ public:
     // Stores one frame. Library callback thread (one thread at a time).
     // `currentNodeId` is the main window's node at the time, for the node
     // filter; `length` 0-8 (bytes beyond 8 are not copied); `data` holds at
-    // least `length` bytes. Every frame, also one not stored, goes through
-    // the block transfer tracker, which marks sub-block segments.
+    // least `length` bytes. The record's data bytes beyond `length` are zero.
+    // Every frame, also one not stored, goes through the block transfer
+    // tracker, which marks sub-block segments.
     void Store(uint32_t id, uint8_t length, uint8_t currentNodeId, uint8_t direction, bool remote,
                bool extended, const uint8_t* data);
 

@@ -13,24 +13,76 @@ constexpr int kMillisecondsPerSecond = 1000;
 
 }  // namespace
 
-TraceDisplay::TraceDisplay(TTraceBuffer& buffer, int gridRows)
+TraceDisplay::TraceDisplay(TTraceBuffer& buffer, int gridRows, const MessageNames* names)
     : buffer_(buffer),
+      names_(names),
       working_(new (std::nothrow) TraceRecord[kWorkingCapacity]),
-      running_(working_ != nullptr),
+      workingNames_(new (std::nothrow) FrameName[kWorkingCapacity]),
       title_(kCaption) {
+    if (!workingNames_) working_.reset();
+    running_ = usable();
     setRowCount(gridRows);
 }
 
-const TraceRecord* TraceDisplay::recordAtRow(int row) const {
-    if (row < 1 || row >= rowCount_) return nullptr;
+std::ptrdiff_t TraceDisplay::lineOfRow(int row) const {
+    if (row < 1 || row >= rowCount_) return -1;
     const int line = writtenRowCount_ - 1 - row;
-    if (line < 0 || static_cast<std::size_t>(line) >= shownLines_) return nullptr;
+    if (line < 0 || static_cast<std::size_t>(line) >= shownLines_) return -1;
+    return line;
+}
+
+const TraceRecord* TraceDisplay::recordAtRow(int row) const {
+    const std::ptrdiff_t line = lineOfRow(row);
+    if (line < 0) return nullptr;
     const auto i = static_cast<std::size_t>(line);
     return shownStatic_ ? &staticTable_.sortedAt(i) : &working_[i];
 }
 
+const std::string* TraceDisplay::nameAtRow(int row) const {
+    const std::ptrdiff_t line = lineOfRow(row);
+    if (line < 0) return nullptr;
+    const auto i = static_cast<std::size_t>(line);
+    return (shownStatic_ ? staticTable_.sortedNameAt(i) : workingNames_[i]).get();
+}
+
+TraceReadResult TraceDisplay::readWorking(int maxCount) {
+    const TraceReadResult read = buffer_.ReadRecent(maxCount, working_.get());
+    const std::size_t fresh = std::min<std::size_t>(read.unread, kWorkingCapacity);
+    const std::size_t kept = std::min(namedLines_, kWorkingCapacity - fresh);
+    FrameName* names = workingNames_.get();
+    if (fresh > read.copied) {
+        // More new frames than were read: the known ones are out of reach.
+        std::fill(names, names + namedLines_, nullptr);
+        snapshot_.Take(names_);
+        nameWorking(0, read.copied);
+        namedLines_ = read.copied;
+        return read;
+    }
+    // The frames read before moved down by the new ones.
+    std::fill(names + kept, names + namedLines_, nullptr);
+    std::move_backward(names, names + kept, names + fresh + kept);
+    if (fresh > 0 || fresh + kept < read.copied) snapshot_.Take(names_);
+    nameWorking(0, fresh);
+    nameWorking(fresh + kept, read.copied);
+    namedLines_ = std::max(fresh + kept, read.copied);
+    return read;
+}
+
+void TraceDisplay::nameWorking(std::size_t first, std::size_t end) {
+    for (std::size_t i = first; i < end; ++i) {
+        workingNames_[i] = snapshot_.Find(working_[i].identifier);
+    }
+}
+
+void TraceDisplay::forgetWorking() {
+    if (workingNames_)
+        std::fill(workingNames_.get(), workingNames_.get() + kWorkingCapacity, nullptr);
+    namedLines_ = 0;
+}
+
 void TraceDisplay::Show() {
     buffer_.Clear();
+    forgetWorking();
     Blank();
 }
 
@@ -44,10 +96,12 @@ void TraceDisplay::Refresh(const GridMetrics& grid) {
     TraceReadResult read;
     if (static_) {
         read = buffer_.ReadRecent(-1, working_.get());
-        staticTable_.MergeNewestFirst(working_.get(), read.copied);
+        if (read.copied > 0) snapshot_.Take(names_);
+        nameWorking(0, read.copied);
+        staticTable_.MergeNewestFirst(working_.get(), read.copied, workingNames_.get());
         lines = staticTable_.size();
     } else {
-        read = buffer_.ReadRecent(rowCount_ - 1, working_.get());
+        read = readWorking(rowCount_ - 1);
         lines = read.copied;
     }
     updateTitle(read);
@@ -95,6 +149,7 @@ void TraceDisplay::StopTrace(const GridMetrics& grid) {
 void TraceDisplay::StartTrace(const GridMetrics& grid) {
     setRowCount(grid.gridRows - 1);
     buffer_.Clear();
+    forgetWorking();
     staticTable_.Clear();
     Blank();
     buffer_.Start();
@@ -109,6 +164,7 @@ void TraceDisplay::ToggleMonitor() {
 void TraceDisplay::ToggleStatic() {
     Blank();
     buffer_.Clear();
+    forgetWorking();
     staticTable_.Clear();
     static_ = !static_;
 }
@@ -134,9 +190,12 @@ const TraceRecord* TraceDisplay::ExportRows(std::size_t& count) {
     if (running_ || !usable()) return nullptr;
     if (static_) {
         count = staticTable_.size();
-        for (std::size_t i = 0; i < count; ++i) working_[i] = staticTable_.sortedAt(i);
+        for (std::size_t i = 0; i < count; ++i) {
+            working_[i] = staticTable_.sortedAt(i);
+            workingNames_[i] = staticTable_.sortedNameAt(i);
+        }
     } else {
-        count = buffer_.ReadRecent(static_cast<int>(kWorkingCapacity), working_.get()).copied;
+        count = readWorking(static_cast<int>(kWorkingCapacity)).copied;
     }
     return working_.get();
 }

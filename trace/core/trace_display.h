@@ -6,6 +6,10 @@
 // Grid rows count the header row as row 0, as the window's grid does; line i
 // (0 = newest frame, or lowest identifier in the static trace) is written
 // into row (row count - 1 - i), so the newest line is always at the bottom.
+//
+// A line's transmit message name is looked up once, when a refresh (or an
+// export) takes its frame from the buffer; lines already taken keep theirs,
+// so a stopped trace never changes.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +17,7 @@
 #include <memory>
 #include <string>
 
+#include "trace/core/frame_name.h"
 #include "trace/core/static_trace.h"
 #include "trace/core/trace_buffer.h"
 
@@ -28,8 +33,9 @@ public:
     static constexpr std::size_t kWorkingCapacity = TTraceBuffer::kCapacity;
     static constexpr int kMinRunningRows = 3;
 
-    // `gridRows` is the grid's height in rows when the window is created.
-    TraceDisplay(TTraceBuffer& buffer, int gridRows);
+    // `gridRows` is the grid's height in rows when the window is created;
+    // `names` may be nullptr (lines carry no message names).
+    TraceDisplay(TTraceBuffer& buffer, int gridRows, const MessageNames* names = nullptr);
 
     // False when the working copy could not be allocated; nothing else works then.
     bool usable() const { return working_ != nullptr; }
@@ -43,6 +49,8 @@ public:
     // The record shown in grid row `row` (1 .. rowCount() - 1), or nullptr
     // for a blank row.
     const TraceRecord* recordAtRow(int row) const;
+    // The message name of that row's line; nullptr when it has none.
+    const std::string* nameAtRow(int row) const;
 
     // The window is shown: the buffer is cleared and the grid blanked.
     void Show();
@@ -70,13 +78,30 @@ public:
     // newest first; static: lowest identifier first). Nothing while running.
     // Valid until the next call that reads the buffer.
     const TraceRecord* ExportRows(std::size_t& count);
+    // The message names of those rows, in the same order.
+    const FrameName* ExportNames() const { return workingNames_.get(); }
 
 private:
+    // The working copy's line index shown in grid row `row`, or -1.
+    std::ptrdiff_t lineOfRow(int row) const;
+    // Reads up to `maxCount` newest frames into the working copy; frames read
+    // before keep their names, the others are named now.
+    TraceReadResult readWorking(int maxCount);
+    // Names working_[first .. end) under the names the snapshot took last.
+    void nameWorking(std::size_t first, std::size_t end);
+    // The buffer was emptied: no working line is known any more.
+    void forgetWorking();
     void setRowCount(int rows);
     void updateTitle(const TraceReadResult& read);
 
     TTraceBuffer& buffer_;
+    const MessageNames* names_;
     std::unique_ptr<TraceRecord[]> working_;  // newest first
+    // Names of the buffer's newest frames (working_'s order); the first
+    // namedLines_ are known, also beyond the frames the last read copied.
+    std::unique_ptr<FrameName[]> workingNames_;
+    std::size_t namedLines_ = 0;
+    MessageNameSnapshot snapshot_;
     StaticTrace staticTable_;
     bool running_ = true;
     bool monitorAll_ = true;

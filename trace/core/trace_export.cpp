@@ -80,14 +80,15 @@ void WriteTraceExportRow(std::ostream& out, long number, const TraceLine& line) 
 }
 
 bool WriteTraceExport(std::ostream& out, const TraceRecord* records, std::size_t count,
-                      bool descending, TEmergencyCodes& codes, const MessageNames* names,
+                      bool descending, TEmergencyCodes& codes, const FrameName* names,
                       std::time_t savedAt) {
     if (count == 0) return static_cast<bool>(out);
     WriteTraceExportHeading(out, savedAt);
     TraceLine line;
     for (std::size_t row = 0; row < count; ++row) {
         const std::size_t index = descending ? count - 1 - row : row;
-        InterpretFrame(records[index], codes, names, line);
+        InterpretNamedFrame(records[index], codes, names != nullptr ? names[index].get() : nullptr,
+                            line);
         WriteTraceExportRow(out, static_cast<long>(index + 1), line);
     }
     out.flush();

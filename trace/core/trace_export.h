@@ -7,19 +7,20 @@
 #include <ostream>
 
 #include "trace/core/canopen_interpreter.h"
+#include "trace/core/frame_name.h"
 #include "trace/core/trace_record.h"
 
 class TEmergencyCodes;
-class MessageNames;
 
 // Writes `count` records to `out`. `records` are in ascending order: the
 // continuous trace newest first, the static trace lowest identifier first.
 // Ascending writes them in that order numbered 1..count; descending writes
 // them in reverse numbered count..1. Nothing at all (no title) when count
-// is 0. `savedAt` is the moment named in the title (local time). Returns
-// false when writing failed.
+// is 0. `names` holds each record's message name as the trace window took it
+// (nullptr: none). `savedAt` is the moment named in the title (local time).
+// Returns false when writing failed.
 bool WriteTraceExport(std::ostream& out, const TraceRecord* records, std::size_t count,
-                      bool descending, TEmergencyCodes& codes, const MessageNames* names,
+                      bool descending, TEmergencyCodes& codes, const FrameName* names,
                       std::time_t savedAt);
 
 // The pieces of the export, for writers that produce rows one at a time.

@@ -28,8 +28,10 @@ public:
         return *this;
     }
 
+    // UTF-8 text is cut before a character that does not fit whole.
     TextBuilder& text(std::string_view s) {
-        const std::size_t count = std::min(s.size(), capacity_ - length_);
+        std::size_t count = std::min(s.size(), capacity_ - length_);
+        while (count > 0 && count < s.size() && isContinuationByte(s[count])) --count;
         std::memcpy(buffer_ + length_, s.data(), count);
         length_ += count;
         buffer_[length_] = '\0';
@@ -83,6 +85,8 @@ public:
 
 private:
     static constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+    static bool isContinuationByte(char c) { return (static_cast<uint8_t>(c) & 0xC0) == 0x80; }
 
     char* buffer_;
     std::size_t capacity_;
