@@ -28,26 +28,20 @@
 #include "app/process_objects.h"
 #include "canlib/morvellcanopen.h"
 #include "gui/signal_state.h"
+#include "bench/bench_support.h"
 #include "support/child_process.h"
 #include "trace/core/candump_log.h"
 #include "trace/core/candump_recorder.h"
 
 namespace {
 
+using bench::cpuSeconds;
+using bench::numberAfter;
+
 using Clock = std::chrono::steady_clock;
 
 constexpr char kLoadFrame[] = "181#1122334455667788";
 constexpr int32_t kBitRateKbps = 1000;
-
-double seconds(const timeval& t) {
-    return double(t.tv_sec) + double(t.tv_usec) / 1e6;
-}
-
-double cpuSeconds(int who) {
-    rusage usage{};
-    getrusage(who, &usage);
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 // CPU seconds of thread `tid` of this process, from /proc (utime + stime).
 double threadCpuSeconds(long tid) {

@@ -28,11 +28,15 @@
 
 #include "canlib/morvellcanopen.h"
 #include "sharing/messaging.h"
+#include "bench/bench_support.h"
 #include "support/child_process.h"
 
 extern char** environ;
 
 namespace {
+
+using bench::cpuSeconds;
+using bench::numberAfter;
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
@@ -52,14 +56,6 @@ void onReceive(const CanFrame* frame, int32_t status) {
                            (frame->flags & CANFRAME_FLAG_EXTENDED) != 0, frame->data);
     delivered.fetch_add(1, std::memory_order_relaxed);
     trafficSeen.store(true, std::memory_order_relaxed);
-}
-
-double seconds(const timeval& t) {
-    return double(t.tv_sec) + double(t.tv_usec) / 1e6;
-}
-
-double cpuSeconds(const rusage& usage) {
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 struct Client {
@@ -90,13 +86,6 @@ uint64_t countLines(const std::string& path) {
     uint64_t lines = 0;
     for (std::string line; std::getline(in, line);) ++lines;
     return lines;
-}
-
-// The number after `word` in a quorsim answer line, or -1.
-long long numberAfter(const std::string& line, const std::string& word) {
-    const std::size_t at = line.find(" " + word + " ");
-    if (at == std::string::npos) return -1;
-    return std::atoll(line.c_str() + at + word.size() + 2);
 }
 
 // The 5 ms tick of the main window, for `duration` (or until `until` holds).

@@ -21,6 +21,7 @@
 
 #include "canlib/morvellcanopen.h"
 #include "gui/notifier.h"
+#include "bench/bench_support.h"
 #include "support/child_process.h"
 #include "trace/core/emergency_codes.h"
 #include "trace/core/trace_buffer.h"
@@ -28,6 +29,9 @@
 #include "transmit/core/transmit_table.h"
 
 namespace {
+
+using bench::cpuSeconds;
+using bench::numberAfter;
 
 using Clock = std::chrono::steady_clock;
 
@@ -69,23 +73,6 @@ public:
         std::fprintf(stderr, "box: %s\n", qPrintable(text));
     }
 };
-
-double seconds(const timeval& t) {
-    return double(t.tv_sec) + double(t.tv_usec) / 1e6;
-}
-
-double cpuSeconds(int who) {
-    rusage usage{};
-    getrusage(who, &usage);
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// The number after `word` in a quorsim answer line, or -1.
-long long numberAfter(const std::string& line, const std::string& word) {
-    const std::size_t at = line.find(" " + word + " ");
-    if (at == std::string::npos) return -1;
-    return std::atoll(line.c_str() + at + word.size() + 2);
-}
 
 }  // namespace
 

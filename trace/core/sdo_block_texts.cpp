@@ -71,6 +71,18 @@ void showSegment(const TraceRecord& record, SdoBlockTexts& out) {
     }
 }
 
+// The data sender's initiate (index, size, CRC support) or end (unused
+// bytes, CRC): the client's in a download, the server's in an upload.
+void appendSenderInitiateOrEnd(const TraceRecord& record, uint8_t command, TextBuilder& details) {
+    if (command & kBlockEndBit) {
+        appendEnd(record, command, details);
+    } else {
+        appendIndex(record, details);
+        appendSize(record, command, details);
+        appendCrcSupport(command, details);
+    }
+}
+
 bool isSegment(const TraceRecord& record) {
     return (record.flags & kTraceFlagSdoBlockSegment) != 0 && record.length > 0;
 }
@@ -87,13 +99,7 @@ bool DescribeSdoBlockRequest(const TraceRecord& record, SdoBlockTexts& out) {
     switch (BlockSpecifier(command)) {
         case kBlockDownloadClient:
             out.msgType.text("SDO Download Request");
-            if (command & kBlockEndBit) {
-                appendEnd(record, command, out.details);
-            } else {
-                appendIndex(record, out.details);
-                appendSize(record, command, out.details);
-                appendCrcSupport(command, out.details);
-            }
+            appendSenderInitiateOrEnd(record, command, out.details);
             return true;
         case kBlockUploadClient:
             out.msgType.text("SDO Upload Request");
@@ -131,13 +137,7 @@ bool DescribeSdoBlockResponse(const TraceRecord& record, SdoBlockTexts& out) {
     switch (BlockSpecifier(command)) {
         case kBlockUploadServer:
             out.msgType.text("SDO Upload Response");
-            if (command & kBlockEndBit) {
-                appendEnd(record, command, out.details);
-            } else {
-                appendIndex(record, out.details);
-                appendSize(record, command, out.details);
-                appendCrcSupport(command, out.details);
-            }
+            appendSenderInitiateOrEnd(record, command, out.details);
             return true;
         case kBlockDownloadServer:
             switch (command & kBlockSubcommandMask) {
