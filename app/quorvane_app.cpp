@@ -66,6 +66,7 @@ QuorvaneApp::QuorvaneApp(Notifier& notifier, InterfaceOpener opener) : notifier_
     new TransmitKeyPreview(w.network, engine);
     w.manager = create<TWin_CANopenManager>(objects_.utilities, *w.progress, notifier);
     w.dateTime = create<TWin_EnterDateAndTime>(objects_.utilities, notifier, w.manager);
+    w.manager->setDateTimeDialog(w.dateTime);
     events_.setNetworkStates(&w.network->liveStates());
     events_.setRecorder(&w.trace->recording().recorder());
     w.trace->recording().setBusName([hwConfig = w.hwConfig] {

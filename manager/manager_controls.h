@@ -61,7 +61,7 @@ struct ManagerControls {
 };
 
 // Builds every control into window (selector row, the three pages, the log
-// panel); the settings and port controls are read-only.
+// panel); the port and status controls are read-only.
 ManagerControls BuildManagerControls(QWidget* window);
 
 // Fills the settings, port and status controls from a valid configuration.

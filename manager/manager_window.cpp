@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -38,10 +39,22 @@ TWin_CANopenManager::TWin_CANopenManager(TUtilities& utilities, TWin_Progress& p
     setWindowTitle(QStringLiteral("CANopen Manager"));
     mailbox_ = new UiMailbox(this);
     c_ = BuildManagerControls(this);
-    model_ = new NodeTableModel(config_, this);
+    model_ = new NodeTableModel(config_, unwritten_, this);
     c_.list->setModel(model_);
-    c_.list->setItemDelegate(new NodeCellDelegate(c_.list));
+    auto* delegate = new NodeCellDelegate(c_.list);
+    c_.list->setItemDelegate(delegate);
     rebuildSelector();
+
+    connect(c_.list->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) { listSelectCell(current); });
+    connect(delegate, &NodeCellDelegate::typed, this, &TWin_CANopenManager::cellTyped);
+    c_.list->installEventFilter(this);
+    c_.list->viewport()->installEventFilter(this);
+    c_.list->viewport()->setMouseTracking(true);
+    connectSettingsControls();
+    for (int port = 1; port <= 2; ++port)
+        connect(c_.ports[port - 1].bftbrowse, &QPushButton::clicked, this,
+                [this, port] { bftbrowseClick(port); });
 
     connect(c_.nodelist, &QComboBox::activated, this, &TWin_CANopenManager::nodelistChange);
     connect(c_.reread, &QPushButton::clicked, this, &TWin_CANopenManager::rereadClick);
@@ -116,6 +129,9 @@ void TWin_CANopenManager::closelogClick() {
 
 void TWin_CANopenManager::refresh() {
     model_->refresh();
+    // Settings can only be changed once they were read: a write sends all
+    // seven values.
+    setSettingsEditable(config_.configValid);
     if (config_.configValid) FillSettingsControls(c_, config_);
 }
 
@@ -126,13 +142,15 @@ void TWin_CANopenManager::resizeEvent(QResizeEvent* event) {
 
 // ---- The background-operation scheme --------------------------------------
 
-bool TWin_CANopenManager::beginOperation() {
+bool TWin_CANopenManager::beginOperation(bool clearLog) {
     if (busy_) return false;
     busy_ = true;
     abortRequested_ = false;
-    c_.log->clear();
-    logLines_ = 0;
-    c_.logpanel->hide();
+    if (clearLog) {
+        c_.log->clear();
+        logLines_ = 0;
+        c_.logpanel->hide();
+    }
     return true;
 }
 
@@ -169,6 +187,8 @@ void TWin_CANopenManager::endOperation() {
     if (logLines_ > 0) c_.logpanel->show();
     setOperationControlsEnabled(true);
     busy_ = false;
+    // Edits made meanwhile are written now; the log keeps this operation's lines.
+    startPendingWork(false);
 }
 
 void TWin_CANopenManager::setOperationControlsEnabled(bool enabled) {
@@ -182,6 +202,9 @@ void TWin_CANopenManager::setOperationControlsEnabled(bool enabled) {
 void TWin_CANopenManager::ReadManager() {
     if (!beginOperation()) return;
     config_ = ManagerConfiguration();
+    unwritten_.fill(0);
+    pendingRows_.clear();
+    pendingSettings_ = false;
     refresh();
     progress_.StartOperation([this] { abortRequested_ = true; });
     progressShown_ = true;

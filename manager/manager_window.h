@@ -1,27 +1,39 @@
 // The CANopen Manager window: reads one manager's configuration into memory
-// and shows it on three pages, sends the manager's control commands, and
-// copies the slaves' configuration dates and times into the manager.
+// and shows it on three pages, writes the user's edits of the node table and
+// the settings back at once, downloads bridge forwarding tables, sends the
+// manager's control commands, and copies the slaves' configuration dates and
+// times into the manager.
 //
 // Threads: UI thread, except the worker of each background operation (one
 // at a time, serialised by busy()), which makes its transfers through
 // TUtilities and posts its progress, log lines and completion back through a
 // UiMailbox. The destructor cancels a running operation and joins its
 // worker, so nothing is posted to a destroyed window.
+//
+// Edits: every edit changes the configuration in memory first. Its write
+// starts at once when no operation runs; otherwise the node row, the
+// settings or the chosen table is remembered and written when the running
+// operation ends, with the values then in memory. Filling the controls from
+// a read never starts a write (only the user's own changes do).
 #pragma once
 
 #include <QWidget>
 #include <atomic>
 #include <functional>
+#include <set>
 #include <thread>
 
 #include "manager/core/manager_configuration.h"
 #include "manager/core/manager_map.h"
 #include "manager/core/manager_operations.h"
+#include "manager/core/manager_writes.h"
 #include "manager/manager_controls.h"
 
 class Notifier;
 class NodeTableModel;
+class QModelIndex;
 class TUtilities;
+class TWin_EnterDateAndTime;
 class TWin_Progress;
 class UiMailbox;
 
@@ -47,6 +59,10 @@ public:
     // manager selected.
     void OpenForNode(uint8_t nodeId);
 
+    // The date and time dialog of column 9 (the window makes its own when
+    // none is given).
+    void setDateTimeDialog(TWin_EnterDateAndTime* dialog) { dateDialog_ = dialog; }
+
     const ManagerConfiguration& configuration() const { return config_; }
     bool busy() const { return busy_; }
     // The selected manager: selector index + 1.
@@ -62,6 +78,30 @@ private:
     void dateandtimereadClick();
     void sendCommand(manager_map::ManagerCommand command);
 
+    // Node table (manager_window_edits.cpp).
+    void listSelectCell(const QModelIndex& current);
+    void listKeyUp();
+    void listMouseMove(const QPoint& position);
+    void listClickedAgain(const QModelIndex& index);
+    void cellTyped(const QModelIndex& index, const QString& text);
+    void toggleAssignmentBit(uint8_t node, int column);
+    void enterDateAndTime(uint8_t node);
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // Settings page.
+    void connectSettingsControls();
+    void setSettingsEditable(bool editable);
+    void settingChanged(const std::function<void(ManagerConfiguration&)>& change);
+    // Bridge forwarding tables.
+    void bftbrowseClick(int port);
+    void bftChange(int port);
+
+    // The writes: remembered, then started when nothing runs.
+    void WriteNodeRow(uint8_t node);
+    void WriteSettings();
+    void startPendingWork(bool clearLog);
+    void changesWritten(const std::vector<std::pair<uint8_t, RowWriteOutcome>>& rows);
+    void WriteBridgeTable(int port, bool clearLog);
+
     void ReadManager();
     void readDone(const ManagerConfiguration& read);
     void ReadDatesFromNodes();
@@ -69,7 +109,7 @@ private:
     void datesReadDone();
 
     // The background-operation scheme: busy set, log cleared, worker started.
-    bool beginOperation();
+    bool beginOperation(bool clearLog = true);
     void startWorker(std::function<void()> work);
     OperationControl workerControl();
     void appendLog(const QString& line);
@@ -86,8 +126,14 @@ private:
     Notifier& notifier_;
     ManagerControls c_;
     NodeTableModel* model_ = nullptr;
+    TWin_EnterDateAndTime* dateDialog_ = nullptr;
     UiMailbox* mailbox_ = nullptr;  // the workers' posts to the UI thread
     ManagerConfiguration config_;
+    std::array<uint8_t, manager_map::kMaxNode> unwritten_{};  // RowEntry bits per node
+    // Writes waiting for the running operation to end.
+    std::set<uint8_t> pendingRows_;
+    bool pendingSettings_ = false;
+    std::array<bool, 2> pendingTables_{};  // [port - 1]
     bool busy_ = false;
     bool progressShown_ = false;
     int logLines_ = 0;

@@ -106,7 +106,6 @@ QGroupBox* portGroup(PortControls& p, int port, bool settingsPage) {
                       "Click on Browse to select a file containing a new table");
         p.bft->setMaxLength(256);
         p.bftbrowse = button(group, name("bftbrowse").constData(), "Browse...", nullptr);
-        p.bftbrowse->setEnabled(false);
         addRow(form, "Enabled:", p.enabled);
         addRow(form, "Bit Rate:", p.bitrate);
         addRow(form, "Error Bits: 0x", p.errorbits);
@@ -137,10 +136,7 @@ QWidget* buildSettingsPage(ManagerControls& c) {
         named(new QComboBox(general), "smartbridge", "Select the smart bridge setting to use");
     c.smartbridge->addItems({QStringLiteral("Disabled"), QStringLiteral("Smart, self-learning"),
                              QStringLiteral("Forward all")});
-    for (QComboBox* box : {c.opmode, c.smartbridge}) {
-        box->setCurrentIndex(-1);
-        box->setEnabled(false);
-    }
+    for (QComboBox* box : {c.opmode, c.smartbridge}) box->setCurrentIndex(-1);
     addRow(form, "Operating Mode:", c.opmode);
     addRow(form, "Smart Bridge:", c.smartbridge);
     const struct {
@@ -163,7 +159,7 @@ QWidget* buildSettingsPage(ManagerControls& c) {
          "Enter the factor for heartbeat monitoring"},
     };
     for (const auto& e : edits) {
-        *e.edit = shown(general, e.name, e.hint);
+        *e.edit = named(new QLineEdit(general), e.name, e.hint);
         (*e.edit)->setMaxLength(kSettingDigits);
         addRow(form, e.label, *e.edit, e.unit);
     }
@@ -171,10 +167,7 @@ QWidget* buildSettingsPage(ManagerControls& c) {
                                 "disablesdochannel", "Check to stop use of SDO channels");
     c.startsetup = named(new QCheckBox(QStringLiteral("Start in Setup mode"), general),
                          "startsetup", "Check to keep manager in setup mode after reset");
-    for (QCheckBox* box : {c.disablesdochannel, c.startsetup}) {
-        box->setEnabled(false);
-        form->addRow(box);
-    }
+    for (QCheckBox* box : {c.disablesdochannel, c.startsetup}) form->addRow(box);
     auto* layout = new QGridLayout(page);
     layout->addWidget(general, 0, 0, 2, 1);
     layout->addWidget(portGroup(c.ports[0], 1, true), 0, 1);

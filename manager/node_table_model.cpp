@@ -1,14 +1,18 @@
 #include "manager/node_table_model.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPalette>
 
 #include "manager/core/manager_texts.h"
+#include "manager/core/manager_writes.h"
 
 namespace {
 constexpr int kCheckSize = 15;
 constexpr int kTextInset = 2;
+constexpr int kTypedDigits = 5;
+const QColor kUnwrittenColour(0xFF, 0xC8, 0xC8);
 }  // namespace
 
 int NodeTableModel::rowCount(const QModelIndex& parent) const {
@@ -24,12 +28,37 @@ QVariant NodeTableModel::data(const QModelIndex& index, int role) const {
     const int row = index.row() + 1;
     switch (role) {
         case Qt::DisplayRole:
+        case Qt::EditRole:
             return QString::fromStdString(manager_text::CellText(config_, row, index.column()));
         case AvailableRole:
             return manager_text::CellAvailable(config_, row, index.column());
+        case UnwrittenRole:
+            return unwritten(row, index.column());
+        case Qt::ToolTipRole:
+            if (unwritten(row, index.column()))
+                return QStringLiteral("Not written: the CANopen Manager refused this entry");
+            return {};
         default:
             return {};
     }
+}
+
+bool NodeTableModel::unwritten(int row, int column) const {
+    if (!manager_text::CellAvailable(config_, row, column)) return false;
+    const uint8_t entries = unwritten_[row - 1];
+    if (column >= 1 && column <= manager_text::kGuardTimeColumn)
+        return (entries & kRowAssignment) != 0;
+    if (column == manager_text::kDateTimeColumn) return (entries & (kRowDate | kRowTime)) != 0;
+    return false;
+}
+
+Qt::ItemFlags NodeTableModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    const int column = index.column();
+    if ((column == manager_text::kRetryFactorColumn || column == manager_text::kGuardTimeColumn) &&
+        manager_text::CellAvailable(config_, index.row() + 1, column))
+        flags |= Qt::ItemIsEditable;
+    return flags;
 }
 
 QVariant NodeTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -45,6 +74,22 @@ void NodeTableModel::refresh() {
 
 void NodeTableModel::refreshNode(uint8_t node) {
     Q_EMIT dataChanged(index(node - 1, 0), index(node - 1, columnCount() - 1));
+}
+
+QWidget* NodeCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                                        const QModelIndex& index) const {
+    auto* editor = new QLineEdit(parent);
+    editor->setObjectName(QStringLiteral("celleditor"));
+    editor->setMaxLength(kTypedDigits);
+    editor->setFrame(false);
+    Q_UNUSED(option);
+    // createEditor is const; the signal belongs to the delegate all the same.
+    auto* self = const_cast<NodeCellDelegate*>(this);
+    connect(editor, &QLineEdit::textEdited, self,
+            [self, index = QPersistentModelIndex(index)](const QString& text) {
+                if (index.isValid()) Q_EMIT self->typed(index, text);
+            });
+    return editor;
 }
 
 NodeCellDelegate::NodeCellDelegate(QObject* parent)
@@ -71,8 +116,11 @@ void NodeCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     const bool available = index.data(NodeTableModel::AvailableRole).toBool();
     const QRect r = option.rect;
     painter->save();
-    painter->fillRect(
-        r, available ? QColor(Qt::white) : QApplication::palette().color(QPalette::Button));
+    const QColor background = !available ? QApplication::palette().color(QPalette::Button)
+                              : index.data(NodeTableModel::UnwrittenRole).toBool()
+                                  ? kUnwrittenColour
+                                  : QColor(Qt::white);
+    painter->fillRect(r, background);
     const QString text = index.data(Qt::DisplayRole).toString();
     if (column >= 1 && column <= 6 && available) {
         if (!text.isEmpty()) {

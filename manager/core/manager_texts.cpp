@@ -29,10 +29,11 @@ constexpr const char* kTitles[kColumns] = {"Node",
 // Assignment bit of check columns 1-6.
 constexpr uint32_t kCheckBits[7] = {0, 0x01, 0x04, 0x08, 0x10, 0x20, 0x40};
 
-std::string nodeLine(const char* format, uint8_t node) {
-    char text[128];
-    std::snprintf(text, sizeof text, format, node, node);
-    return text;
+// The library's text of a failed transfer, or its code when it gave none.
+std::string libraryOutcome(int32_t code, const char* libraryText) {
+    if (libraryText != nullptr && libraryText[0] != '\0')
+        return std::string(libraryText, strnlen(libraryText, LIBRARY_RESULT_TEXT_SIZE));
+    return "code " + std::to_string(code);
 }
 
 std::string hex8(uint32_t value) {
@@ -43,8 +44,18 @@ std::string hex8(uint32_t value) {
 
 }  // namespace
 
+std::string NodeLine(const char* format, uint8_t node) {
+    char text[128];
+    std::snprintf(text, sizeof text, format, node, node);
+    return text;
+}
+
 std::string NodeTitle(uint8_t node) {
-    return nodeLine("0x%2.2X (%dd)", node);
+    return NodeLine("0x%2.2X (%dd)", node);
+}
+
+uint32_t AssignmentBitOfColumn(int column) {
+    return column >= 1 && column <= 6 ? kCheckBits[column] : 0;
 }
 
 const char* ColumnTitle(int column) {
@@ -70,8 +81,8 @@ std::string CellText(const ManagerConfiguration& config, int row, int column) {
     if (!config.configValid || column < 1 || column >= kFillerColumn) return {};
     const ManagerNodeRecord& r = config.node(node);
     if (column <= 6) return (r.slaveAssignment & kCheckBits[column]) != 0 ? "1" : "0";
-    if (column == 7) return std::to_string((r.slaveAssignment >> 8) & 0xFF);
-    if (column == 8) return std::to_string(r.slaveAssignment >> 16);
+    if (column == kRetryFactorColumn) return std::to_string((r.slaveAssignment >> 8) & 0xFF);
+    if (column == kGuardTimeColumn) return std::to_string(r.slaveAssignment >> 16);
     if (column == kDateTimeColumn) return FormatConfigDateTime(r.configDate, r.configTime);
     const uint32_t identity[5] = {r.deviceType, r.vendorId, r.productCode, r.revisionNumber,
                                   r.serialNumber};
@@ -79,31 +90,31 @@ std::string CellText(const ManagerConfiguration& config, int row, int column) {
 }
 
 std::string ReadDateFailed(uint8_t node) {
-    return nodeLine("Failed to read date from node 0x%2.2X (%dd)", node);
+    return NodeLine("Failed to read date from node 0x%2.2X (%dd)", node);
 }
 std::string ReadTimeFailed(uint8_t node) {
-    return nodeLine("Failed to read time from node 0x%2.2X (%dd)", node);
+    return NodeLine("Failed to read time from node 0x%2.2X (%dd)", node);
 }
 std::string WriteDateToManagerFailed(uint8_t node) {
-    return nodeLine("Failed to write date for node 0x%2.2X (%dd) to CANopen Manager", node);
+    return NodeLine("Failed to write date for node 0x%2.2X (%dd) to CANopen Manager", node);
 }
 std::string WriteTimeToManagerFailed(uint8_t node) {
-    return nodeLine("Failed to write time for node 0x%2.2X (%dd) to CANopen Manager", node);
+    return NodeLine("Failed to write time for node 0x%2.2X (%dd) to CANopen Manager", node);
 }
 
 std::string ManagerReadFailed(uint16_t index, uint8_t subindex, int32_t code,
                               const char* libraryText) {
-    char text[512];
-    const bool hasText = libraryText != nullptr && libraryText[0] != '\0';
+    char text[96];
     std::snprintf(text, sizeof text,
                   "Failed to read 0x%4.4X sub %u from the CANopen Manager: ", index, subindex);
-    std::string line = text;
-    if (hasText) {
-        line.append(libraryText, strnlen(libraryText, LIBRARY_RESULT_TEXT_SIZE));
-    } else {
-        line += "code " + std::to_string(code);
-    }
-    return line;
+    return text + libraryOutcome(code, libraryText);
+}
+
+std::string ManagerWriteFailed(const std::string& what, uint16_t index, uint8_t subindex,
+                               int32_t code, const char* libraryText) {
+    char entry[32];
+    std::snprintf(entry, sizeof entry, " (0x%4.4X sub %u): ", index, subindex);
+    return what + entry + libraryOutcome(code, libraryText);
 }
 
 std::string ManagerReplyLength(uint16_t index, uint8_t subindex, uint32_t length,

@@ -17,7 +17,7 @@ namespace {
 
 inline constexpr const char* kCommandList =
     "add, remove, emcy, state, heartbeat, fault, block, load, send, buserror, stats, quit, "
-    "manager, entry, noentry, silent";
+    "manager, entry, noentry, silent, refuse";
 
 struct Words {
     std::vector<std::string_view> words;

@@ -122,6 +122,25 @@ Reply silence(Simulator& simulator, const std::vector<std::string_view>& w) {
     return Reply("ok entry silent");
 }
 
+Reply refuse(Simulator& simulator, const std::vector<std::string_view>& w) {
+    const char* usage = "usage: refuse NODE INDEX SUB ABORTCODE | refuse NODE none";
+    const auto node = w.size() >= 3 ? nodeOf(w[1]) : std::nullopt;
+    if (!node) return error(usage);
+    auto* manager = dynamic_cast<SimManager*>(simulator.findNode(*node));
+    if (manager == nullptr) return error("node " + std::to_string(*node) + " is no manager");
+    if (w.size() == 3 && w[2] == "none") {
+        manager->clearRefusedEntries();
+        return Reply("ok no refused entries");
+    }
+    const auto index = w.size() == 5 ? parseUnsigned(w[2], 0xFFFF) : std::nullopt;
+    const auto sub = w.size() == 5 ? parseUnsigned(w[3], 0xFF) : std::nullopt;
+    const auto code = w.size() == 5 ? parseUnsigned(w[4], 0xFFFFFFFF) : std::nullopt;
+    if (!index || !sub || !code) return error(usage);
+    manager->refuseEntry(static_cast<std::uint16_t>(*index), static_cast<std::uint8_t>(*sub),
+                         static_cast<std::uint32_t>(*code));
+    return Reply("ok entry refused");
+}
+
 }  // namespace
 
 std::optional<Reply> runDeviceCommand(Simulator& simulator, std::string_view line, TimePoint now) {
@@ -132,6 +151,7 @@ std::optional<Reply> runDeviceCommand(Simulator& simulator, std::string_view lin
     if (name == "entry") return setEntry(simulator, words(line, 6));
     if (name == "noentry") return removeEntry(simulator, words(line, 8));
     if (name == "silent") return silence(simulator, words(line, 8));
+    if (name == "refuse") return refuse(simulator, words(line, 8));
     return std::nullopt;
 }
 

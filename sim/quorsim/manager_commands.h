@@ -9,6 +9,8 @@
 //   noentry 5 0x1020 2                 noentry NODE INDEX [SUB]
 //   silent 16 0x2101 2                a manager leaves SDO requests for the
 //   silent 16 none                    entry unanswered; none clears them all
+//   refuse 16 0x1F81 3 0x06010002     a manager answers SDO requests for the
+//   refuse 16 none                    entry with this abort code; none clears
 //
 // Replies: "ok ..." or "error: reason", as every quorsim command.
 #pragma once

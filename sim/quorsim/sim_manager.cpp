@@ -53,6 +53,9 @@ std::optional<std::uint32_t> initiatedEntry(const CanFrame& request) {
         case wire::kCcsInitiateUpload:
             break;
         case wire::kCcsBlockDownload:
+            // cs is bit 0 alone: bits 1 and 2 are the size and CRC flags.
+            if ((command & 0x01) != wire::kBlockInitiate) return std::nullopt;
+            break;
         case wire::kCcsBlockUpload:
             if ((command & wire::kBlockSubMask) != wire::kBlockInitiate) return std::nullopt;
             break;
@@ -128,6 +131,25 @@ std::size_t SimManager::removeEntry(std::uint16_t index, std::optional<std::uint
     return objects().remove(index, subindex);
 }
 
+void SimManager::refuseEntry(std::uint16_t index, std::uint8_t subindex,
+                             std::uint32_t abort_code) {
+    refused_[entryKey(index, subindex)] = abort_code;
+}
+
+bool SimManager::refuse(const CanFrame& request) {
+    const auto entry = initiatedEntry(request);
+    const auto refused = entry ? refused_.find(*entry) : refused_.end();
+    if (refused == refused_.end()) return false;
+    CanFrame abort{};
+    abort.id = wire::kResponseBase + node();
+    abort.length = 8;
+    abort.data[0] = wire::kAbortCommand;
+    for (int i = 1; i <= 3; ++i) abort.data[i] = request.data[i];
+    for (int i = 0; i < 4; ++i) abort.data[4 + i] = static_cast<std::uint8_t>(refused->second >> (8 * i));
+    emitFrame(abort);
+    return true;
+}
+
 bool SimManager::isSilenced(const CanFrame& request) const {
     const auto entry = initiatedEntry(request);
     return entry && silent_.count(*entry) > 0;
@@ -136,7 +158,7 @@ bool SimManager::isSilenced(const CanFrame& request) const {
 void SimManager::onFrame(const CanFrame& frame, TimePoint now) {
     const bool request = !morvell::isExtended(frame) && !morvell::isRemote(frame) &&
                          frame.id == wire::kRequestBase + node();
-    if (request && isSilenced(frame)) return;
+    if (request && (isSilenced(frame) || refuse(frame))) return;
     if (scanning() && !morvell::isRemote(frame) && frame.length >= 1 &&
         frame.id > morvell::nmt::kErrorControlBase &&
         frame.id <= morvell::nmt::kErrorControlBase + kMaxNode)

@@ -30,6 +30,7 @@
 // Any other word is taken and only named in the status message.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <set>
 
@@ -66,6 +67,11 @@ public:
     // (the client times out); nothing clears it but clearSilentEntries().
     void silenceEntry(std::uint16_t index, std::uint8_t subindex);
     void clearSilentEntries() { silent_.clear(); }
+    // SDO requests that start a transfer of index/subindex are answered with
+    // an abort of abort_code (the entry keeps its value); nothing clears it
+    // but clearRefusedEntries().
+    void refuseEntry(std::uint16_t index, std::uint8_t subindex, std::uint32_t abort_code);
+    void clearRefusedEntries() { refused_.clear(); }
     // Changes the entry in force and the stored one (what a reset returns to).
     void setEntry(std::uint16_t index, std::uint8_t subindex, const Entry& entry);
     std::size_t removeEntry(std::uint16_t index, std::optional<std::uint8_t> subindex);
@@ -74,12 +80,15 @@ public:
 
 private:
     bool isSilenced(const CanFrame& request) const;
+    // Answers a request for a refused entry with its abort; false for others.
+    bool refuse(const CanFrame& request);
     void runCommand(std::uint32_t word, TimePoint now);
     void clearNetwork(ObjectDictionary& objects);
     void startScan(bool store, TimePoint now);
     void endScan();
 
     std::set<std::uint32_t> silent_;  // index << 8 | subindex
+    std::map<std::uint32_t, std::uint32_t> refused_;  // index << 8 | subindex -> abort code
     std::optional<TimePoint> scan_end_;
     bool store_after_scan_ = false;
     std::set<std::uint8_t> heard_;  // nodes heard during the scan

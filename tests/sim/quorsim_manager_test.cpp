@@ -162,6 +162,21 @@ TEST_F(QuorsimManager, DeviceCommandsShapeEntries) {
     runner.run("silent 16 none", now);
     EXPECT_EQ(request({0x40, 0x01, 0x21, 0x02, 0, 0, 0, 0}).size(), 1u);
 
+    // A refused entry answers with its abort and keeps its value; a block
+    // download initiate of it is refused as well.
+    EXPECT_EQ(runner.run("refuse 16 0x1F81 3 0x06010002", now).line, "ok entry refused");
+    EXPECT_EQ(request({0x23, 0x81, 0x1F, 0x03, 0x05, 0, 0, 0}),
+              (std::vector<std::string>{"590#80811F0302000106"}));
+    EXPECT_EQ(request({0xC6, 0x81, 0x1F, 0x03, 0x04, 0, 0, 0}),
+              (std::vector<std::string>{"590#80811F0302000106"}));
+    EXPECT_EQ(value(0x1F81, 3), 0u);
+    EXPECT_EQ(request({0x23, 0x81, 0x1F, 0x04, 0x05, 0, 0, 0}),
+              (std::vector<std::string>{"590#60811F0400000000"}));
+    runner.run("refuse 16 none", now);
+    EXPECT_EQ(request({0x23, 0x81, 0x1F, 0x03, 0x05, 0, 0, 0}),
+              (std::vector<std::string>{"590#60811F0300000000"}));
+    EXPECT_EQ(value(0x1F81, 3), 5u);
+
     EXPECT_EQ(runner.run("entry 16 0x2001 0 string Two words", now).line, "ok entry set");
     EXPECT_EQ(status(), "Two words");
     // Faulty commands
@@ -172,6 +187,8 @@ TEST_F(QuorsimManager, DeviceCommandsShapeEntries) {
         {"entry 99 0x1F81 0 u8 1", "error: no node 99"},
         {"noentry 16", "error: usage: noentry NODE INDEX [SUB]"},
         {"silent 5 0x1000 0", "error: node 5 is no manager"},
+        {"refuse 16 0x1F81 3", "error: usage: refuse NODE INDEX SUB ABORTCODE | refuse NODE none"},
+        {"refuse 5 0x1F81 3 1", "error: node 5 is no manager"},
     };
     for (const auto& [line, reply] : faults) EXPECT_EQ(runner.run(line, now).line, reply) << line;
 }
