@@ -20,7 +20,7 @@
 #include <QWidget>
 #include <atomic>
 #include <functional>
-#include <set>
+#include <map>
 #include <thread>
 
 #include "manager/core/manager_configuration.h"
@@ -96,7 +96,7 @@ private:
     void bftChange(int port);
 
     // The writes: remembered, then started when nothing runs.
-    void WriteNodeRow(uint8_t node);
+    void WriteNodeRow(uint8_t node, uint8_t entries = kRowWriteEntries);
     void WriteSettings();
     void startPendingWork(bool clearLog);
     void changesWritten(const std::vector<std::pair<uint8_t, RowWriteOutcome>>& rows);
@@ -131,7 +131,7 @@ private:
     ManagerConfiguration config_;
     std::array<uint8_t, manager_map::kMaxNode> unwritten_{};  // RowEntry bits per node
     // Writes waiting for the running operation to end.
-    std::set<uint8_t> pendingRows_;
+    std::map<uint8_t, uint8_t> pendingRows_;  // node -> RowEntry bits
     bool pendingSettings_ = false;
     std::array<bool, 2> pendingTables_{};  // [port - 1]
     bool busy_ = false;

@@ -32,8 +32,18 @@ bool isCheckColumn(int column) {
     return manager_text::AssignmentBitOfColumn(column) != 0;
 }
 
+// The assignment's two numbers and the five identity values are typed.
 bool isTypedColumn(int column) {
-    return column == kRetryFactorColumn || column == kGuardTimeColumn;
+    return column == kRetryFactorColumn || column == kGuardTimeColumn ||
+           IdentityEntryOfColumn(column) != 0;
+}
+
+uint32_t ManagerNodeRecord::*identityField(int column) {
+    static constexpr uint32_t ManagerNodeRecord::*kFields[] = {
+        &ManagerNodeRecord::deviceType, &ManagerNodeRecord::vendorId,
+        &ManagerNodeRecord::productCode, &ManagerNodeRecord::revisionNumber,
+        &ManagerNodeRecord::serialNumber};
+    return kFields[column - 10];
 }
 
 }  // namespace
@@ -72,18 +82,25 @@ void TWin_CANopenManager::toggleAssignmentBit(uint8_t node, int column) {
 
 void TWin_CANopenManager::cellTyped(const QModelIndex& index, const QString& text) {
     const auto node = static_cast<uint8_t>(index.row() + 1);
-    if (!manager_text::CellAvailable(config_, node, index.column())) return;
-    uint32_t& assignment = config_.node(node).slaveAssignment;
-    const uint32_t typed = ParseTypedNumber(text.toStdString());
-    assignment = index.column() == kRetryFactorColumn ? WithRetryFactor(assignment, typed)
-                                                      : WithGuardTime(assignment, typed);
+    const int column = index.column();
+    if (!manager_text::CellAvailable(config_, node, column)) return;
+    ManagerNodeRecord& record = config_.node(node);
     // The cell keeps the typed text until its editor closes.
+    if (const uint8_t identity = IdentityEntryOfColumn(column)) {
+        record.*identityField(column) = ParseTypedHex(text.toStdString());
+        WriteNodeRow(node, identity);
+        return;
+    }
+    const uint32_t typed = ParseTypedNumber(text.toStdString());
+    record.slaveAssignment = column == kRetryFactorColumn
+                                 ? WithRetryFactor(record.slaveAssignment, typed)
+                                 : WithGuardTime(record.slaveAssignment, typed);
     WriteNodeRow(node);
 }
 
 void TWin_CANopenManager::listKeyUp() {
-    // Any released key writes the current row; typing in columns 7-8 is
-    // taken as the text changes (cellTyped).
+    // Any released key writes the current row; typing in the typed columns
+    // is taken as the text changes (cellTyped).
     const QModelIndex current = c_.list->currentIndex();
     if (!current.isValid() || isTypedColumn(current.column())) return;
     WriteNodeRow(static_cast<uint8_t>(current.row() + 1));
@@ -129,6 +146,7 @@ bool TWin_CANopenManager::eventFilter(QObject* watched, QEvent* event) {
 
 void TWin_CANopenManager::enterDateAndTime(uint8_t node) {
     if (dateDialog_ == nullptr) dateDialog_ = new TWin_EnterDateAndTime(utilities_, notifier_, this);
+    if (dateDialog_->isVisible()) return;  // a second request queued while it was open
     ManagerNodeRecord& record = config_.node(node);
     uint32_t date = record.configDate;
     uint32_t time = record.configTime;
@@ -217,8 +235,8 @@ void TWin_CANopenManager::bftChange(int port) {
 
 // ---- The writes ------------------------------------------------------------
 
-void TWin_CANopenManager::WriteNodeRow(uint8_t node) {
-    pendingRows_.insert(node);
+void TWin_CANopenManager::WriteNodeRow(uint8_t node, uint8_t entries) {
+    pendingRows_[node] |= entries;
     startPendingWork(true);
 }
 
@@ -240,8 +258,14 @@ void TWin_CANopenManager::startPendingWork(bool clearLog) {
     }
     beginOperation(clearLog);
     // The values in memory now; edits made while the worker runs wait for the next write.
-    std::vector<std::pair<uint8_t, ManagerNodeRecord>> rows;
-    for (uint8_t node : pendingRows_) rows.emplace_back(node, config_.node(node));
+    struct Row {
+        uint8_t node;
+        uint8_t entries;
+        ManagerNodeRecord record;
+    };
+    std::vector<Row> rows;
+    for (const auto& [node, entries] : pendingRows_)
+        rows.push_back({node, entries, config_.node(node)});
     std::optional<ManagerSettings> settings;
     if (pendingSettings_) settings = SettingsOf(config_);
     pendingRows_.clear();
@@ -250,9 +274,9 @@ void TWin_CANopenManager::startPendingWork(bool clearLog) {
     startWorker([this, manager, rows = std::move(rows), counts = config_.entryCounts, settings,
                  control = workerControl()] {
         std::vector<std::pair<uint8_t, RowWriteOutcome>> outcomes;
-        for (const auto& [node, record] : rows)
-            outcomes.emplace_back(node,
-                                  ::WriteNodeRow(utilities_, manager, node, record, counts, control));
+        for (const Row& row : rows)
+            outcomes.emplace_back(row.node, ::WriteNodeRow(utilities_, manager, row.node,
+                                                           row.record, counts, control, row.entries));
         if (settings) ::WriteSettings(utilities_, manager, *settings, control);
         mailbox_->post([this, outcomes] { changesWritten(outcomes); });
     });

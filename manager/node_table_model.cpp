@@ -11,7 +11,8 @@
 namespace {
 constexpr int kCheckSize = 15;
 constexpr int kTextInset = 2;
-constexpr int kTypedDigits = 5;
+constexpr int kTypedDigits = 5;  // retry factor and guard time, decimal
+constexpr int kHexDigits = 8;    // identity values
 const QColor kUnwrittenColour(0xFF, 0xC8, 0xC8);
 }  // namespace
 
@@ -49,14 +50,16 @@ bool NodeTableModel::unwritten(int row, int column) const {
     if (column >= 1 && column <= manager_text::kGuardTimeColumn)
         return (entries & kRowAssignment) != 0;
     if (column == manager_text::kDateTimeColumn) return (entries & (kRowDate | kRowTime)) != 0;
-    return false;
+    return (entries & IdentityEntryOfColumn(column)) != 0;
 }
 
 Qt::ItemFlags NodeTableModel::flags(const QModelIndex& index) const {
     Qt::ItemFlags flags = QAbstractTableModel::flags(index);
     const int column = index.column();
-    if ((column == manager_text::kRetryFactorColumn || column == manager_text::kGuardTimeColumn) &&
-        manager_text::CellAvailable(config_, index.row() + 1, column))
+    const bool typed = column == manager_text::kRetryFactorColumn ||
+                       column == manager_text::kGuardTimeColumn ||
+                       IdentityEntryOfColumn(column) != 0;
+    if (typed && manager_text::CellAvailable(config_, index.row() + 1, column))
         flags |= Qt::ItemIsEditable;
     return flags;
 }
@@ -80,7 +83,7 @@ QWidget* NodeCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewI
                                         const QModelIndex& index) const {
     auto* editor = new QLineEdit(parent);
     editor->setObjectName(QStringLiteral("celleditor"));
-    editor->setMaxLength(kTypedDigits);
+    editor->setMaxLength(IdentityEntryOfColumn(index.column()) != 0 ? kHexDigits : kTypedDigits);
     editor->setFrame(false);
     Q_UNUSED(option);
     // createEditor is const; the signal belongs to the delegate all the same.

@@ -2,8 +2,9 @@
 // manager_text (0 the node, 1-6 check boxes, 7-8 numbers, 9 date and time,
 // 10-14 identity, 15 an empty filler). Cells beyond their column's count
 // are grey and empty; cells whose entry the manager did not take are marked.
-// Available cells of columns 7-8 are editable; the typed text is taken as it
-// changes (NodeCellDelegate::typed), not when the editor closes. UI thread.
+// Available cells of columns 7-8 (decimal) and 10-14 (hex) are editable; the
+// typed text is taken as it changes (NodeCellDelegate::typed), not when the
+// editor closes. UI thread.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -54,8 +55,9 @@ public:
     explicit NodeCellDelegate(QObject* parent = nullptr);
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
-    // The cell editor "celleditor" of columns 7-8: at most five characters,
-    // each change reported by typed(); closing it writes nothing back.
+    // The cell editor "celleditor": at most five characters in columns 7-8,
+    // eight in 10-14; each change reported by typed(); closing it writes
+    // nothing back.
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override;
     void setModelData(QWidget*, QAbstractItemModel*, const QModelIndex&) const override {}

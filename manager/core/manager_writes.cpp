@@ -48,6 +48,27 @@ uint32_t ParseTypedNumber(std::string_view text) {
     return value;
 }
 
+uint32_t ParseTypedHex(std::string_view text) {
+    std::size_t at = 0;
+    while (at < text.size() && text[at] == ' ') ++at;
+    uint32_t value = 0;
+    for (; at < text.size(); ++at) {
+        const char c = text[at];
+        uint32_t digit;
+        if (c >= '0' && c <= '9') {
+            digit = static_cast<uint32_t>(c - '0');
+        } else if (c >= 'a' && c <= 'f') {
+            digit = static_cast<uint32_t>(c - 'a' + 10);
+        } else if (c >= 'A' && c <= 'F') {
+            digit = static_cast<uint32_t>(c - 'A' + 10);
+        } else {
+            break;
+        }
+        value = value << 4 | digit;
+    }
+    return value;
+}
+
 uint32_t WithRetryFactor(uint32_t assignment, uint32_t typed) {
     return (assignment & ~0x0000FF00u) | (typed & 0xFFu) << 8;
 }
@@ -68,27 +89,41 @@ uint16_t WithFlag(uint16_t word, uint16_t bit, bool set) {
     return static_cast<uint16_t>(set ? word | bit : word & ~bit);
 }
 
+uint8_t IdentityEntryOfColumn(int column) {
+    return column >= 10 && column <= 14 ? static_cast<uint8_t>(kRowDeviceType << (column - 10)) : 0;
+}
+
 RowWriteOutcome WriteNodeRow(BlockingSdo& sdo, uint8_t manager, uint8_t node,
                              const ManagerNodeRecord& record,
                              const std::array<uint8_t, kEntryCounts>& counts,
-                             const OperationControl& control) {
+                             const OperationControl& control, uint8_t entries) {
     const struct {
         RowEntry entry;
         uint16_t index;
         uint32_t value;
         int count;
         const char* what;
-    } entries[] = {
+    } row[] = {
         {kRowAssignment, kSlaveAssignment, record.slaveAssignment, kSlaveAssignmentCount,
          "Failed to write slave assignment for node 0x%2.2X (%dd) to the CANopen Manager"},
         {kRowDate, kExpectedDate, record.configDate, kDateTimeCount,
          "Failed to write date for node 0x%2.2X (%dd) to the CANopen Manager"},
         {kRowTime, kExpectedTime, record.configTime, kDateTimeCount,
          "Failed to write time for node 0x%2.2X (%dd) to the CANopen Manager"},
+        {kRowDeviceType, kExpectedDeviceType + 0, record.deviceType, kDeviceTypeCount + 0,
+         "Failed to write device type for node 0x%2.2X (%dd) to the CANopen Manager"},
+        {kRowVendorId, kExpectedDeviceType + 1, record.vendorId, kDeviceTypeCount + 1,
+         "Failed to write vendor ID for node 0x%2.2X (%dd) to the CANopen Manager"},
+        {kRowProductCode, kExpectedDeviceType + 2, record.productCode, kDeviceTypeCount + 2,
+         "Failed to write product code for node 0x%2.2X (%dd) to the CANopen Manager"},
+        {kRowRevisionNumber, kExpectedDeviceType + 3, record.revisionNumber, kDeviceTypeCount + 3,
+         "Failed to write revision number for node 0x%2.2X (%dd) to the CANopen Manager"},
+        {kRowSerialNumber, kExpectedDeviceType + 4, record.serialNumber, kDeviceTypeCount + 4,
+         "Failed to write serial number for node 0x%2.2X (%dd) to the CANopen Manager"},
     };
     RowWriteOutcome outcome;
-    for (const auto& e : entries) {
-        if (node > counts[e.count] || control.aborted()) continue;
+    for (const auto& e : row) {
+        if ((entries & e.entry) == 0 || node > counts[e.count] || control.aborted()) continue;
         if (downloadValue(sdo, manager, e.index, node, e.value, 4,
                           manager_text::NodeLine(e.what, node), control)) {
             outcome.written |= e.entry;

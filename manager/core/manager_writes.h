@@ -27,6 +27,10 @@
 //   "300" -> 300, "  12ab" -> 12, "" -> 0, "-5" -> 0, "4294967301" -> 5.
 uint32_t ParseTypedNumber(std::string_view text);
 
+// Typed text as a hexadecimal number, as ParseTypedNumber: "191" -> 0x191,
+// " 1a2B" -> 0x1A2B, "x1" -> 0.
+uint32_t ParseTypedHex(std::string_view text);
+
 // Slave assignment with bits 8-15 = typed & 0xFF (retry factor) or bits
 // 16-31 = typed & 0xFFFF (guard time, ms); the other bits kept.
 uint32_t WithRetryFactor(uint32_t assignment, uint32_t typed);
@@ -44,22 +48,37 @@ uint16_t WithFlag(uint16_t word, uint16_t bit, bool set);
 // ---- One node row -----------------------------------------------------------
 
 // The entries of a node row, as bits.
-enum RowEntry : uint8_t { kRowAssignment = 1, kRowDate = 2, kRowTime = 4 };
+enum RowEntry : uint8_t {
+    kRowAssignment = 0x01,  // 0x1F81, count 0
+    kRowDate = 0x02,        // 0x1F26, count 1
+    kRowTime = 0x04,        // 0x1F27, count 1
+    kRowDeviceType = 0x08,  // 0x1F84 .. 0x1F88, counts 2-6: one bit each,
+    kRowVendorId = 0x10,    // in column order
+    kRowProductCode = 0x20,
+    kRowRevisionNumber = 0x40,
+    kRowSerialNumber = 0x80,
+};
+// What a row write sends when nothing else is asked for.
+inline constexpr uint8_t kRowWriteEntries = kRowAssignment | kRowDate | kRowTime;
+// The entry of an identity column (10-14), or 0.
+uint8_t IdentityEntryOfColumn(int column);
 
 struct RowWriteOutcome {
     uint8_t written = 0;  // RowEntry bits the manager took
     uint8_t failed = 0;   // RowEntry bits it did not take (each logged)
 };
 
-// Writes node's slave assignment to 0x1F81 sub node (when node <= count 0),
-// then its date and time to 0x1F26 / 0x1F27 sub node (when node <= count 1),
-// 4 bytes each, little-endian. A failed entry is logged
-// ("Failed to write slave assignment for node 0x03 (3d) to the CANopen
-// Manager (0x1F81 sub 3): <the library's text>") and the next still written.
+// Writes the entries asked for of node's row, each to sub node of its table
+// when node is within the table's count, in the order of the bits, 4 bytes
+// little-endian: by default the slave assignment (0x1F81), then the date and
+// time (0x1F26, 0x1F27). A failed entry is logged ("Failed to write slave
+// assignment for node 0x03 (3d) to the CANopen Manager (0x1F81 sub 3): <the
+// library's text>") and the next still written.
 RowWriteOutcome WriteNodeRow(BlockingSdo& sdo, uint8_t manager, uint8_t node,
                              const ManagerNodeRecord& record,
                              const std::array<uint8_t, manager_map::kEntryCounts>& counts,
-                             const OperationControl& control);
+                             const OperationControl& control,
+                             uint8_t entries = kRowWriteEntries);
 
 // ---- Settings ---------------------------------------------------------------
 

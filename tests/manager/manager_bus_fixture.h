@@ -31,7 +31,7 @@ protected:
         channel = "virtual:mgr@" + std::to_string(port);
         setenv("MORVELLCANOPEN_CHANNEL", channel.c_str(), 1);
         setenv("MORVELLCANOPEN_QUORBUS", testsupport::programPath("quorbus").c_str(), 1);
-        setenv("MORVELLCANOPEN_SDO_TIMEOUT_MS", kSdoTimeoutMs, 1);
+        setenv("MORVELLCANOPEN_SDO_TIMEOUT_MS", sdoTimeoutMs.c_str(), 1);
         bus = std::make_unique<testsupport::ChildProcess>(
             testsupport::programPath("quorbus"),
             std::vector<std::string>{"--port", std::to_string(port)});
@@ -97,6 +97,8 @@ protected:
         ASSERT_EQ(result.code, 0) << result.text;
     }
 
+    // The library's SDO time-out; a fixture may set it before SetUp.
+    std::string sdoTimeoutMs = kSdoTimeoutMs;
     int port = 0;
     std::string channel;
     std::unique_ptr<testsupport::ChildProcess> bus, sim;

@@ -18,7 +18,7 @@
 
 #include "gui/progress_dialog.h"
 #include "manager/node_table_model.h"
-#include "manager_bus_fixture.h"
+#include "manager_window_fixture.h"
 
 namespace {
 
@@ -30,51 +30,7 @@ using managertest::TimeZone;
 constexpr uint8_t kManager = managertest::kManagerNode;
 const char* const kTimeoutMs = managertest::kSdoTimeoutMs;
 
-class ManagerWindowTest : public managertest::ManagerBusFixture {
-protected:
-    void SetUp() override {
-        ManagerBusFixture::SetUp();
-        if (HasFatalFailure()) return;
-        window = std::make_unique<TWin_CANopenManager>(utilities, progress, notifier);
-    }
-    void TearDown() override {
-        window.reset();
-        ManagerBusFixture::TearDown();
-    }
-
-    bool idle() {
-        return waitFor([&] { return !window->busy(); }, std::chrono::seconds(60));
-    }
-    bool openAndRead(uint8_t node = kManager) {
-        window->OpenForNode(node);
-        return idle();
-    }
-
-    QString cell(int node, int column) {
-        return window->findChild<QTableView*>("list")
-            ->model()
-            ->index(node - 1, column)
-            .data()
-            .toString();
-    }
-    bool available(int node, int column) {
-        return window->findChild<QTableView*>("list")
-            ->model()
-            ->index(node - 1, column)
-            .data(NodeTableModel::AvailableRole)
-            .toBool();
-    }
-    QString text(const char* name) { return find<QLineEdit>(window.get(), name)->text(); }
-    QStringList logLines() {
-        const QString all = find<QPlainTextEdit>(window.get(), "log")->toPlainText();
-        return all.isEmpty() ? QStringList() : all.split(QLatin1Char('\n'));
-    }
-    bool logShown() { return find<QWidget>(window.get(), "logpanel")->isVisible(); }
-    QComboBox* selector() { return find<QComboBox>(window.get(), "nodelist"); }
-
-    TWin_Progress progress;
-    std::unique_ptr<TWin_CANopenManager> window;
-};
+using ManagerWindowTest = managertest::ManagerWindowFixture;
 
 TEST_F(ManagerWindowTest, OpeningReadsTheWholeConfigurationOfTheCurrentNode) {
     write32(kManager, 0x1F81, 5, 0x00C82D1D);  // bits 0, 2-4; retry factor 45; guard 200

@@ -47,6 +47,14 @@ TEST(TypingRules, TypedNumbersAreDecimalDigitsUpToTheFirstOther) {
     for (const auto& [text, value] : rows) EXPECT_EQ(ParseTypedNumber(text), value) << text;
 }
 
+TEST(TypingRules, TypedHexIsHexDigitsUpToTheFirstOther) {
+    const std::pair<const char*, uint32_t> rows[] = {
+        {"191", 0x191},           {" 1a2B", 0x1A2B}, {"x1", 0},       {"", 0},
+        {"FFFFFFFF", 0xFFFFFFFF}, {"0x10", 0},       {"12g4", 0x12},  {"00000191", 0x191},
+    };
+    for (const auto& [text, value] : rows) EXPECT_EQ(ParseTypedHex(text), value) << text;
+}
+
 TEST(TypingRules, MasksKeepTheirBitsAndLeaveTheOthers) {
     // typed, assignment before, retry factor result, guard time result
     const struct {
@@ -109,6 +117,40 @@ TEST_F(WritesTest, NodeRowWritesOnlyTheEntriesWithinTheirCounts) {
         EXPECT_EQ(outcome.failed, 0);
     }
     EXPECT_TRUE(log.empty());
+}
+
+TEST_F(WritesTest, IdentityValuesAreWrittenWhenAskedForWithinTheirCounts) {
+    ManagerNodeRecord record;
+    record.deviceType = 0x00000191;
+    record.serialNumber = 0x12345678;
+    std::array<uint8_t, manager_map::kEntryCounts> counts{127, 127, 127, 127, 127, 127, 4};
+    EXPECT_EQ(IdentityEntryOfColumn(10), kRowDeviceType);
+    EXPECT_EQ(IdentityEntryOfColumn(14), kRowSerialNumber);
+    EXPECT_EQ(IdentityEntryOfColumn(9), 0);
+    EXPECT_EQ(IdentityEntryOfColumn(15), 0);
+    // node, entries asked for, the writes
+    const struct {
+        uint8_t node, entries;
+        std::vector<Transfer> writes;
+    } rows[] = {
+        {5, kRowDeviceType, {write(0x1F84, 5, {0x91, 0x01, 0, 0})}},
+        {4, kRowSerialNumber, {write(0x1F88, 4, {0x78, 0x56, 0x34, 0x12})}},
+        {5, kRowSerialNumber, {}},  // beyond count 6
+        {2, kRowVendorId | kRowAssignment,
+         {write(0x1F81, 2, {0, 0, 0, 0}), write(0x1F85, 2, {0, 0, 0, 0})}},
+    };
+    for (const auto& r : rows) {
+        sdo.transfers.clear();
+        WriteNodeRow(sdo, kManager, r.node, record, counts, control(), r.entries);
+        EXPECT_EQ(sdo.transfers, r.writes) << int(r.node) << " " << int(r.entries);
+    }
+    sdo.fail(kManager, 0x1F86, 3, 5, kReadOnly);
+    const RowWriteOutcome outcome =
+        WriteNodeRow(sdo, kManager, 3, record, counts, control(), kRowProductCode);
+    EXPECT_EQ(outcome.failed, kRowProductCode);
+    EXPECT_EQ(log, std::vector<std::string>{"Failed to write product code for node 0x03 (3d) to "
+                                            "the CANopen Manager (0x1F86 sub 3): " +
+                                            std::string(kReadOnly)});
 }
 
 TEST_F(WritesTest, ARefusedEntryIsLoggedWithItsAbortAndTheRowGoesOn) {
