@@ -2,7 +2,6 @@
 add_subdirectory(gui)
 add_subdirectory(hardware)
 add_subdirectory(transmit)
-add_subdirectory(manager)
 add_subdirectory(info)
 add_subdirectory(node)
 add_subdirectory(app)

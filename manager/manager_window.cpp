@@ -213,11 +213,11 @@ void TWin_CANopenManager::ReadManager() {
     startWorker([this, manager, control = workerControl()] {
         ManagerConfiguration read;
         ::ReadManager(utilities_, manager, read, control);
-        mailbox_->post([this, read] { readDone(read); });
+        mailbox_->post([this, read] { ReadDone(read); });
     });
 }
 
-void TWin_CANopenManager::readDone(const ManagerConfiguration& read) {
+void TWin_CANopenManager::ReadDone(const ManagerConfiguration& read) {
     config_ = read;
     refresh();
     endOperation();
@@ -240,7 +240,7 @@ void TWin_CANopenManager::ReadDatesFromNodes() {
         ::ReadDatesFromNodes(utilities_, manager, count, control, [this](const NodeDateTime& d) {
             mailbox_->post([this, d] { dateStored(d); });
         });
-        mailbox_->post([this] { datesReadDone(); });
+        mailbox_->post([this] { DatesReadDone(); });
     });
 }
 
@@ -251,7 +251,7 @@ void TWin_CANopenManager::dateStored(const NodeDateTime& value) {
     model_->refreshNode(value.node);
 }
 
-void TWin_CANopenManager::datesReadDone() {
+void TWin_CANopenManager::DatesReadDone() {
     endOperation();
 }
 

@@ -40,15 +40,6 @@ class UiMailbox;
 class TWin_CANopenManager : public QWidget {
     Q_OBJECT
 public:
-    // The notifications of the background operations.
-    enum Notification {
-        ReadDone = 0x0800,
-        RowWriteDone = 0x0801,
-        DatesReadDone = 0x0802,
-        SettingsWriteDone = 0x0803,
-        TableWriteDone = 0x0804,
-    };
-
     // The window is built hidden, centred, then placed by its stored layout.
     TWin_CANopenManager(TUtilities& utilities, TWin_Progress& progress, Notifier& notifier,
                         QWidget* parent = nullptr);
@@ -99,14 +90,17 @@ private:
     void WriteNodeRow(uint8_t node, uint8_t entries = kRowWriteEntries);
     void WriteSettings();
     void startPendingWork(bool clearLog);
-    void changesWritten(const std::vector<std::pair<uint8_t, RowWriteOutcome>>& rows);
     void WriteBridgeTable(int port, bool clearLog);
+    // The completions, posted by the workers: the node rows and settings of
+    // one write, a table download.
+    void RowWriteDone(const std::vector<std::pair<uint8_t, RowWriteOutcome>>& rows);
+    void TableWriteDone();
 
     void ReadManager();
-    void readDone(const ManagerConfiguration& read);
+    void ReadDone(const ManagerConfiguration& read);
     void ReadDatesFromNodes();
     void dateStored(const NodeDateTime& value);
-    void datesReadDone();
+    void DatesReadDone();
 
     // The background-operation scheme: busy set, log cleared, worker started.
     bool beginOperation(bool clearLog = true);

@@ -278,11 +278,11 @@ void TWin_CANopenManager::startPendingWork(bool clearLog) {
             outcomes.emplace_back(row.node, ::WriteNodeRow(utilities_, manager, row.node,
                                                            row.record, counts, control, row.entries));
         if (settings) ::WriteSettings(utilities_, manager, *settings, control);
-        mailbox_->post([this, outcomes] { changesWritten(outcomes); });
+        mailbox_->post([this, outcomes] { RowWriteDone(outcomes); });
     });
 }
 
-void TWin_CANopenManager::changesWritten(
+void TWin_CANopenManager::RowWriteDone(
     const std::vector<std::pair<uint8_t, RowWriteOutcome>>& rows) {
     for (const auto& [node, outcome] : rows) {
         uint8_t& marks = unwritten_[node - 1];
@@ -299,6 +299,10 @@ void TWin_CANopenManager::WriteBridgeTable(int port, bool clearLog) {
     const std::string path = QFile::encodeName(c_.ports[port - 1].bft->text()).toStdString();
     startWorker([this, manager, port, path, control = workerControl()] {
         ::WriteBridgeTable(utilities_, manager, port, path, control);
-        mailbox_->post([this] { endOperation(); });
+        mailbox_->post([this] { TableWriteDone(); });
     });
+}
+
+void TWin_CANopenManager::TableWriteDone() {
+    endOperation();
 }

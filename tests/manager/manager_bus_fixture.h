@@ -17,8 +17,11 @@
 #include "manager/core/utilities.h"
 #include "sim/quorbus_test_client.h"
 #include "support/child_process.h"
+#include "support/scoped_time_zone.h"
 
 namespace managertest {
+
+using TimeZone = testsupport::ScopedTimeZone;
 
 inline constexpr uint8_t kManagerNode = 16;
 inline constexpr char kSdoTimeoutMs[] = "200";
@@ -107,26 +110,5 @@ protected:
     TUtilities utilities;
 };
 
-// Sets TZ for the life of the object.
-class TimeZone {
-public:
-    explicit TimeZone(const char* zone) {
-        if (const char* old = std::getenv("TZ")) old_ = old;
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~TimeZone() {
-        if (!old_.empty())
-            setenv("TZ", old_.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-    TimeZone(const TimeZone&) = delete;
-    TimeZone& operator=(const TimeZone&) = delete;
-
-private:
-    std::string old_;
-};
 
 }  // namespace managertest

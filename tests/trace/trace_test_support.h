@@ -12,10 +12,13 @@
 #include <utility>
 #include <vector>
 
+#include "support/scoped_time_zone.h"
 #include "trace/core/message_names.h"
 #include "trace/core/trace_record.h"
 
 namespace tracetest {
+
+using testsupport::ScopedTimeZone;
 
 // "605#2300100011223344": hex identifier, '#', hex data bytes. More than three
 // identifier digits mark an extended frame, an 'R' after the '#' a remote one.
@@ -53,23 +56,6 @@ private:
     std::vector<std::pair<uint32_t, std::string>> messages_;
 };
 
-// Sets TZ for the lifetime of the object and restores it afterwards.
-class ScopedTimeZone {
-public:
-    explicit ScopedTimeZone(const char* zone) {
-        if (const char* old = std::getenv("TZ")) previous_ = old;
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~ScopedTimeZone() {
-        previous_ ? setenv("TZ", previous_->c_str(), 1) : unsetenv("TZ");
-        tzset();
-    }
-    ScopedTimeZone(const ScopedTimeZone&) = delete;
-
-private:
-    std::optional<std::string> previous_;
-};
 
 // The export's column line, and its rows for frames A (705#05 received),
 // B (605#2300100011223344 transmitted) and C (181#2C2241 received) less the

@@ -10,8 +10,11 @@
 #include "gui_support/gui_test_support.h"
 #include "transmit/core/time_of_day.h"
 #include "transmit_test_support.h"
+#include "support/scoped_time_zone.h"
 
 namespace {
+
+using TimeZone = testsupport::ScopedTimeZone;
 
 using namespace std::chrono;
 using transmittest::enabledMessage;
@@ -24,25 +27,6 @@ constexpr int kMessages = 20;
 std::vector<uint8_t> bytesOf(const CanFrame& frame) {
     return std::vector<uint8_t>(frame.data, frame.data + frame.length);
 }
-
-class TimeZone {
-public:
-    explicit TimeZone(const char* zone) {
-        if (const char* old = std::getenv("TZ")) saved_ = old;
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~TimeZone() {
-        if (saved_.empty())
-            unsetenv("TZ");
-        else
-            setenv("TZ", saved_.c_str(), 1);
-        tzset();
-    }
-
-private:
-    std::string saved_;
-};
 
 TEST(TimeOfDay, LocalTimesGiveMillisecondsOfTheDayAndDaysSince1984) {
     const struct {

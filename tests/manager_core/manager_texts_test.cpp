@@ -12,27 +12,12 @@
 
 #include "manager/core/config_date_time.h"
 #include "manager/core/manager_map.h"
+#include "support/scoped_time_zone.h"
 
 namespace {
 
-class TimeZone {
-public:
-    explicit TimeZone(const char* zone) {
-        if (const char* old = std::getenv("TZ")) old_ = old;
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~TimeZone() {
-        if (old_)
-            setenv("TZ", old_->c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
+using TimeZone = testsupport::ScopedTimeZone;
 
-private:
-    std::optional<std::string> old_;
-};
 
 constexpr char kUtc[] = "UTC0";
 constexpr char kCentralEurope[] = "CET-1CEST,M3.5.0,M10.5.0/3";  // +1, summer +2
