@@ -48,6 +48,7 @@ TWin_CANopenManager::TWin_CANopenManager(TUtilities& utilities, TWin_Progress& p
     connect(c_.list->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { listSelectCell(current); });
     connect(delegate, &NodeCellDelegate::typed, this, &TWin_CANopenManager::cellTyped);
+    connect(delegate, &NodeCellDelegate::keyReleased, this, &TWin_CANopenManager::listKeyUp);
     c_.list->installEventFilter(this);
     c_.list->viewport()->installEventFilter(this);
     c_.list->viewport()->setMouseTracking(true);

@@ -99,10 +99,12 @@ void TWin_CANopenManager::cellTyped(const QModelIndex& index, const QString& tex
 }
 
 void TWin_CANopenManager::listKeyUp() {
-    // Any released key writes the current row; typing in the typed columns
-    // is taken as the text changes (cellTyped).
+    // Any released key writes the current row (assignment, date and time);
+    // in columns 7-8 the typed text's own write (cellTyped) is that write.
     const QModelIndex current = c_.list->currentIndex();
-    if (!current.isValid() || isTypedColumn(current.column())) return;
+    if (!current.isValid() || current.column() == kRetryFactorColumn ||
+        current.column() == kGuardTimeColumn)
+        return;
     WriteNodeRow(static_cast<uint8_t>(current.row() + 1));
 }
 

@@ -1,6 +1,7 @@
 #include "manager/node_table_model.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPalette>
@@ -93,6 +94,12 @@ QWidget* NodeCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewI
                 if (index.isValid()) Q_EMIT self->typed(index, text);
             });
     return editor;
+}
+
+bool NodeCellDelegate::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyRelease && !static_cast<QKeyEvent*>(event)->isAutoRepeat())
+        Q_EMIT keyReleased();
+    return QStyledItemDelegate::eventFilter(watched, event);
 }
 
 NodeCellDelegate::NodeCellDelegate(QObject* parent)

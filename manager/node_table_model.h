@@ -61,11 +61,15 @@ public:
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override;
     void setModelData(QWidget*, QAbstractItemModel*, const QModelIndex&) const override {}
+    // The view installs the delegate on its editors: a key released there is
+    // reported by keyReleased().
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     static QPixmap CheckImage(bool ticked);  // IMAGE_CHECKON / IMAGE_CHECKOFF
 
 Q_SIGNALS:
     void typed(const QModelIndex& index, const QString& text);
+    void keyReleased();
 
 private:
     QPixmap checkOn_, checkOff_;

@@ -150,7 +150,7 @@ TEST_F(ManagerEditsTest, TypedNumbersAreMaskedIntoTheAssignment) {
     EXPECT_EQ(window->configuration().node(3).slaveAssignment, 0x0000FF01u);
 }
 
-TEST_F(ManagerEditsTest, IdentityValuesAreTypedInHexAndWrittenAlone) {
+TEST_F(ManagerEditsTest, IdentityValuesAreTypedInHexAndEachGoesToItsOwnEntry) {
     ASSERT_TRUE(openAndRead());
     listen();
     clickCell(5, 10);
@@ -165,14 +165,36 @@ TEST_F(ManagerEditsTest, IdentityValuesAreTypedInHexAndWrittenAlone) {
     clickCell(5, 0);
     EXPECT_EQ(cell(5, 10), "00000191");
     EXPECT_EQ(cell(5, 14), "1234ABCD");
-    const std::vector<std::string> writes = downloadsSoFar();
-    ASSERT_FALSE(writes.empty());
-    EXPECT_EQ(writes.back(), "610#23881F05CDAB3412");
-    for (const std::string& w : writes)
-        EXPECT_TRUE(w.rfind("610#23841F05", 0) == 0 || w.rfind("610#23881F05", 0) == 0) << w;
+    // Each typed value goes to its own entry; the released keys write the
+    // row's assignment, date and time as well, unchanged.
+    std::vector<std::string> identity;
+    for (const std::string& w : downloadsSoFar()) {
+        if (w.rfind("610#23841F05", 0) == 0 || w.rfind("610#23881F05", 0) == 0) {
+            identity.push_back(w);
+        } else {
+            EXPECT_TRUE(w == "610#23811F0500000000" || w == "610#23261F0500000000" ||
+                        w == "610#23271F0500000000")
+                << w;
+        }
+    }
+    ASSERT_FALSE(identity.empty());
+    EXPECT_EQ(identity.front().substr(0, 12), "610#23841F05");
+    EXPECT_EQ(identity.back(), "610#23881F05CDAB3412");
     ASSERT_TRUE(reread());
     EXPECT_EQ(window->configuration().node(5).deviceType, 0x191u);
     EXPECT_EQ(window->configuration().node(5).serialNumber, 0x1234ABCDu);
+}
+
+TEST_F(ManagerEditsTest, AnyKeyReleasedOnAnIdentityCellWritesTheRowWithinItsCounts) {
+    simCommand("entry 16 0x1F26 0 u8 0");
+    write32(kManager, 0x1F81, 5, 0x00000005);
+    ASSERT_TRUE(openAndRead());
+    clickCell(5, 10);
+    ASSERT_NE(cellEditor(), nullptr);
+    listen();
+    QTest::keyClick(cellEditor(), Qt::Key_Shift);
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(downloadsSoFar(), std::vector<std::string>{"610#23811F0505000000"});
 }
 
 TEST_F(ManagerEditsTest, PointerShowsWhatACellTakes) {
