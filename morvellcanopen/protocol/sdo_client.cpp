@@ -7,6 +7,7 @@
 
 #include "can_frame.h"
 #include "crc16.h"
+#include "frame_duration.h"
 #include "sdo_abort.h"
 #include "sdo_wire.h"
 
@@ -81,9 +82,10 @@ void Client::startUpload(std::uint8_t node, std::uint16_t index, std::uint8_t su
     transfer_.index = index;
     transfer_.subindex = subindex;
     transfer_.destination = destination;
-    deadline_ = now + config_.response_timeout;
+    unsent_bus_time_ = {};
     const bool block = config_.block_upload && !block_upload_refused_[node % kNodeSlots];
     state_ = block ? sendBlockUploadInitiate() : sendInitiateUpload();
+    waitFor(config_.response_timeout, now);
 }
 
 void Client::startDownload(std::uint8_t node, std::uint16_t index, std::uint8_t subindex,
@@ -96,11 +98,12 @@ void Client::startDownload(std::uint8_t node, std::uint16_t index, std::uint8_t 
     transfer_.subindex = subindex;
     transfer_.source.assign(data.begin(), data.end());
     transfer_.size = static_cast<std::uint32_t>(data.size());
-    deadline_ = now + config_.response_timeout;
+    unsent_bus_time_ = {};
     const std::uint32_t min_bytes = config_.block_download_min_bytes;
     const bool block =
         min_bytes != 0 && data.size() >= min_bytes && !block_download_refused_[node % kNodeSlots];
     state_ = block ? sendBlockDownloadInitiate() : sendInitiateDownload();
+    waitFor(config_.response_timeout, now);
 }
 
 // ---- inputs ---------------------------------------------------------------------------------
@@ -116,7 +119,12 @@ void Client::onFrame(const CanFrame& frame, TimePoint now) {
     // Inside a started block, segments follow each other closely; half the
     // response time without one means the block's end was lost.
     const bool inside_block = state_ == State::BlockUploadSubBlock && blockStarted();
-    deadline_ = now + (inside_block ? config_.response_timeout / 2 : config_.response_timeout);
+    waitFor(inside_block ? config_.response_timeout / 2 : config_.response_timeout, now);
+}
+
+void Client::waitFor(std::chrono::milliseconds response_time, TimePoint now) {
+    deadline_ = now + std::chrono::duration_cast<Clock::duration>(
+                          std::exchange(unsent_bus_time_, {})) + response_time;
 }
 
 // A block upload whose segments stop after some arrived lost the end of its
@@ -127,7 +135,7 @@ void Client::onTimer(TimePoint now) {
     now_ = now;
     if (state_ == State::BlockUploadSubBlock && blockStarted()) {
         state_ = acknowledgeBlock();
-        deadline_ = now + config_.response_timeout;
+        waitFor(config_.response_timeout, now);
         return;
     }
     sendAbort(code(Abort::Timeout));
@@ -588,6 +596,7 @@ void Client::send(const Bytes& bytes) {
     f.length = kFrameLength;
     std::memcpy(f.data, bytes.data(), bytes.size());
     frames_.push_back(f);
+    if (config_.bitrate_bps != 0) unsent_bus_time_ += frameDuration(f, config_.bitrate_bps);
 }
 
 // Abort 1000 0000 | index | subindex | abort code.

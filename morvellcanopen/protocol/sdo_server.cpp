@@ -6,6 +6,7 @@
 
 #include "can_frame.h"
 #include "crc16.h"
+#include "frame_duration.h"
 #include "sdo_abort.h"
 #include "sdo_wire.h"
 
@@ -85,10 +86,12 @@ void Server::onFrame(const CanFrame& frame, TimePoint now) {
     } else {
         state_ = handleRequest(r);
     }
+    const auto bus_time = std::exchange(unsent_bus_time_, {});
     if (state_ == State::Idle)
         deadline_.reset();
     else
-        deadline_ = now + config_.timeout;
+        deadline_ = now + std::chrono::duration_cast<TimePoint::duration>(bus_time) +
+                    config_.timeout;
 }
 
 void Server::onTimer(TimePoint now) {
@@ -96,6 +99,7 @@ void Server::onTimer(TimePoint now) {
     if (fault_ != ServerFault::NoAnswer) abort(code(Abort::Timeout));
     state_ = State::Idle;
     deadline_.reset();
+    unsent_bus_time_ = {};
 }
 
 // Block download segments carry no command specifier: while a block runs,
@@ -440,6 +444,7 @@ void Server::send(const Response& bytes) {
     f.length = fault_ == ServerFault::ShortFrames ? kShortFrameLength : wire::kFrameLength;
     std::memcpy(f.data, bytes.data(), bytes.size());
     out_.push_back(f);
+    if (config_.bitrate_bps != 0) unsent_bus_time_ += frameDuration(f, config_.bitrate_bps);
 }
 
 }  // namespace morvell::sdo

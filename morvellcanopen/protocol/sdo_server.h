@@ -52,6 +52,10 @@ struct ServerConfig {
     // A transfer with no request from the client for this long is dropped
     // (abort 0x05040000 sent).
     std::chrono::milliseconds timeout{1000};
+    // The bus's bit rate in bit/s; 0 = not known. When known, the wait for
+    // the client starts after the responses just sent have had their time on
+    // the bus (a block upload's 127 segments take 1.4-1.7 s at 10 kbit/s).
+    std::uint32_t bitrate_bps = 0;
 };
 
 class Server {
@@ -123,6 +127,7 @@ private:
 
     State state_ = State::Idle;
     std::optional<TimePoint> deadline_;  // set while state_ != Idle
+    std::chrono::nanoseconds unsent_bus_time_{};  // of the responses since the last request
     std::uint16_t index_ = 0;
     std::uint8_t subindex_ = 0;
     // Upload: the whole value. Download: the bytes received so far (block

@@ -74,6 +74,7 @@ public:
           transport_(std::move(transport)),
           runner_(simulator_, options_.heartbeat_ms) {
         runner_.setBitrateKbps(options_.bitrate_kbps);
+        simulator_.setBitrateBps(static_cast<std::uint32_t>(options_.bitrate_kbps) * 1000);
     }
 
     // Exit code: 0 after quit or a signal, 1 when the channel breaks or start-up fails.

@@ -38,6 +38,7 @@ void SimNode::startServer() {
     config.node = node_;
     config.block_transfer = block_transfer_;
     config.timeout = kSdoServerTimeout + response_delay_;
+    config.bitrate_bps = bitrate_bps_;
     server_.reset();
     server_.emplace(config, objects_);
     server_->setFault(fault_, fault_abort_code_);
@@ -226,6 +227,11 @@ void SimNode::setResponseDelay(Milliseconds delay) {
 
 void SimNode::setBlockTransfer(bool enabled) {
     block_transfer_ = enabled;
+    startServer();
+}
+
+void SimNode::setBusBitrate(std::uint32_t bitrate_bps) {
+    bitrate_bps_ = bitrate_bps;
     startServer();
 }
 

@@ -73,6 +73,9 @@ public:
     void setResponseDelay(Milliseconds delay);
     // Block transfers offered (on) or refused (off). Restarts the SDO server.
     void setBlockTransfer(bool enabled);
+    // The bus's bit rate in bit/s (0 = not known): the SDO server's waits
+    // start after its responses have had their time on the bus. Restarts it.
+    void setBusBitrate(std::uint32_t bitrate_bps);
 
 protected:
     // A frame of the device's own (sent after the frames already queued).
@@ -111,6 +114,7 @@ private:
     morvell::sdo::ServerFault fault_ = morvell::sdo::ServerFault::None;
     std::uint32_t fault_abort_code_ = 0;
     bool block_transfer_ = true;
+    std::uint32_t bitrate_bps_ = 0;
     Milliseconds response_delay_{0};
     Milliseconds heartbeat_period_{0};
     std::optional<TimePoint> next_heartbeat_;

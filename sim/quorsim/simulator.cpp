@@ -26,10 +26,16 @@ std::string Simulator::addDevice(std::unique_ptr<SimNode> device, TimePoint now)
     if (node < kMinNode || node > kMaxNode)
         return "node " + std::to_string(node) + " is out of range 1-127";
     if (nodes_.count(node)) return "node " + std::to_string(node) + " already exists";
+    if (bitrate_bps_ != 0) device->setBusBitrate(bitrate_bps_);
     device->powerOn(now);
     nodes_.emplace(node, std::move(device));
     collect(now);
     return {};
+}
+
+void Simulator::setBitrateBps(std::uint32_t bitrate_bps) {
+    bitrate_bps_ = bitrate_bps;
+    for (auto& [node, device] : nodes_) device->setBusBitrate(bitrate_bps);
 }
 
 bool Simulator::removeNode(std::uint8_t node) {

@@ -33,6 +33,9 @@ public:
     std::string addNode(std::uint8_t node, ObjectDictionary defaults, TimePoint now);
     // Adds a device of another kind (a manager) the same way.
     std::string addDevice(std::unique_ptr<SimNode> device, TimePoint now);
+    // The bus's bit rate in bit/s (0 = not known), given to every node's SDO
+    // server, those present and those added later.
+    void setBitrateBps(std::uint32_t bitrate_bps);
     // Removes a node silently (as if its cable were pulled); false if absent.
     bool removeNode(std::uint8_t node);
     SimNode* findNode(std::uint8_t node);
@@ -61,6 +64,7 @@ private:
     void send(std::uint8_t origin, const CanFrame& frame, TimePoint now);
 
     std::map<std::uint8_t, std::unique_ptr<SimNode>> nodes_;
+    std::uint32_t bitrate_bps_ = 0;
     TrafficGenerator traffic_;
     std::vector<CanFrame> out_;
     SimulatorStats stats_;

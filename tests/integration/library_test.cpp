@@ -277,6 +277,29 @@ TEST_F(Library, ExceptionsFromCallbacksStopAtTheLibrary) {
     EXPECT_TRUE(waitUntil([] { return sawFrame(0x705, 0x7F) || sawFrame(0x705, 0x05); }));
 }
 
+// At 10 kbit/s a sub-block of 127 segments is longer on the bus than the
+// response time: the wait for the server's acknowledgement starts only when
+// the segments have had their time on the bus.
+TEST_F(Library, BlockTransfersOfAWholeSubBlockWorkAtTenKbit) {
+    bus.reset();
+    bus = std::make_unique<testsupport::ChildProcess>(
+        testsupport::programPath("quorbus"),
+        std::vector<std::string>{"--port", std::to_string(port), "--bitrate", "10"});
+    ASSERT_FALSE(bus->waitForLine("listening").empty()) << bus->errors();
+    startSimulator({"--node", "5", "--bitrate", "10"});
+    setenv("MORVELLCANOPEN_BLOCK_UPLOAD", "1", 1);
+    setenv("MORVELLCANOPEN_BLOCK_DOWNLOAD_MIN", "64", 1);
+    openLibrary(10);
+    std::vector<std::uint8_t> data(127 * 7);
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 29);
+    auto r = download(5, 0x2101, 0, data);
+    ASSERT_EQ(r.code, 0) << r.text;
+    std::vector<std::uint8_t> back;
+    r = upload(5, 0x2101, 0, back, 1000);
+    ASSERT_EQ(r.code, 0) << r.text;
+    EXPECT_EQ(back, data);
+}
+
 // On a paced bus transfers run at the bus's pace; a library opened at
 // another bit rate is not heard and reports the errors its controller sees.
 TEST_F(Library, PacedBusCarriesTransfersAndShutsOutAnotherBitRate) {

@@ -15,6 +15,7 @@
 
 #include "protocol/can_frame.h"
 #include "protocol/crc16.h"
+#include "protocol/frame_duration.h"
 #include "protocol/sdo_abort.h"
 
 namespace {
@@ -383,6 +384,51 @@ TEST_F(SdoClientTest, BlockUploadTimesOutOnlyAfterAcknowledgingWhatArrived) {
     now += 100ms;
     client.onTimer(now);  // nothing came: time-out
     expectTimedOut("100 ms");
+}
+
+TEST_F(SdoClientTest, WaitsStartWhenTheSentFramesHaveHadTheirTimeOnTheBus) {
+    // At 10 kbit/s a sub-block of 127 segments is on the bus for 1.4-1.7 s:
+    // the server's acknowledgement cannot come within 1000 ms of the hand-over.
+    setConfig([](auto& c) {
+        c.response_timeout = 1000ms;
+        c.bitrate_bps = 10000;
+    });
+    const auto busTime = [](const std::vector<CanFrame>& frames) {
+        std::chrono::nanoseconds total{};
+        for (const CanFrame& f : frames) total += morvell::frameDuration(f, 10000);
+        return total;
+    };
+    startDownload(Bytes(127 * 7, 0x55));
+    std::vector<CanFrame> frames = client.takeFrames();
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(client.deadline(), now + busTime(frames) + 1000ms);
+    now += 20ms;
+    CanFrame response{};  // block size 127
+    response.id = 0x585;
+    response.length = 8;
+    const Bytes initiate = fromHex("A44523067F000000");
+    std::copy(initiate.begin(), initiate.end(), response.data);
+    client.onFrame(response, now);
+    frames = client.takeFrames();
+    ASSERT_EQ(frames.size(), 127u);
+    const auto subBlock = busTime(frames);
+    EXPECT_GT(subBlock, 1400ms);
+    EXPECT_EQ(client.deadline(), now + subBlock + 1000ms);
+    now += std::chrono::duration_cast<std::chrono::milliseconds>(subBlock) + 999ms;
+    client.onTimer(now);
+    EXPECT_TRUE(client.busy()) << "still within the response time";
+    const Sent end = reply("A27F7F0000000000");
+    ASSERT_EQ(end.size(), 1u);
+    EXPECT_EQ(end[0].substr(0, 6), "605#C1");  // no unused bytes in the last segment
+    reply("A100000000000000");
+    ASSERT_TRUE(completion);
+    EXPECT_EQ(completion->code, 0);
+
+    // Without a bit rate the response time alone counts.
+    restart([](auto& c) { c.response_timeout = 1000ms; });
+    startDownload(Bytes(127 * 7, 0x55));
+    sent();
+    EXPECT_EQ(client.deadline(), now + 1000ms);
 }
 
 TEST_F(SdoClientTest, CancelAndFailEndTheTransferOnce) {

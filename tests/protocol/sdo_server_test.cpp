@@ -10,6 +10,7 @@
 
 #include "memory_objects.h"
 #include "protocol/can_frame.h"
+#include "protocol/frame_duration.h"
 #include "sdo_server_fixture.h"
 
 namespace {
@@ -128,6 +129,39 @@ TEST_F(SdoServerTest, TimeOutAbortsAndReturnsToIdle) {
         EXPECT_FALSE(server().deadline());
         EXPECT_EQ(request("7000000000000000"), Responses{"585#8000000001000405"});
     }
+}
+
+TEST_F(SdoServerTest, WaitsStartWhenTheResponsesHaveHadTheirTimeOnTheBus) {
+    // A block upload's 127 segments are on the bus for 1.4-1.7 s at 10 kbit/s:
+    // the client's acknowledgement cannot come within the time-out of the hand-over.
+    config.bitrate_bps = 10000;
+    objects.add(0x2000, 1, pattern(127 * 7));
+    const auto requestFrames = [this](const std::string& hex) {
+        const sdotest::Bytes data = sdotest::fromHex(hex);
+        CanFrame f{};
+        f.id = kRequestId;
+        f.length = static_cast<std::uint8_t>(data.size());
+        std::copy(data.begin(), data.end(), f.data);
+        server().onFrame(f, now);
+        return server().takeFrames();
+    };
+    const auto busTime = [](const std::vector<CanFrame>& frames) {
+        std::chrono::nanoseconds total{};
+        for (const CanFrame& f : frames) total += morvell::frameDuration(f, 10000);
+        return std::chrono::duration_cast<morvell::sdo::TimePoint::duration>(total);
+    };
+    std::vector<CanFrame> sent = requestFrames("A40020017F000000");
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(server().deadline(), now + busTime(sent) + config.timeout);
+    sent = requestFrames("A300000000000000");
+    ASSERT_EQ(sent.size(), 127u);
+    EXPECT_GT(busTime(sent), 1400ms);
+    EXPECT_EQ(server().deadline(), now + busTime(sent) + config.timeout);
+    advance(std::chrono::duration_cast<std::chrono::milliseconds>(busTime(sent)) + config.timeout -
+            1ms);
+    server().onTimer(now);
+    EXPECT_TRUE(server().takeFrames().empty()) << "still waiting for the acknowledgement";
+    EXPECT_EQ(requestFrames("A27F7F0000000000").size(), 1u);  // the end of the upload
 }
 
 }  // namespace
