@@ -18,7 +18,7 @@
 #include "gui_support/gui_test_support.h"
 #include "trace/core/emergency_codes.h"
 #include "trace/core/trace_export.h"
-#include "trace_test_support.h"
+#include "trace_core/trace_test_support.h"
 
 namespace {
 
