@@ -27,8 +27,9 @@
 #include <vector>
 
 #include "canlib/morvellcanopen.h"
-#include "sharing/messaging.h"
 #include "bench/bench_support.h"
+#include "sharing/core/forwarding_schedule.h"
+#include "sharing/messaging.h"
 #include "support/child_process.h"
 
 extern char** environ;
@@ -43,10 +44,12 @@ using namespace std::chrono_literals;
 
 constexpr char kLoadFrame[] = "181#1122334455667788";
 constexpr int32_t kBitRateKbps = 1000;
-constexpr auto kTick = 5ms;
-constexpr uint64_t kForwardingSkipPeriod = 100;
+constexpr uint64_t kTickMs = 5;
+constexpr auto kTick = std::chrono::milliseconds(kTickMs);
 
 TMessaging* messaging = nullptr;
+sharing::ForwardingSchedule forwarding;  // as the main window's
+uint64_t elapsedMs = 0;
 std::atomic<uint64_t> delivered{0};
 std::atomic<bool> trafficSeen{false};
 
@@ -93,10 +96,11 @@ template <class Until>
 void tick(Clock::duration duration, Until until) {
     const auto end = Clock::now() + duration;
     auto next = Clock::now();
-    for (uint64_t ticks = 1; Clock::now() < end && !until(); ++ticks) {
+    while (Clock::now() < end && !until()) {
         next += kTick;
         std::this_thread::sleep_until(next);
-        if (trafficSeen.exchange(false) && ticks % kForwardingSkipPeriod != 0) {
+        elapsedMs += kTickMs;
+        if (forwarding.OnTick(trafficSeen.exchange(false), elapsedMs)) {
             messaging->StartForwardingPass();
         }
     }

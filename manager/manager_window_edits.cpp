@@ -69,8 +69,7 @@ void TWin_CANopenManager::listSelectCell(const QModelIndex& current) {
 
 void TWin_CANopenManager::listClickedAgain(const QModelIndex& index) {
     const auto node = static_cast<uint8_t>(index.row() + 1);
-    if (isCheckColumn(index.column()) &&
-        manager_text::CellAvailable(config_, node, index.column()))
+    if (isCheckColumn(index.column()) && manager_text::CellAvailable(config_, node, index.column()))
         toggleAssignmentBit(node, index.column());
 }
 
@@ -111,8 +110,7 @@ void TWin_CANopenManager::listKeyUp() {
 void TWin_CANopenManager::listMouseMove(const QPoint& position) {
     const QModelIndex index = c_.list->indexAt(position);
     Qt::CursorShape shape = Qt::ArrowCursor;
-    if (index.isValid() &&
-        manager_text::CellAvailable(config_, index.row() + 1, index.column())) {
+    if (index.isValid() && manager_text::CellAvailable(config_, index.row() + 1, index.column())) {
         if (isCheckColumn(index.column())) shape = Qt::PointingHandCursor;
         if (isTypedColumn(index.column())) shape = Qt::IBeamCursor;
     }
@@ -147,7 +145,8 @@ bool TWin_CANopenManager::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TWin_CANopenManager::enterDateAndTime(uint8_t node) {
-    if (dateDialog_ == nullptr) dateDialog_ = new TWin_EnterDateAndTime(utilities_, notifier_, this);
+    if (dateDialog_ == nullptr)
+        dateDialog_ = new TWin_EnterDateAndTime(utilities_, notifier_, this);
     if (dateDialog_->isVisible()) return;  // a second request queued while it was open
     ManagerNodeRecord& record = config_.node(node);
     uint32_t date = record.configDate;
@@ -174,8 +173,9 @@ void TWin_CANopenManager::connectSettingsControls() {
         });
     });
     connect(c_.smartbridge, &QComboBox::activated, this, [this](int index) {
-        settingChanged(
-            [index](ManagerConfiguration& c) { c.configWord = WithSmartBridge(c.configWord, index); });
+        settingChanged([index](ManagerConfiguration& c) {
+            c.configWord = WithSmartBridge(c.configWord, index);
+        });
     });
     const std::pair<QCheckBox*, uint16_t> flags[] = {{c_.disablesdochannel, kDisableSdoChannelBit},
                                                      {c_.startsetup, kStartInSetupBit}};
@@ -207,8 +207,7 @@ void TWin_CANopenManager::setSettingsEditable(bool editable) {
         control->setEnabled(editable);
 }
 
-void TWin_CANopenManager::settingChanged(
-    const std::function<void(ManagerConfiguration&)>& change) {
+void TWin_CANopenManager::settingChanged(const std::function<void(ManagerConfiguration&)>& change) {
     if (!config_.configValid) return;
     change(config_);
     WriteSettings();
@@ -221,8 +220,8 @@ void TWin_CANopenManager::bftbrowseClick(int port) {
     dialog.setObjectName(QStringLiteral("Win_OpenBFT"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters({QStringLiteral("Bridge Forwarding Tables (*.txt)"),
-                           QStringLiteral("All Files (*)")});
+    dialog.setNameFilters(
+        {QStringLiteral("Bridge Forwarding Tables (*.txt)"), QStringLiteral("All Files (*)")});
     dialog.setDefaultSuffix(QStringLiteral("txt"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     c_.ports[port - 1].bft->setText(dialog.selectedFiles().first().left(256));
@@ -277,8 +276,9 @@ void TWin_CANopenManager::startPendingWork(bool clearLog) {
                  control = workerControl()] {
         std::vector<std::pair<uint8_t, RowWriteOutcome>> outcomes;
         for (const Row& row : rows)
-            outcomes.emplace_back(row.node, ::WriteNodeRow(utilities_, manager, row.node,
-                                                           row.record, counts, control, row.entries));
+            outcomes.emplace_back(
+                row.node, ::WriteNodeRow(utilities_, manager, row.node, row.record, counts, control,
+                                         row.entries));
         if (settings) ::WriteSettings(utilities_, manager, *settings, control);
         mailbox_->post([this, outcomes] { RowWriteDone(outcomes); });
     });

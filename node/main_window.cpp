@@ -37,8 +37,7 @@ constexpr int kSigTickMs = 5;
 constexpr int kLedMs = 39;
 constexpr int kNodeStateTimeoutMs = 7000;
 constexpr int kInputCheckMs = 2000;
-constexpr int kForwardingSkipPeriod = 100;  // no forwarding pass when ticks reach a multiple
-constexpr int kBannerHeight = 374;          // at 96 pixels per inch
+constexpr int kBannerHeight = 374;  // at 96 pixels per inch
 constexpr int kNoBannerHeight = 342;
 constexpr int kWindowWidth = 620;
 constexpr int kLedDiameter = 14;
@@ -244,7 +243,7 @@ void TWin_Main::ThreadSigTimerTimer() {
         if (s.rxStatus != 0) rxLed_->light();
         busLed_->light();
     }
-    if ((s.txSeen || s.rxSeen) && elapsedTicks_ % kForwardingSkipPeriod != 0) {
+    if (forwarding_.OnTick(s.txSeen || s.rxSeen, elapsedTicks_)) {
         objects_.messaging.StartForwardingPass();
     }
     if (s.errorSeen) errorLed_->apply(s.errorCode);

@@ -15,6 +15,7 @@
 #include "node/main_settings.h"
 #include "node/main_window_controls.h"
 #include "node/main_window_host.h"
+#include "sharing/core/forwarding_schedule.h"
 
 class HintBanner;
 class QLineEdit;
@@ -113,7 +114,8 @@ private:
     QTimer ThreadSigTimer;
     QTimer NodeStateTimer;
     QTimer InputCheckTimer;
-    uint32_t elapsedTicks_ = 0;
+    uint32_t elapsedTicks_ = 0;  // ms since creation, in steps of the 5 ms tick
+    sharing::ForwardingSchedule forwarding_;
 
     HintBanner* banner_ = nullptr;
     bool usepennorak_ = true;

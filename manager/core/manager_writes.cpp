@@ -24,8 +24,8 @@ bool download(BlockingSdo& sdo, uint8_t manager, uint16_t index, uint8_t subinde
     LibraryResult result{};
     sdo.SDODownload(manager, index, subindex, data, length, result);
     if (result.code == 0) return true;
-    log(control, manager_text::ManagerWriteFailed(failure, index, subindex, result.code,
-                                                  result.text));
+    log(control,
+        manager_text::ManagerWriteFailed(failure, index, subindex, result.code, result.text));
     return false;
 }
 
@@ -135,8 +135,12 @@ RowWriteOutcome WriteNodeRow(BlockingSdo& sdo, uint8_t manager, uint8_t node,
 }
 
 ManagerSettings SettingsOf(const ManagerConfiguration& config) {
-    return {config.configWord,         config.preBootDelay, config.postBootDelay,
-            config.sdoTimeout,         config.sdoDelay,     config.defaultHeartbeatTime,
+    return {config.configWord,
+            config.preBootDelay,
+            config.postBootDelay,
+            config.sdoTimeout,
+            config.sdoDelay,
+            config.defaultHeartbeatTime,
             config.defaultHeartbeatFactor};
 }
 
@@ -161,7 +165,8 @@ uint8_t WriteSettings(BlockingSdo& sdo, uint8_t manager, const ManagerSettings& 
 
 BridgeTableFile ReadBridgeTableFile(const std::string& path) {
     BridgeTableFile file;
-    const std::unique_ptr<FILE, int (*)(FILE*)> stream(std::fopen(path.c_str(), "rb"), &std::fclose);
+    const std::unique_ptr<FILE, int (*)(FILE*)> stream(std::fopen(path.c_str(), "rb"),
+                                                       &std::fclose);
     if (!stream) {
         file.error = "Failed to open file " + path;
         return file;

@@ -77,8 +77,7 @@ struct RowWriteOutcome {
 RowWriteOutcome WriteNodeRow(BlockingSdo& sdo, uint8_t manager, uint8_t node,
                              const ManagerNodeRecord& record,
                              const std::array<uint8_t, manager_map::kEntryCounts>& counts,
-                             const OperationControl& control,
-                             uint8_t entries = kRowWriteEntries);
+                             const OperationControl& control, uint8_t entries = kRowWriteEntries);
 
 // ---- Settings ---------------------------------------------------------------
 

@@ -123,8 +123,9 @@ void Client::onFrame(const CanFrame& frame, TimePoint now) {
 }
 
 void Client::waitFor(std::chrono::milliseconds response_time, TimePoint now) {
-    deadline_ = now + std::chrono::duration_cast<Clock::duration>(
-                          std::exchange(unsent_bus_time_, {})) + response_time;
+    deadline_ = now +
+                std::chrono::duration_cast<Clock::duration>(std::exchange(unsent_bus_time_, {})) +
+                response_time;
 }
 
 // A block upload whose segments stop after some arrived lost the end of its

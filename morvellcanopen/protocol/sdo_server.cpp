@@ -90,8 +90,8 @@ void Server::onFrame(const CanFrame& frame, TimePoint now) {
     if (state_ == State::Idle)
         deadline_.reset();
     else
-        deadline_ = now + std::chrono::duration_cast<TimePoint::duration>(bus_time) +
-                    config_.timeout;
+        deadline_ =
+            now + std::chrono::duration_cast<TimePoint::duration>(bus_time) + config_.timeout;
 }
 
 void Server::onTimer(TimePoint now) {

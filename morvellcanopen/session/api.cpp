@@ -95,8 +95,7 @@ MORVELL_API void Hardware_Initialize(int32_t interfaceCode, const void* params,
         auto& lib = library();
         auto config = settings.session;
         config.sdo.bitrate_bps = static_cast<std::uint32_t>(kbps) * 1000;
-        auto session =
-            Session::start(std::move(opened.transport), config, lib.callbacks, &error);
+        auto session = Session::start(std::move(opened.transport), config, lib.callbacks, &error);
         if (!session) return setResult(result, kThreadStart, error);
         {
             std::lock_guard lock(lib.mutex);

@@ -131,8 +131,7 @@ std::size_t SimManager::removeEntry(std::uint16_t index, std::optional<std::uint
     return objects().remove(index, subindex);
 }
 
-void SimManager::refuseEntry(std::uint16_t index, std::uint8_t subindex,
-                             std::uint32_t abort_code) {
+void SimManager::refuseEntry(std::uint16_t index, std::uint8_t subindex, std::uint32_t abort_code) {
     refused_[entryKey(index, subindex)] = abort_code;
 }
 
@@ -145,7 +144,8 @@ bool SimManager::refuse(const CanFrame& request) {
     abort.length = 8;
     abort.data[0] = wire::kAbortCommand;
     for (int i = 1; i <= 3; ++i) abort.data[i] = request.data[i];
-    for (int i = 0; i < 4; ++i) abort.data[4 + i] = static_cast<std::uint8_t>(refused->second >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        abort.data[4 + i] = static_cast<std::uint8_t>(refused->second >> (8 * i));
     emitFrame(abort);
     return true;
 }

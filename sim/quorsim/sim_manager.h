@@ -87,7 +87,7 @@ private:
     void startScan(bool store, TimePoint now);
     void endScan();
 
-    std::set<std::uint32_t> silent_;  // index << 8 | subindex
+    std::set<std::uint32_t> silent_;                  // index << 8 | subindex
     std::map<std::uint32_t, std::uint32_t> refused_;  // index << 8 | subindex -> abort code
     std::optional<TimePoint> scan_end_;
     bool store_after_scan_ = false;

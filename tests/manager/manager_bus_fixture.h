@@ -110,5 +110,4 @@ protected:
     TUtilities utilities;
 };
 
-
 }  // namespace managertest

@@ -126,12 +126,9 @@ TEST_F(ManagerEditsTest, TypedNumbersAreMaskedIntoTheAssignment) {
         const char* shown;
         uint32_t assignment;
     } rows[] = {
-        {7, "300", "44", 0x00002C01},
-        {8, "70000", "4464", 0x11702C01},
-        {8, "1500", "1500", 0x05DC2C01},
-        {7, "abc", "0", 0x05DC0001},
-        {8, "-5", "0", 0x00000001},
-        {7, "255", "255", 0x0000FF01},
+        {7, "300", "44", 0x00002C01},    {8, "70000", "4464", 0x11702C01},
+        {8, "1500", "1500", 0x05DC2C01}, {7, "abc", "0", 0x05DC0001},
+        {8, "-5", "0", 0x00000001},      {7, "255", "255", 0x0000FF01},
     };
     for (const auto& r : rows) {
         clickCell(3, r.column);
@@ -239,8 +236,8 @@ TEST_F(ManagerEditsTest, TheDateColumnOpensTheDialogAndWritesTheAcceptedDateAndT
             cancelled = true;
         });
         clickCell(node, 9);
-        ASSERT_TRUE(waitFor(
-            [&] { return cancelled && QApplication::activeModalWidget() == nullptr; }));
+        ASSERT_TRUE(
+            waitFor([&] { return cancelled && QApplication::activeModalWidget() == nullptr; }));
     }
     EXPECT_FALSE(window->busy());
     ASSERT_TRUE(reread());
@@ -422,8 +419,9 @@ TEST_F(ManagerEditsTest, APort2TableDisablesTheSelectorAndPagesUntilItEnds) {
     EXPECT_TRUE(find<QPushButton>(window.get(), "reread")->isEnabled());
     EXPECT_TRUE(find<QTabWidget>(window.get(), "pages")->isEnabled());
     ASSERT_EQ(logLines().size(), 1);
-    EXPECT_TRUE(logLines()[0].startsWith("Failed to write bridge forwarding table to the CANopen "
-                                         "Manager (0x2012 sub 3): No response"));
+    EXPECT_TRUE(
+        logLines()[0].startsWith("Failed to write bridge forwarding table to the CANopen "
+                                 "Manager (0x2012 sub 3): No response"));
 
     // Port 1 leaves everything enabled; an edit made meanwhile is written afterwards.
     simCommand("silent 16 none");

@@ -23,7 +23,8 @@ struct SeenDownload {
 
 class SdoDownloadReader {
 public:
-    SdoDownloadReader(quorbustest::HubClient& client, uint8_t node) : client_(client), node_(node) {}
+    SdoDownloadReader(quorbustest::HubClient& client, uint8_t node)
+        : client_(client), node_(node) {}
 
     // The next download to the node, read up to its end (or abort); nothing
     // when none began and ended within the limit.

@@ -18,7 +18,6 @@ namespace {
 
 using TimeZone = testsupport::ScopedTimeZone;
 
-
 constexpr char kUtc[] = "UTC0";
 constexpr char kCentralEurope[] = "CET-1CEST,M3.5.0,M10.5.0/3";  // +1, summer +2
 

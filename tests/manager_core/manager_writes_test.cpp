@@ -39,18 +39,21 @@ protected:
 
 TEST(TypingRules, TypedNumbersAreDecimalDigitsUpToTheFirstOther) {
     const std::pair<const char*, uint32_t> rows[] = {
-        {"300", 300},     {"  12ab", 12},      {"", 0},          {"   ", 0},
-        {"-5", 0},        {"+5", 0},           {"0x10", 0},      {"007", 7},
-        {"65535", 65535}, {"4294967295", 4294967295u},           {"4294967301", 5},
-        {"1 2", 1},       {"\t5", 0},          {"99999999999999999999", 1661992959u},
+        {"300", 300},      {"  12ab", 12},
+        {"", 0},           {"   ", 0},
+        {"-5", 0},         {"+5", 0},
+        {"0x10", 0},       {"007", 7},
+        {"65535", 65535},  {"4294967295", 4294967295u},
+        {"4294967301", 5}, {"1 2", 1},
+        {"\t5", 0},        {"99999999999999999999", 1661992959u},
     };
     for (const auto& [text, value] : rows) EXPECT_EQ(ParseTypedNumber(text), value) << text;
 }
 
 TEST(TypingRules, TypedHexIsHexDigitsUpToTheFirstOther) {
     const std::pair<const char*, uint32_t> rows[] = {
-        {"191", 0x191},           {" 1a2B", 0x1A2B}, {"x1", 0},       {"", 0},
-        {"FFFFFFFF", 0xFFFFFFFF}, {"0x10", 0},       {"12g4", 0x12},  {"00000191", 0x191},
+        {"191", 0x191},           {" 1a2B", 0x1A2B}, {"x1", 0},      {"", 0},
+        {"FFFFFFFF", 0xFFFFFFFF}, {"0x10", 0},       {"12g4", 0x12}, {"00000191", 0x191},
     };
     for (const auto& [text, value] : rows) EXPECT_EQ(ParseTypedHex(text), value) << text;
 }
@@ -61,10 +64,10 @@ TEST(TypingRules, MasksKeepTheirBitsAndLeaveTheOthers) {
         const char* typed;
         uint32_t before, retry, guard;
     } rows[] = {
-        {"300", 0x00000000, 0x00002C00, 0x012C0000},         // 300 & 0xFF = 44
-        {"70000", 0x000000FF, 0x000070FF, 0x117000FF},       // 70000 & 0xFFFF = 4464
-        {"99999", 0xFFFFFFFF, 0xFFFF9FFF, 0x869FFFFF},       // 99999 & 0xFFFF = 34463
-        {"", 0x12345682, 0x12340082, 0x00005682},            // bits 1 and 7 carried
+        {"300", 0x00000000, 0x00002C00, 0x012C0000},    // 300 & 0xFF = 44
+        {"70000", 0x000000FF, 0x000070FF, 0x117000FF},  // 70000 & 0xFFFF = 4464
+        {"99999", 0xFFFFFFFF, 0xFFFF9FFF, 0x869FFFFF},  // 99999 & 0xFFFF = 34463
+        {"", 0x12345682, 0x12340082, 0x00005682},       // bits 1 and 7 carried
         {"255", 0xABCD0001, 0xABCDFF01, 0x00FF0001},
     };
     for (const auto& r : rows) {
@@ -98,10 +101,14 @@ TEST_F(WritesTest, NodeRowWritesOnlyTheEntriesWithinTheirCounts) {
     } rows[] = {
         {10, 0, 3, {write(0x1F81, 3, {0x1D, 0x2D, 0xC8, 0x00})}, kRowAssignment},
         {10, 0, 11, {}, 0},
-        {0, 5, 5,
+        {0,
+         5,
+         5,
          {write(0x1F26, 5, {0xAC, 0x23, 0, 0}), write(0x1F27, 5, {0x00, 0x51, 0x25, 0x02})},
          kRowDate | kRowTime},
-        {127, 127, 127,
+        {127,
+         127,
+         127,
          {write(0x1F81, 127, {0x1D, 0x2D, 0xC8, 0x00}), write(0x1F26, 127, {0xAC, 0x23, 0, 0}),
           write(0x1F27, 127, {0x00, 0x51, 0x25, 0x02})},
          kRowAssignment | kRowDate | kRowTime},
@@ -111,7 +118,8 @@ TEST_F(WritesTest, NodeRowWritesOnlyTheEntriesWithinTheirCounts) {
         std::array<uint8_t, manager_map::kEntryCounts> counts{};
         counts[0] = r.slaveCount;
         counts[1] = r.dateCount;
-        const RowWriteOutcome outcome = WriteNodeRow(sdo, kManager, r.node, record, counts, control());
+        const RowWriteOutcome outcome =
+            WriteNodeRow(sdo, kManager, r.node, record, counts, control());
         EXPECT_EQ(sdo.transfers, r.writes) << int(r.node);
         EXPECT_EQ(outcome.written, r.written) << int(r.node);
         EXPECT_EQ(outcome.failed, 0);
@@ -136,7 +144,8 @@ TEST_F(WritesTest, IdentityValuesAreWrittenWhenAskedForWithinTheirCounts) {
         {5, kRowDeviceType, {write(0x1F84, 5, {0x91, 0x01, 0, 0})}},
         {4, kRowSerialNumber, {write(0x1F88, 4, {0x78, 0x56, 0x34, 0x12})}},
         {5, kRowSerialNumber, {}},  // beyond count 6
-        {2, kRowVendorId | kRowAssignment,
+        {2,
+         kRowVendorId | kRowAssignment,
          {write(0x1F81, 2, {0, 0, 0, 0}), write(0x1F85, 2, {0, 0, 0, 0})}},
     };
     for (const auto& r : rows) {
@@ -202,12 +211,9 @@ TEST_F(WritesTest, EachFailedSettingHasItsLineAndTheOthersAreStillWritten) {
     for (uint8_t sub = 1; sub <= 7; ++sub) sdo.fail(kManager, 0x2000, sub, 5, kReadOnly);
     EXPECT_EQ(WriteSettings(sdo, kManager, ManagerSettings{}, control()), 0xFE);
     EXPECT_EQ(sdo.transfers.size(), 7u);
-    const char* const what[] = {"configuration",
-                                "pre boot delay",
-                                "post boot delay",
-                                "SDO timeout",
-                                "SDO back to back delay",
-                                "default heartbeat time",
+    const char* const what[] = {"configuration",           "pre boot delay",
+                                "post boot delay",         "SDO timeout",
+                                "SDO back to back delay",  "default heartbeat time",
                                 "default heartbeat factor"};
     ASSERT_EQ(log.size(), 7u);
     for (int i = 0; i < 7; ++i)

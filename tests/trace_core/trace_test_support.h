@@ -56,7 +56,6 @@ private:
     std::vector<std::pair<uint32_t, std::string>> messages_;
 };
 
-
 // The export's column line, and its rows for frames A (705#05 received),
 // B (605#2300100011223344 transmitted) and C (181#2C2241 received) less the
 // leading message number.

@@ -8,9 +8,9 @@
 
 #include "gui/key_codes.h"
 #include "gui_support/gui_test_support.h"
+#include "support/scoped_time_zone.h"
 #include "transmit/core/time_of_day.h"
 #include "transmit_test_support.h"
-#include "support/scoped_time_zone.h"
 
 namespace {
 
