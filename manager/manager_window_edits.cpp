@@ -32,20 +32,6 @@ bool isCheckColumn(int column) {
     return manager_text::AssignmentBitOfColumn(column) != 0;
 }
 
-// The assignment's two numbers and the five identity values are typed.
-bool isTypedColumn(int column) {
-    return column == kRetryFactorColumn || column == kGuardTimeColumn ||
-           IdentityEntryOfColumn(column) != 0;
-}
-
-uint32_t ManagerNodeRecord::*identityField(int column) {
-    static constexpr uint32_t ManagerNodeRecord::*kFields[] = {
-        &ManagerNodeRecord::deviceType, &ManagerNodeRecord::vendorId,
-        &ManagerNodeRecord::productCode, &ManagerNodeRecord::revisionNumber,
-        &ManagerNodeRecord::serialNumber};
-    return kFields[column - 10];
-}
-
 }  // namespace
 
 // ---- Node table ------------------------------------------------------------
@@ -55,7 +41,7 @@ void TWin_CANopenManager::listSelectCell(const QModelIndex& current) {
     const int column = current.column();
     const auto node = static_cast<uint8_t>(current.row() + 1);
     if (!manager_text::CellAvailable(config_, node, column)) return;
-    if (isTypedColumn(column)) {
+    if (IsTypedColumn(column)) {
         // The editor shows as soon as the cell is current; the view closes it
         // when another cell becomes current.
         c_.list->edit(current);
@@ -86,7 +72,7 @@ void TWin_CANopenManager::cellTyped(const QModelIndex& index, const QString& tex
     ManagerNodeRecord& record = config_.node(node);
     // The cell keeps the typed text until its editor closes.
     if (const uint8_t identity = IdentityEntryOfColumn(column)) {
-        record.*identityField(column) = ParseTypedHex(text.toStdString());
+        record.*IdentityFieldOfColumn(column) = ParseTypedHex(text.toStdString());
         WriteNodeRow(node, identity);
         return;
     }
@@ -112,7 +98,7 @@ void TWin_CANopenManager::listMouseMove(const QPoint& position) {
     Qt::CursorShape shape = Qt::ArrowCursor;
     if (index.isValid() && manager_text::CellAvailable(config_, index.row() + 1, index.column())) {
         if (isCheckColumn(index.column())) shape = Qt::PointingHandCursor;
-        if (isTypedColumn(index.column())) shape = Qt::IBeamCursor;
+        if (IsTypedColumn(index.column())) shape = Qt::IBeamCursor;
     }
     c_.list->viewport()->setCursor(shape);
 }
@@ -148,16 +134,13 @@ void TWin_CANopenManager::enterDateAndTime(uint8_t node) {
     if (dateDialog_ == nullptr)
         dateDialog_ = new TWin_EnterDateAndTime(utilities_, notifier_, this);
     if (dateDialog_->isVisible()) return;  // a second request queued while it was open
-    ManagerNodeRecord& record = config_.node(node);
-    uint32_t date = record.configDate;
-    uint32_t time = record.configTime;
+    uint32_t date = config_.node(node).configDate;
+    uint32_t time = config_.node(node).configTime;
     const QPoint pointer = QCursor::pos();
     if (!dateDialog_->EnterDateAndTime(node, date, time, pointer.x(), pointer.y())) return;
-    // The record may have been replaced while the dialog was open.
-    if (!manager_text::CellAvailable(config_, node, kDateTimeColumn)) return;
-    ManagerNodeRecord& now = config_.node(node);
-    now.configDate = date;
-    now.configTime = time;
+    ManagerNodeRecord& record = config_.node(node);
+    record.configDate = date;
+    record.configTime = time;
     model_->refreshNode(node);
     WriteNodeRow(node);
 }

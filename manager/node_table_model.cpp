@@ -57,10 +57,7 @@ bool NodeTableModel::unwritten(int row, int column) const {
 Qt::ItemFlags NodeTableModel::flags(const QModelIndex& index) const {
     Qt::ItemFlags flags = QAbstractTableModel::flags(index);
     const int column = index.column();
-    const bool typed = column == manager_text::kRetryFactorColumn ||
-                       column == manager_text::kGuardTimeColumn ||
-                       IdentityEntryOfColumn(column) != 0;
-    if (typed && manager_text::CellAvailable(config_, index.row() + 1, column))
+    if (IsTypedColumn(column) && manager_text::CellAvailable(config_, index.row() + 1, column))
         flags |= Qt::ItemIsEditable;
     return flags;
 }

@@ -93,6 +93,19 @@ uint8_t IdentityEntryOfColumn(int column) {
     return column >= 10 && column <= 14 ? static_cast<uint8_t>(kRowDeviceType << (column - 10)) : 0;
 }
 
+uint32_t ManagerNodeRecord::*IdentityFieldOfColumn(int column) {
+    static constexpr uint32_t ManagerNodeRecord::*kFields[] = {
+        &ManagerNodeRecord::deviceType, &ManagerNodeRecord::vendorId,
+        &ManagerNodeRecord::productCode, &ManagerNodeRecord::revisionNumber,
+        &ManagerNodeRecord::serialNumber};
+    return kFields[column - 10];
+}
+
+bool IsTypedColumn(int column) {
+    return column == manager_text::kRetryFactorColumn || column == manager_text::kGuardTimeColumn ||
+           IdentityEntryOfColumn(column) != 0;
+}
+
 RowWriteOutcome WriteNodeRow(BlockingSdo& sdo, uint8_t manager, uint8_t node,
                              const ManagerNodeRecord& record,
                              const std::array<uint8_t, kEntryCounts>& counts,

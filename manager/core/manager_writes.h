@@ -62,6 +62,10 @@ enum RowEntry : uint8_t {
 inline constexpr uint8_t kRowWriteEntries = kRowAssignment | kRowDate | kRowTime;
 // The entry of an identity column (10-14), or 0.
 uint8_t IdentityEntryOfColumn(int column);
+// The record's field of an identity column (10-14).
+uint32_t ManagerNodeRecord::*IdentityFieldOfColumn(int column);
+// Columns whose cells are typed: 7-8 (decimal) and 10-14 (hex).
+bool IsTypedColumn(int column);
 
 struct RowWriteOutcome {
     uint8_t written = 0;  // RowEntry bits the manager took
