@@ -18,6 +18,7 @@
 #include "sim/quorbus_test_client.h"
 #include "support/child_process.h"
 #include "support/scoped_time_zone.h"
+#include "support/simulated_network.h"
 
 namespace managertest {
 
@@ -30,20 +31,9 @@ class ManagerBusFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         guitest::clearSettings();
-        port = testsupport::freeLoopbackPort();
-        channel = "virtual:mgr@" + std::to_string(port);
-        setenv("MORVELLCANOPEN_CHANNEL", channel.c_str(), 1);
-        setenv("MORVELLCANOPEN_QUORBUS", testsupport::programPath("quorbus").c_str(), 1);
         setenv("MORVELLCANOPEN_SDO_TIMEOUT_MS", sdoTimeoutMs.c_str(), 1);
-        bus = std::make_unique<testsupport::ChildProcess>(
-            testsupport::programPath("quorbus"),
-            std::vector<std::string>{"--port", std::to_string(port)});
-        ASSERT_FALSE(bus->waitForLine("listening").empty()) << bus->errors();
-        sim = std::make_unique<testsupport::ChildProcess>(
-            testsupport::programPath("quorsim"),
-            std::vector<std::string>{"--channel", channel, "--manager", "16", "--node", "5",
-                                     "--node", "7"});
-        ASSERT_FALSE(sim->waitForLine("quorsim ready").empty()) << sim->errors();
+        network = std::make_unique<testsupport::SimulatedNetwork>("mgr");
+        ASSERT_EQ(network->start({"--manager", "16", "--node", "5", "--node", "7"}), "");
         HwParallelParams params{125, 0x378, 7, 0};
         LibraryResult result{};
         Hardware_Initialize(HW_PARALLEL_DONGLE, &params, &result);
@@ -54,13 +44,12 @@ protected:
     void TearDown() override {
         Hardware_Close();
         listener.reset();
-        sim.reset();
-        bus.reset();
+        network.reset();
     }
 
     // A new listener: frames from now on.
     void listen() {
-        listener = std::make_unique<quorbustest::HubClient>(static_cast<uint16_t>(port));
+        listener = std::make_unique<quorbustest::HubClient>(static_cast<uint16_t>(network->port));
         ASSERT_TRUE(listener->join("mgr"));
     }
 
@@ -86,8 +75,8 @@ protected:
     }
 
     void simCommand(const std::string& command) {
-        ASSERT_TRUE(sim->writeLine(command));
-        const std::string answer = sim->waitForLine("");
+        ASSERT_TRUE(network->sim->writeLine(command));
+        const std::string answer = network->sim->waitForLine("");
         ASSERT_EQ(answer.rfind("ok", 0), 0u) << command << " -> " << answer;
     }
 
@@ -102,9 +91,7 @@ protected:
 
     // The library's SDO time-out; a fixture may set it before SetUp.
     std::string sdoTimeoutMs = kSdoTimeoutMs;
-    int port = 0;
-    std::string channel;
-    std::unique_ptr<testsupport::ChildProcess> bus, sim;
+    std::unique_ptr<testsupport::SimulatedNetwork> network;
     std::unique_ptr<quorbustest::HubClient> listener;
     guitest::RecordingNotifier notifier;
     TUtilities utilities;

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/child_process.h"
+#include "support/simulated_network.h"
 
 namespace {
 
@@ -21,19 +21,9 @@ constexpr uint8_t kManager = 16;
 class UtilitiesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        port = testsupport::freeLoopbackPort();
-        channel = "virtual:util@" + std::to_string(port);
-        setenv("MORVELLCANOPEN_CHANNEL", channel.c_str(), 1);
-        setenv("MORVELLCANOPEN_QUORBUS", testsupport::programPath("quorbus").c_str(), 1);
         setenv("MORVELLCANOPEN_SDO_TIMEOUT_MS", "3000", 1);
-        bus = std::make_unique<testsupport::ChildProcess>(
-            testsupport::programPath("quorbus"),
-            std::vector<std::string>{"--port", std::to_string(port)});
-        ASSERT_FALSE(bus->waitForLine("listening").empty()) << bus->errors();
-        sim = std::make_unique<testsupport::ChildProcess>(
-            testsupport::programPath("quorsim"),
-            std::vector<std::string>{"--channel", channel, "--manager", "16"});
-        ASSERT_FALSE(sim->waitForLine("quorsim ready").empty()) << sim->errors();
+        network = std::make_unique<testsupport::SimulatedNetwork>("util");
+        ASSERT_EQ(network->start({"--manager", "16"}), "");
         HwParallelParams params{125, 0x378, 7, 0};
         LibraryResult result{};
         Hardware_Initialize(HW_PARALLEL_DONGLE, &params, &result);
@@ -41,8 +31,7 @@ protected:
     }
     void TearDown() override {
         Hardware_Close();
-        sim.reset();
-        bus.reset();
+        network.reset();
     }
 
     // Runs call on another thread; false when it did not return within the limit.
@@ -52,9 +41,7 @@ protected:
         return done.wait_for(limit) == std::future_status::ready;
     }
 
-    int port = 0;
-    std::string channel;
-    std::unique_ptr<testsupport::ChildProcess> bus, sim;
+    std::unique_ptr<testsupport::SimulatedNetwork> network;
     TUtilities utilities;
 };
 
@@ -129,8 +116,8 @@ TEST_F(UtilitiesTest, CallersOnSeveralThreadsGetOneTransferAtATime) {
 }
 
 TEST_F(UtilitiesTest, CancelEndsTheTransferInFlight) {
-    ASSERT_EQ(sim->writeLine("silent 16 0x1000 0"), true);
-    ASSERT_FALSE(sim->waitForLine("ok entry silent").empty());
+    ASSERT_EQ(network->sim->writeLine("silent 16 0x1000 0"), true);
+    ASSERT_FALSE(network->sim->waitForLine("ok entry silent").empty());
     LibraryResult result{};
     std::atomic<bool> done{false};
     std::thread transfer([&] {

@@ -15,33 +15,22 @@
 #include "gui_support/gui_test_support.h"
 #include "hardware/hw_config_dialog.h"
 #include "node/main_window.h"
-#include "support/child_process.h"
+#include "support/simulated_network.h"
 
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         guitest::clearSettings();
-        port = testsupport::freeLoopbackPort();
-        channel = "virtual:gui@" + std::to_string(port);
-        setenv("MORVELLCANOPEN_CHANNEL", channel.c_str(), 1);
-        setenv("MORVELLCANOPEN_QUORBUS", testsupport::programPath("quorbus").c_str(), 1);
         setenv("PENNORAK_OPEN_COMMAND", "/bin/true", 1);
         setenv("MORVELLCANOPEN_SDO_TIMEOUT_MS", "300", 1);
-        bus = std::make_unique<testsupport::ChildProcess>(
-            testsupport::programPath("quorbus"),
-            std::vector<std::string>{"--port", std::to_string(port)});
-        ASSERT_FALSE(bus->waitForLine("listening").empty()) << bus->errors();
-        sim = std::make_unique<testsupport::ChildProcess>(
-            testsupport::programPath("quorsim"),
-            std::vector<std::string>{"--channel", channel, "--node", "5", "--node", "10"});
-        ASSERT_FALSE(sim->waitForLine("quorsim ready").empty()) << sim->errors();
+        network = std::make_unique<testsupport::SimulatedNetwork>("gui");
+        ASSERT_EQ(network->start({"--node", "5", "--node", "10"}), "");
     }
 
     void TearDown() override {
         if (main() != nullptr) main()->close();
         app.reset();
-        sim.reset();
-        bus.reset();
+        network.reset();
     }
 
     void createApp() { app = std::make_unique<QuorvaneApp>(notifier, LibraryInterfaceOpener()); }
@@ -71,8 +60,8 @@ protected:
     }
 
     void simCommand(const std::string& command) {
-        ASSERT_TRUE(sim->writeLine(command));
-        const std::string answer = sim->waitForLine("");
+        ASSERT_TRUE(network->sim->writeLine(command));
+        const std::string answer = network->sim->waitForLine("");
         ASSERT_EQ(answer.rfind("ok", 0), 0u) << command << " -> " << answer;
     }
 
@@ -83,9 +72,7 @@ protected:
         return guitest::waitFor([&] { return controls().emcy->text() == QLatin1String(text); });
     }
 
-    int port = 0;
-    std::string channel;
-    std::unique_ptr<testsupport::ChildProcess> bus, sim;
+    std::unique_ptr<testsupport::SimulatedNetwork> network;
     guitest::RecordingNotifier notifier;
     std::unique_ptr<QuorvaneApp> app;
 };

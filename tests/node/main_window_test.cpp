@@ -104,7 +104,7 @@ TEST_F(MainWindowTest, NodeStatusAndLastEmergencyFollowTheSelectedNode) {
 TEST_F(MainWindowTest, NmtButtonsSendTheirCommandToTheNodeOrToAll) {
     createApp();
     openInterface();
-    quorbustest::HubClient observer(static_cast<std::uint16_t>(port));
+    quorbustest::HubClient observer(static_cast<std::uint16_t>(network->port));
     ASSERT_TRUE(observer.connected());
     ASSERT_TRUE(observer.join("gui"));
 

@@ -41,7 +41,8 @@ protected:
         setenv("MORVELLCANOPEN_SDO_TIMEOUT_MS", "100", 1);
         createApp();
         openInterface();
-        observer = std::make_unique<quorbustest::HubClient>(static_cast<std::uint16_t>(port));
+        observer =
+            std::make_unique<quorbustest::HubClient>(static_cast<std::uint16_t>(network->port));
         ASSERT_TRUE(observer->connected());
         ASSERT_TRUE(observer->join("gui"));
     }

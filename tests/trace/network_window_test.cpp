@@ -15,7 +15,7 @@
 #include "canlib/morvellcanopen.h"
 #include "gui/progress_dialog.h"
 #include "gui_support/gui_test_support.h"
-#include "support/child_process.h"
+#include "support/simulated_network.h"
 
 namespace {
 
@@ -30,24 +30,14 @@ class NetworkWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         guitest::clearSettings();
-        port = testsupport::freeLoopbackPort();
-        channel = "virtual:net@" + std::to_string(port);
-        setenv("MORVELLCANOPEN_CHANNEL", channel.c_str(), 1);
-        setenv("MORVELLCANOPEN_QUORBUS", testsupport::programPath("quorbus").c_str(), 1);
         setenv("MORVELLCANOPEN_SDO_TIMEOUT_MS", "100", 1);  // 122 absent nodes: 12 s
-        bus = std::make_unique<testsupport::ChildProcess>(
-            testsupport::programPath("quorbus"),
-            std::vector<std::string>{"--port", std::to_string(port)});
-        ASSERT_FALSE(bus->waitForLine("listening").empty()) << bus->errors();
-        sim = std::make_unique<testsupport::ChildProcess>(
-            testsupport::programPath("quorsim"),
-            std::vector<std::string>{"--channel", channel, "--node",
-                                     "3:" + example("network_identity4.eds"), "--node",
-                                     "5:" + example("network_identity2.eds"), "--node",
-                                     "7:" + example("network_identity0.eds"), "--node",
-                                     "9:" + example("network_no_identity.eds"), "--node",
-                                     "11:" + example("network_no_error_register.eds")});
-        ASSERT_FALSE(sim->waitForLine("quorsim ready").empty()) << sim->errors();
+        network = std::make_unique<testsupport::SimulatedNetwork>("net");
+        ASSERT_EQ(network->start({"--node", "3:" + example("network_identity4.eds"), "--node",
+                                  "5:" + example("network_identity2.eds"), "--node",
+                                  "7:" + example("network_identity0.eds"), "--node",
+                                  "9:" + example("network_no_identity.eds"), "--node",
+                                  "11:" + example("network_no_error_register.eds")}),
+                  "");
         HwParallelParams params{125, 0x378, 7, 0};
         LibraryResult result{};
         Hardware_Initialize(HW_PARALLEL_DONGLE, &params, &result);
@@ -58,8 +48,7 @@ protected:
     void TearDown() override {
         window.reset();
         Hardware_Close();
-        sim.reset();
-        bus.reset();
+        network.reset();
     }
 
     void createWindow() {
@@ -76,8 +65,8 @@ protected:
     }
 
     void simCommand(const std::string& command) {
-        ASSERT_TRUE(sim->writeLine(command));
-        const std::string answer = sim->waitForLine("");
+        ASSERT_TRUE(network->sim->writeLine(command));
+        const std::string answer = network->sim->waitForLine("");
         ASSERT_EQ(answer.rfind("ok", 0), 0u) << command << " -> " << answer;
     }
 
@@ -99,9 +88,7 @@ protected:
     }
 
     static inline NetworkLiveStates* liveStates = nullptr;
-    int port = 0;
-    std::string channel;
-    std::unique_ptr<testsupport::ChildProcess> bus, sim;
+    std::unique_ptr<testsupport::SimulatedNetwork> network;
     guitest::RecordingNotifier notifier;
     TWin_Progress progress;
     std::vector<bool> busy;
