@@ -281,9 +281,9 @@ void TWin_CANopenManager::WriteBridgeTable(int port, bool clearLog) {
     beginOperation(clearLog);
     if (port == 2) setOperationControlsEnabled(false);
     const uint8_t manager = managerNode();
-    const std::string path = QFile::encodeName(c_.ports[port - 1].bft->text()).toStdString();
-    startWorker([this, manager, port, path, control = workerControl()] {
-        ::WriteBridgeTable(utilities_, manager, port, path, control);
+    const BridgeTableJob job{port, QFile::encodeName(c_.ports[port - 1].bft->text()).toStdString()};
+    startWorker([this, manager, job, control = workerControl()] {
+        ::WriteBridgeTable(utilities_, manager, job, control);
         mailbox_->post([this] { TableWriteDone(); });
     });
 }

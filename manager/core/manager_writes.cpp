@@ -209,14 +209,14 @@ BridgeTableFile ReadBridgeTableFile(const std::string& path) {
     return file;
 }
 
-bool WriteBridgeTable(BlockingSdo& sdo, uint8_t manager, int port, const std::string& path,
+bool WriteBridgeTable(BlockingSdo& sdo, uint8_t manager, const BridgeTableJob& job,
                       const OperationControl& control) {
-    const BridgeTableFile file = ReadBridgeTableFile(path);
+    const BridgeTableFile file = ReadBridgeTableFile(job.path);
     if (!file.error.empty()) {
         log(control, file.error);
         return false;
     }
-    return download(sdo, manager, static_cast<uint16_t>(kBridgeTableBase + port),
+    return download(sdo, manager, static_cast<uint16_t>(kBridgeTableBase + job.port),
                     kBridgeTableSubindex, file.bytes.data(),
                     static_cast<uint32_t>(file.bytes.size()),
                     "Failed to write bridge forwarding table to the CANopen Manager", control);

@@ -110,8 +110,14 @@ struct BridgeTableFile {
 };
 BridgeTableFile ReadBridgeTableFile(const std::string& path);
 
-// Reads the file and downloads it to 0x2010 + port (1 or 2) sub 3, the
-// length being the number of bytes. A file that cannot be sent and a failed
+// One table download: the manager's port (1 or 2) and the file.
+struct BridgeTableJob {
+    int port = 1;
+    std::string path;  // as the file system takes it
+};
+
+// Reads the job's file and downloads it to 0x2010 + port sub 3, the length
+// being the number of bytes. A file that cannot be sent and a failed
 // download are logged. True when the manager took the table.
-bool WriteBridgeTable(BlockingSdo& sdo, uint8_t manager, int port, const std::string& path,
+bool WriteBridgeTable(BlockingSdo& sdo, uint8_t manager, const BridgeTableJob& job,
                       const OperationControl& control);

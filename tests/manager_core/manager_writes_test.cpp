@@ -276,7 +276,7 @@ TEST_F(BridgeTableTest, FilesThatCannotBeSentAreRefusedWithALine) {
     };
     for (const auto& [path, line] : rows) {
         log.clear();
-        EXPECT_FALSE(WriteBridgeTable(sdo, kManager, 1, path, control())) << path;
+        EXPECT_FALSE(WriteBridgeTable(sdo, kManager, {1, path}, control())) << path;
         EXPECT_EQ(log, std::vector<std::string>{line});
         EXPECT_TRUE(ReadBridgeTableFile(path).bytes.empty());
     }
@@ -285,12 +285,12 @@ TEST_F(BridgeTableTest, FilesThatCannotBeSentAreRefusedWithALine) {
 
 TEST_F(BridgeTableTest, EachPortHasItsEntryAndAFailedDownloadIsLogged) {
     const std::string path = file("t.txt", "1 2\r\n");
-    EXPECT_TRUE(WriteBridgeTable(sdo, kManager, 1, path, control()));
-    EXPECT_TRUE(WriteBridgeTable(sdo, kManager, 2, path, control()));
+    EXPECT_TRUE(WriteBridgeTable(sdo, kManager, {1, path}, control()));
+    EXPECT_TRUE(WriteBridgeTable(sdo, kManager, {2, path}, control()));
     EXPECT_EQ(sdo.transfers, (std::vector<Transfer>{write(0x2011, 3, {'1', ' ', '2', '\n'}),
                                                     write(0x2012, 3, {'1', ' ', '2', '\n'})}));
     sdo.fail(kManager, 0x2012, 3, 5, "Data cannot be transferred or stored (0x08000020)");
-    EXPECT_FALSE(WriteBridgeTable(sdo, kManager, 2, path, control()));
+    EXPECT_FALSE(WriteBridgeTable(sdo, kManager, {2, path}, control()));
     EXPECT_EQ(log, std::vector<std::string>{
                        "Failed to write bridge forwarding table to the CANopen Manager "
                        "(0x2012 sub 3): Data cannot be transferred or stored (0x08000020)"});
