@@ -31,6 +31,7 @@ inline constexpr uint16_t kPortInfo = 0x2011;       // + port - 1: sub 1 status,
 inline constexpr uint16_t kPortLoad = 0x2101;       // + port - 1: sub 1-3 load figures
 inline constexpr uint8_t kPortStatusSubindex = 1;
 inline constexpr uint8_t kPortBitRateSubindex = 2;
+inline constexpr uint8_t kPortTableSubindex = 3;  // bridge forwarding table, written only
 
 // Entries read from the slaves themselves.
 inline constexpr uint16_t kDeviceType = 0x1000;

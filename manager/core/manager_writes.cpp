@@ -1,7 +1,6 @@
 #include "manager/core/manager_writes.h"
 
 #include <cstdio>
-#include <cstring>
 #include <memory>
 
 #include "manager/core/manager_texts.h"
@@ -9,9 +8,6 @@
 namespace {
 
 using namespace manager_map;
-
-constexpr uint16_t kBridgeTableBase = 0x2010;  // + port
-constexpr uint8_t kBridgeTableSubindex = 3;
 
 void log(const OperationControl& control, std::string line) {
     if (control.log) control.log(std::move(line));
@@ -216,8 +212,7 @@ bool WriteBridgeTable(BlockingSdo& sdo, uint8_t manager, const BridgeTableJob& j
         log(control, file.error);
         return false;
     }
-    return download(sdo, manager, static_cast<uint16_t>(kBridgeTableBase + job.port),
-                    kBridgeTableSubindex, file.bytes.data(),
-                    static_cast<uint32_t>(file.bytes.size()),
+    return download(sdo, manager, static_cast<uint16_t>(kPortInfo + job.port - 1),
+                    kPortTableSubindex, file.bytes.data(), static_cast<uint32_t>(file.bytes.size()),
                     "Failed to write bridge forwarding table to the CANopen Manager", control);
 }
