@@ -117,10 +117,20 @@ void TWin_CANopenManager::OpenForNode(uint8_t nodeId) {
 }
 
 void TWin_CANopenManager::nodelistChange() {
-    ReadManager();
+    requestRead();
 }
 
 void TWin_CANopenManager::rereadClick() {
+    requestRead();
+}
+
+void TWin_CANopenManager::requestRead() {
+    // While a write runs the configuration shown stays that of the manager
+    // read last (its edits still go there); the read follows the write.
+    if (busy_) {
+        pendingRead_ = true;
+        return;
+    }
     ReadManager();
 }
 
@@ -203,14 +213,16 @@ void TWin_CANopenManager::setOperationControlsEnabled(bool enabled) {
 void TWin_CANopenManager::ReadManager() {
     if (!beginOperation()) return;
     config_ = ManagerConfiguration();
+    configManager_ = managerNode();
     unwritten_.fill(0);
     pendingRows_.clear();
     pendingSettings_ = false;
+    pendingRead_ = false;
     refresh();
     progress_.StartOperation([this] { abortRequested_ = true; });
     progressShown_ = true;
     setOperationControlsEnabled(false);
-    const uint8_t manager = managerNode();
+    const uint8_t manager = configManager_;
     startWorker([this, manager, control = workerControl()] {
         ManagerConfiguration read;
         ::ReadManager(utilities_, manager, read, control);
@@ -235,7 +247,7 @@ void TWin_CANopenManager::ReadDatesFromNodes() {
     progress_.StartOperation([this] { abortRequested_ = true; });
     progressShown_ = true;
     setOperationControlsEnabled(false);
-    const uint8_t manager = managerNode();
+    const uint8_t manager = configManager_;
     const uint8_t count = config_.entryCounts[kDateTimeCount];
     startWorker([this, manager, count, control = workerControl()] {
         ::ReadDatesFromNodes(utilities_, manager, count, control, [this](const NodeDateTime& d) {

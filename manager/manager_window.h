@@ -14,7 +14,9 @@
 // starts at once when no operation runs; otherwise the node row, the
 // settings or the chosen table is remembered and written when the running
 // operation ends, with the values then in memory. Filling the controls from
-// a read never starts a write (only the user's own changes do).
+// a read never starts a write (only the user's own changes do). Writes go to
+// the manager the configuration was read from; choosing another manager or
+// "Re-read Manager" while an operation runs reads once it has ended.
 #pragma once
 
 #include <QWidget>
@@ -58,6 +60,8 @@ public:
     bool busy() const { return busy_; }
     // The selected manager: selector index + 1.
     uint8_t managerNode() const;
+    // The manager whose configuration is shown (and edited): the one read last.
+    uint8_t configManager() const { return configManager_; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -65,6 +69,7 @@ protected:
 private:
     void nodelistChange();
     void rereadClick();
+    void requestRead();
     void closelogClick();
     void dateandtimereadClick();
     void sendCommand(manager_map::ManagerCommand command);
@@ -128,6 +133,10 @@ private:
     std::map<uint8_t, uint8_t> pendingRows_;  // node -> RowEntry bits
     bool pendingSettings_ = false;
     std::array<bool, 2> pendingTables_{};  // [port - 1]
+    bool pendingRead_ = false;
+    // The manager config_ was read from: the one every write goes to, even
+    // when the selector was changed since.
+    uint8_t configManager_ = 1;
     bool busy_ = false;
     bool progressShown_ = false;
     int logLines_ = 0;

@@ -231,6 +231,7 @@ void TWin_CANopenManager::WriteSettings() {
 
 void TWin_CANopenManager::startPendingWork(bool clearLog) {
     if (busy_) return;  // started again when the running operation ends
+    // The edits first, then the tables, then a read asked for meanwhile.
     if (pendingRows_.empty() && !pendingSettings_) {
         for (int port = 1; port <= 2; ++port) {
             if (!pendingTables_[port - 1]) continue;
@@ -238,6 +239,7 @@ void TWin_CANopenManager::startPendingWork(bool clearLog) {
             WriteBridgeTable(port, clearLog);
             return;
         }
+        if (pendingRead_) ReadManager();
         return;
     }
     beginOperation(clearLog);
@@ -254,7 +256,7 @@ void TWin_CANopenManager::startPendingWork(bool clearLog) {
     if (pendingSettings_) settings = SettingsOf(config_);
     pendingRows_.clear();
     pendingSettings_ = false;
-    const uint8_t manager = managerNode();
+    const uint8_t manager = configManager_;
     startWorker([this, manager, rows = std::move(rows), counts = config_.entryCounts, settings,
                  control = workerControl()] {
         std::vector<std::pair<uint8_t, RowWriteOutcome>> outcomes;
@@ -280,7 +282,7 @@ void TWin_CANopenManager::RowWriteDone(
 void TWin_CANopenManager::WriteBridgeTable(int port, bool clearLog) {
     beginOperation(clearLog);
     if (port == 2) setOperationControlsEnabled(false);
-    const uint8_t manager = managerNode();
+    const uint8_t manager = configManager_;
     const BridgeTableJob job{port, QFile::encodeName(c_.ports[port - 1].bft->text()).toStdString()};
     startWorker([this, manager, job, control = workerControl()] {
         ::WriteBridgeTable(utilities_, manager, job, control);

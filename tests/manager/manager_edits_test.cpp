@@ -356,6 +356,29 @@ TEST_F(ManagerEditsTest, EditsMadeWhileAWriteWaitsAreWrittenWhenItEnds) {
     EXPECT_TRUE(logShown());
 }
 
+TEST_F(ManagerEditsTest, AnotherManagerChosenWhileAWriteRunsIsReadAfterItAndGetsNoneOfItsEdits) {
+    simCommand("manager 20");
+    ASSERT_TRUE(openAndRead());
+    simCommand("silent 16 0x1F81 4");  // the row write of node 4 waits for its time-out
+    clickCell(4, 1);
+    ASSERT_TRUE(window->busy());
+    selector()->setCurrentIndex(19);
+    Q_EMIT selector()->activated(19);  // the user's choice: manager 20
+    clickCell(3, 1);                   // an edit of manager 16's table, shown still
+    EXPECT_EQ(window->configManager(), kManager);
+    ASSERT_TRUE(waitFor([&] { return window->configManager() == 20 && !window->busy(); },
+                        std::chrono::seconds(60)));
+    EXPECT_EQ(managerValue(0x1F81, 3), 0x01u) << "the edit went to the manager it was made on";
+    uint8_t bytes[4] = {};
+    uint32_t length = sizeof bytes;
+    LibraryResult result{};
+    utilities.SDOUpload(20, 0x1F81, 3, bytes, length, result);
+    ASSERT_EQ(result.code, 0) << result.text;
+    EXPECT_EQ(bytes[0], 0) << "manager 20 got none of manager 16's edits";
+    EXPECT_EQ(window->configuration().statusMessage, "Quorsim Manager node 20: ready");
+    EXPECT_EQ(cell(3, 1), "0");
+}
+
 TEST_F(ManagerEditsTest, BridgeTablesGoAsTheFilesBytesAndOversizedOrEmptyFilesAreRefused) {
     ASSERT_TRUE(openAndRead());
     showPage(1);
