@@ -38,7 +38,7 @@ QVariant NodeTableModel::data(const QModelIndex& index, int role) const {
             return unwritten(row, index.column());
         case Qt::ToolTipRole:
             if (unwritten(row, index.column()))
-                return QStringLiteral("Not written: the CANopen Manager refused this entry");
+                return QStringLiteral("Not written: the CANopen Manager did not take this value");
             return {};
         default:
             return {};
@@ -77,13 +77,12 @@ void NodeTableModel::refreshNode(uint8_t node) {
     Q_EMIT dataChanged(index(node - 1, 0), index(node - 1, columnCount() - 1));
 }
 
-QWidget* NodeCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+QWidget* NodeCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& /*option*/,
                                         const QModelIndex& index) const {
     auto* editor = new QLineEdit(parent);
     editor->setObjectName(QStringLiteral("celleditor"));
     editor->setMaxLength(IdentityEntryOfColumn(index.column()) != 0 ? kHexDigits : kTypedDigits);
     editor->setFrame(false);
-    Q_UNUSED(option);
     // createEditor is const; the signal belongs to the delegate all the same.
     auto* self = const_cast<NodeCellDelegate*>(this);
     connect(editor, &QLineEdit::textEdited, self,

@@ -19,7 +19,7 @@ class NodeTableModel : public QAbstractTableModel {
 public:
     // Whether a cell lies within its column's count (Qt::UserRole).
     static constexpr int AvailableRole = Qt::UserRole;
-    // Whether the manager refused the cell's entry at the last write (bool).
+    // Whether the manager did not take the cell's entry at its last write (bool).
     static constexpr int UnwrittenRole = Qt::UserRole + 1;
 
     // unwritten[n - 1]: node n's RowEntry bits the manager did not take.
