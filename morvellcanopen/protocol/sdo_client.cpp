@@ -82,7 +82,7 @@ void Client::startUpload(std::uint8_t node, std::uint16_t index, std::uint8_t su
     transfer_.index = index;
     transfer_.subindex = subindex;
     transfer_.destination = destination;
-    unsent_bus_time_ = {};
+    pending_bus_time_ = {};
     const bool block = config_.block_upload && !block_upload_refused_[node % kNodeSlots];
     state_ = block ? sendBlockUploadInitiate() : sendInitiateUpload();
     waitFor(config_.response_timeout, now);
@@ -98,7 +98,7 @@ void Client::startDownload(std::uint8_t node, std::uint16_t index, std::uint8_t 
     transfer_.subindex = subindex;
     transfer_.source.assign(data.begin(), data.end());
     transfer_.size = static_cast<std::uint32_t>(data.size());
-    unsent_bus_time_ = {};
+    pending_bus_time_ = {};
     const std::uint32_t min_bytes = config_.block_download_min_bytes;
     const bool block =
         min_bytes != 0 && data.size() >= min_bytes && !block_download_refused_[node % kNodeSlots];
@@ -124,7 +124,7 @@ void Client::onFrame(const CanFrame& frame, TimePoint now) {
 
 void Client::waitFor(std::chrono::milliseconds response_time, TimePoint now) {
     deadline_ = now +
-                std::chrono::duration_cast<Clock::duration>(std::exchange(unsent_bus_time_, {})) +
+                std::chrono::duration_cast<Clock::duration>(std::exchange(pending_bus_time_, {})) +
                 response_time;
 }
 
@@ -597,7 +597,7 @@ void Client::send(const Bytes& bytes) {
     f.length = kFrameLength;
     std::memcpy(f.data, bytes.data(), bytes.size());
     frames_.push_back(f);
-    if (config_.bitrate_bps != 0) unsent_bus_time_ += frameDuration(f, config_.bitrate_bps);
+    if (config_.bitrate_bps != 0) pending_bus_time_ += frameDuration(f, config_.bitrate_bps);
 }
 
 // Abort 1000 0000 | index | subindex | abort code.

@@ -191,8 +191,9 @@ private:
     State state_ = State::Idle;
     Transfer transfer_;
     TimePoint deadline_{};
-    // Bus time of the frames sent since the deadline was last set.
-    std::chrono::nanoseconds unsent_bus_time_{};
+    // Bus time of the frames sent since the deadline was last set, not yet
+    // counted in it.
+    std::chrono::nanoseconds pending_bus_time_{};
     TimePoint now_{};  // time of the latest call
     static constexpr std::size_t kNodeSlots = 128;
     // Nodes that refused block transfer since the last setConfig.

@@ -86,7 +86,7 @@ void Server::onFrame(const CanFrame& frame, TimePoint now) {
     } else {
         state_ = handleRequest(r);
     }
-    const auto bus_time = std::exchange(unsent_bus_time_, {});
+    const auto bus_time = std::exchange(pending_bus_time_, {});
     if (state_ == State::Idle)
         deadline_.reset();
     else
@@ -99,7 +99,7 @@ void Server::onTimer(TimePoint now) {
     if (fault_ != ServerFault::NoAnswer) abort(code(Abort::Timeout));
     state_ = State::Idle;
     deadline_.reset();
-    unsent_bus_time_ = {};
+    pending_bus_time_ = {};
 }
 
 // Block download segments carry no command specifier: while a block runs,
@@ -444,7 +444,7 @@ void Server::send(const Response& bytes) {
     f.length = fault_ == ServerFault::ShortFrames ? kShortFrameLength : wire::kFrameLength;
     std::memcpy(f.data, bytes.data(), bytes.size());
     out_.push_back(f);
-    if (config_.bitrate_bps != 0) unsent_bus_time_ += frameDuration(f, config_.bitrate_bps);
+    if (config_.bitrate_bps != 0) pending_bus_time_ += frameDuration(f, config_.bitrate_bps);
 }
 
 }  // namespace morvell::sdo

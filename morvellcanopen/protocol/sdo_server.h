@@ -126,8 +126,8 @@ private:
     std::uint32_t fault_abort_code_ = 0;
 
     State state_ = State::Idle;
-    std::optional<TimePoint> deadline_;           // set while state_ != Idle
-    std::chrono::nanoseconds unsent_bus_time_{};  // of the responses since the last request
+    std::optional<TimePoint> deadline_;            // set while state_ != Idle
+    std::chrono::nanoseconds pending_bus_time_{};  // of the responses since the last request
     std::uint16_t index_ = 0;
     std::uint8_t subindex_ = 0;
     // Upload: the whole value. Download: the bytes received so far (block
