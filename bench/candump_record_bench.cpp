@@ -26,10 +26,11 @@
 
 #include "app/library_events.h"
 #include "app/process_objects.h"
+#include "bench/bench_support.h"
 #include "canlib/morvellcanopen.h"
 #include "gui/signal_state.h"
-#include "bench/bench_support.h"
 #include "support/child_process.h"
+#include "support/simulated_network.h"
 #include "trace/core/candump_log.h"
 #include "trace/core/candump_recorder.h"
 
@@ -70,16 +71,11 @@ int main(int argc, char** argv) {
     setenv("XDG_CONFIG_HOME", qPrintable(home.path()), 1);
     QApplication app(argc, argv);
 
-    const int port = testsupport::freeLoopbackPort();
-    const std::string channel = "virtual:recordbench@" + std::to_string(port);
-    setenv("MORVELLCANOPEN_CHANNEL", channel.c_str(), 1);
-    testsupport::ChildProcess bus(testsupport::programPath("quorbus"),
-                                  {"--port", std::to_string(port), "--quiet"});
-    if (bus.waitForLine("listening").empty()) return std::fprintf(stderr, "no quorbus\n"), 1;
-    testsupport::ChildProcess sim(
-        testsupport::programPath("quorsim"),
-        {"--channel", channel, "--bitrate", std::to_string(kBitRateKbps)});
-    if (sim.waitForLine("quorsim ready").empty()) return std::fprintf(stderr, "no quorsim\n"), 1;
+    testsupport::SimulatedNetwork network("recordbench");
+    if (const std::string problem =
+            network.start({"--bitrate", std::to_string(kBitRateKbps)}, {"--quiet"});
+        !problem.empty())
+        return std::fprintf(stderr, "%s\n", problem.c_str()), 1;
 
     ProcessObjects objects;
     SignalState signals;
@@ -111,11 +107,12 @@ int main(int argc, char** argv) {
 
     const double processBefore = cpuSeconds(RUSAGE_SELF);
     const auto start = Clock::now();
-    sim.writeLine("load " + std::to_string(rate) + " " + kLoadFrame);
-    if (sim.waitForLine("ok load").empty()) return std::fprintf(stderr, "load refused\n"), 1;
+    network.sim->writeLine("load " + std::to_string(rate) + " " + kLoadFrame);
+    if (network.sim->waitForLine("ok load").empty())
+        return std::fprintf(stderr, "load refused\n"), 1;
     std::this_thread::sleep_for(std::chrono::seconds(durationSeconds));
-    sim.writeLine("load 0");
-    const std::string stopped = sim.waitForLine("ok load stopped");
+    network.sim->writeLine("load 0");
+    const std::string stopped = network.sim->waitForLine("ok load stopped");
     const long long sent = std::atoll(stopped.c_str() + std::string("ok load stopped, ").size());
     // Frames in flight reach the recorder shortly after the load stops.
     testsupport::waitUntil([&] { return recorder.Status().written >= uint64_t(sent); },
@@ -127,7 +124,7 @@ int main(int argc, char** argv) {
     const canopen_trace::RecorderStatus status = recorder.Status();
     events.unregisterFromLibrary();
     Hardware_Close();
-    sim.writeLine("quit");
+    network.sim->writeLine("quit");
 
     // Every line of the file is read back.
     std::ifstream in(path);

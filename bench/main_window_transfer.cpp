@@ -27,6 +27,7 @@
 #include "hardware/hw_config_dialog.h"
 #include "node/main_window.h"
 #include "support/child_process.h"
+#include "support/simulated_network.h"
 
 namespace {
 
@@ -80,15 +81,9 @@ int main(int argc, char** argv) {
     setenv("XDG_RUNTIME_DIR", home.path().toLocal8Bit().constData(), 1);
     QApplication application(argc, argv);
 
-    const int port = testsupport::freeLoopbackPort();
-    const std::string channel = "virtual:bench@" + std::to_string(port);
-    setenv("MORVELLCANOPEN_CHANNEL", channel.c_str(), 1);
-    testsupport::ChildProcess bus(testsupport::programPath("quorbus"),
-                                  {"--port", std::to_string(port)});
-    if (bus.waitForLine("listening").empty()) return 1;
-    testsupport::ChildProcess sim(testsupport::programPath("quorsim"),
-                                  {"--channel", channel, "--node", "5"});
-    if (sim.waitForLine("quorsim ready").empty()) return 1;
+    testsupport::SimulatedNetwork network("bench");
+    if (const std::string problem = network.start({"--node", "5"}); !problem.empty())
+        return std::fprintf(stderr, "%s\n", problem.c_str()), 1;
 
     const QString dataPath = home.filePath("entry.bin");
     {
@@ -104,8 +99,8 @@ int main(int argc, char** argv) {
         // downloads, quorsim's for uploads.
         setenv("MORVELLCANOPEN_BLOCK_DOWNLOAD_MIN", block ? "64" : "0", 1);
         setenv("MORVELLCANOPEN_BLOCK_UPLOAD", block ? "1" : "0", 1);
-        sim.writeLine(block ? "block 5 on" : "block 5 off");
-        sim.waitForLine("ok");
+        network.sim->writeLine(block ? "block 5 on" : "block 5 off");
+        network.sim->waitForLine("ok");
 
         CountingNotifier notifier;
         auto app = std::make_unique<QuorvaneApp>(notifier, LibraryInterfaceOpener());

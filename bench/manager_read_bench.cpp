@@ -22,6 +22,7 @@
 #include "manager/core/utilities.h"
 #include "manager/manager_window.h"
 #include "support/child_process.h"
+#include "support/simulated_network.h"
 
 namespace {
 
@@ -77,16 +78,9 @@ int main(int argc, char** argv) {
     setenv("XDG_RUNTIME_DIR", home.path().toLocal8Bit().constData(), 1);
     QApplication app(argc, argv);
 
-    const int port = testsupport::freeLoopbackPort();
-    const std::string channel = "virtual:mgrbench@" + std::to_string(port);
-    setenv("MORVELLCANOPEN_CHANNEL", channel.c_str(), 1);
-    setenv("MORVELLCANOPEN_QUORBUS", testsupport::programPath("quorbus").c_str(), 1);
-    testsupport::ChildProcess bus(testsupport::programPath("quorbus"),
-                                  {"--port", std::to_string(port)});
-    if (bus.waitForLine("listening").empty()) return 1;
-    testsupport::ChildProcess sim(testsupport::programPath("quorsim"),
-                                  {"--channel", channel, "--manager", "16"});
-    if (sim.waitForLine("quorsim ready").empty()) return 1;
+    testsupport::SimulatedNetwork network("mgrbench");
+    if (const std::string problem = network.start({"--manager", "16"}); !problem.empty())
+        return std::fprintf(stderr, "%s\n", problem.c_str()), 1;
     HwParallelParams params{125, 0x378, 7, 0};
     LibraryResult result{};
     Hardware_Initialize(HW_PARALLEL_DONGLE, &params, &result);

@@ -20,6 +20,7 @@
 #include "gui/notifier.h"
 #include "gui/progress_dialog.h"
 #include "support/child_process.h"
+#include "support/simulated_network.h"
 #include "trace/network_window.h"
 
 namespace {
@@ -83,20 +84,16 @@ int main(int argc, char** argv) {
     setenv("MORVELLCANOPEN_SDO_TIMEOUT_MS", std::to_string(timeoutMs).c_str(), 1);
     QApplication app(argc, argv);
 
-    const int port = testsupport::freeLoopbackPort();
-    const std::string channel = "virtual:scanbench@" + std::to_string(port);
-    setenv("MORVELLCANOPEN_CHANNEL", channel.c_str(), 1);
-    testsupport::ChildProcess bus(testsupport::programPath("quorbus"),
-                                  {"--port", std::to_string(port), "--quiet"});
-    if (bus.waitForLine("listening").empty()) return std::fprintf(stderr, "no quorbus\n"), 1;
-    testsupport::ChildProcess sim(
-        testsupport::programPath("quorsim"),
-        {"--channel", channel, "--node", "3:" + example("network_identity4.eds"), "--node",
-         "5:" + example("network_identity2.eds"), "--node",
-         "7:" + example("network_identity0.eds"), "--node",
-         "9:" + example("network_no_identity.eds"), "--node",
-         "11:" + example("network_no_error_register.eds")});
-    if (sim.waitForLine("quorsim ready").empty()) return std::fprintf(stderr, "no quorsim\n"), 1;
+    testsupport::SimulatedNetwork network("scanbench");
+    if (const std::string problem =
+            network.start({"--node", "3:" + example("network_identity4.eds"), "--node",
+                           "5:" + example("network_identity2.eds"), "--node",
+                           "7:" + example("network_identity0.eds"), "--node",
+                           "9:" + example("network_no_identity.eds"), "--node",
+                           "11:" + example("network_no_error_register.eds")},
+                          {"--quiet"});
+        !problem.empty())
+        return std::fprintf(stderr, "%s\n", problem.c_str()), 1;
 
     HwBaudParams params{1000};
     LibraryResult opened{};
@@ -119,12 +116,13 @@ int main(int argc, char** argv) {
         walls.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     }
     Hardware_Close();
-    sim.writeLine("quit");
+    network.sim->writeLine("quit");
 
     std::sort(walls.begin(), walls.end());
-    std::printf("SDO time-out %d ms (an absent node's upload takes %.2f ms), expedited round "
-                "trip %.2f ms (medians of 21)\n",
-                timeoutMs, timeoutSeenMs, roundTripMs);
+    std::printf(
+        "SDO time-out %d ms (an absent node's upload takes %.2f ms), expedited round "
+        "trip %.2f ms (medians of 21)\n",
+        timeoutMs, timeoutSeenMs, roundTripMs);
     std::printf("ideal %.0f ms = 122 x %d ms + %d uploads x %.2f ms\n", idealMs, timeoutMs,
                 kPresentUploads, roundTripMs);
     std::printf("scan wall over %d runs: min %.0f ms, median %.0f ms, max %.0f ms\n", runs,

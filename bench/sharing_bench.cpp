@@ -26,11 +26,12 @@
 #include <thread>
 #include <vector>
 
-#include "canlib/morvellcanopen.h"
 #include "bench/bench_support.h"
+#include "canlib/morvellcanopen.h"
 #include "sharing/core/forwarding_schedule.h"
 #include "sharing/messaging.h"
 #include "support/child_process.h"
+#include "support/simulated_network.h"
 
 extern char** environ;
 
@@ -116,16 +117,11 @@ int main(int argc, char** argv) {
     if (mkdtemp(folder) == nullptr) return std::perror("mkdtemp"), 1;
     setenv("XDG_RUNTIME_DIR", folder, 1);
 
-    const int port = testsupport::freeLoopbackPort();
-    const std::string channel = "virtual:sharebench@" + std::to_string(port);
-    setenv("MORVELLCANOPEN_CHANNEL", channel.c_str(), 1);
-    testsupport::ChildProcess bus(testsupport::programPath("quorbus"),
-                                  {"--port", std::to_string(port), "--quiet"});
-    if (bus.waitForLine("listening").empty()) return std::fprintf(stderr, "no quorbus\n"), 1;
-    testsupport::ChildProcess sim(
-        testsupport::programPath("quorsim"),
-        {"--channel", channel, "--bitrate", std::to_string(kBitRateKbps)});
-    if (sim.waitForLine("quorsim ready").empty()) return std::fprintf(stderr, "no quorsim\n"), 1;
+    testsupport::SimulatedNetwork network("sharebench");
+    if (const std::string problem =
+            network.start({"--bitrate", std::to_string(kBitRateKbps)}, {"--quiet"});
+        !problem.empty())
+        return std::fprintf(stderr, "%s\n", problem.c_str()), 1;
 
     TMessaging sharing;
     messaging = &sharing;
@@ -149,11 +145,12 @@ int main(int argc, char** argv) {
     rusage before{};
     getrusage(RUSAGE_SELF, &before);
     const auto start = Clock::now();
-    sim.writeLine("load " + std::to_string(rate) + " " + kLoadFrame);
-    if (sim.waitForLine("ok load").empty()) return std::fprintf(stderr, "load refused\n"), 1;
+    network.sim->writeLine("load " + std::to_string(rate) + " " + kLoadFrame);
+    if (network.sim->waitForLine("ok load").empty())
+        return std::fprintf(stderr, "load refused\n"), 1;
     tick(std::chrono::seconds(durationSeconds), [] { return false; });
-    sim.writeLine("load 0");
-    const std::string stopped = sim.waitForLine("ok load stopped");
+    network.sim->writeLine("load 0");
+    const std::string stopped = network.sim->waitForLine("ok load stopped");
     const long long sent = std::atoll(stopped.c_str() + std::string("ok load stopped, ").size());
     // Frames in flight still arrive and are forwarded.
     tick(5s, [&] { return delivered.load() >= uint64_t(sent); });
@@ -169,7 +166,7 @@ int main(int argc, char** argv) {
     }
     Hardware_Close();
     Event_Receive(nullptr);
-    sim.writeLine("quit");
+    network.sim->writeLine("quit");
 
     std::printf("rate %d frames/s for %.1f s, %d quorshare dump clients\n", rate, elapsed,
                 clientCount);

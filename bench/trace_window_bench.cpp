@@ -19,10 +19,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "bench/bench_support.h"
 #include "canlib/morvellcanopen.h"
 #include "gui/notifier.h"
-#include "bench/bench_support.h"
 #include "support/child_process.h"
+#include "support/simulated_network.h"
 #include "trace/core/emergency_codes.h"
 #include "trace/core/trace_buffer.h"
 #include "trace/trace_window.h"
@@ -86,16 +87,11 @@ int main(int argc, char** argv) {
     setenv("XDG_RUNTIME_DIR", qPrintable(home.path()), 1);
     QApplication app(argc, argv);
 
-    const int port = testsupport::freeLoopbackPort();
-    const std::string channel = "virtual:tracebench@" + std::to_string(port);
-    setenv("MORVELLCANOPEN_CHANNEL", channel.c_str(), 1);
-    testsupport::ChildProcess bus(testsupport::programPath("quorbus"),
-                                  {"--port", std::to_string(port), "--quiet"});
-    if (bus.waitForLine("listening").empty()) return std::fprintf(stderr, "no quorbus\n"), 1;
-    testsupport::ChildProcess sim(
-        testsupport::programPath("quorsim"),
-        {"--channel", channel, "--bitrate", std::to_string(kBitRateKbps)});
-    if (sim.waitForLine("quorsim ready").empty()) return std::fprintf(stderr, "no quorsim\n"), 1;
+    testsupport::SimulatedNetwork network("tracebench");
+    if (const std::string problem =
+            network.start({"--bitrate", std::to_string(kBitRateKbps)}, {"--quiet"});
+        !problem.empty())
+        return std::fprintf(stderr, "%s\n", problem.c_str()), 1;
 
     TTraceBuffer buffer;
     TEmergencyCodes codes;
@@ -126,13 +122,14 @@ int main(int argc, char** argv) {
     const double processBefore = cpuSeconds(RUSAGE_SELF);
     const double uiBefore = cpuSeconds(RUSAGE_THREAD);
     const auto start = Clock::now();
-    sim.writeLine("load " + std::to_string(rate) + " " + kLoadFrame);
-    if (sim.waitForLine("ok load").empty()) return std::fprintf(stderr, "load refused\n"), 1;
+    network.sim->writeLine("load " + std::to_string(rate) + " " + kLoadFrame);
+    if (network.sim->waitForLine("ok load").empty())
+        return std::fprintf(stderr, "load refused\n"), 1;
     QTimer::singleShot(durationSeconds * 1000, &app, &QCoreApplication::quit);
     app.exec();
 
-    sim.writeLine("load 0");
-    const std::string stopped = sim.waitForLine("ok load stopped");
+    network.sim->writeLine("load 0");
+    const std::string stopped = network.sim->waitForLine("ok load stopped");
     const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
     const double processCpu = cpuSeconds(RUSAGE_SELF) - processBefore;
     const double uiCpu = cpuSeconds(RUSAGE_THREAD) - uiBefore;
@@ -140,12 +137,12 @@ int main(int argc, char** argv) {
     // Frames still in flight reach the callback shortly after the load stops.
     testsupport::waitUntil([&] { return counts.delivered.load() >= uint64_t(sent); },
                            std::chrono::seconds(5));
-    sim.writeLine("stats");
-    const std::string stats = sim.waitForLine("ok nodes");
+    network.sim->writeLine("stats");
+    const std::string stats = network.sim->waitForLine("ok nodes");
     Hardware_Close();
     Event_Receive(nullptr);
     Event_MajorError(nullptr);
-    sim.writeLine("quit");
+    network.sim->writeLine("quit");
 
     const uint64_t delivered = counts.delivered.load();
     const uint64_t stored = delivered - counts.slowStores.load();

@@ -50,8 +50,9 @@ public:
         return {};
     }
     // Both, the bus first.
-    std::string start(const std::vector<std::string>& simulator) {
-        std::string problem = startBus();
+    std::string start(const std::vector<std::string>& simulator,
+                      const std::vector<std::string>& bus = {}) {
+        std::string problem = startBus(bus);
         return problem.empty() ? startSimulator(simulator) : problem;
     }
 
