@@ -17,6 +17,7 @@
 #include <deque>
 
 #include "canlib/morvellchannels.h"
+#include "error_dialog_answerer.h"
 #include "gui/result_text.h"
 #include "gui_support/gui_test_support.h"
 #include "hardware/hw_config_dialog.h"
@@ -63,13 +64,6 @@ protected:
         guitest::clearSettings();
         QFile::remove(ConfigPath());
         unsetenv("MORVELLCANOPEN_CHANNEL");
-        errorAnswerer.setInterval(5);
-        QObject::connect(&errorAnswerer, &QTimer::timeout, [this] {
-            if (!errorDialog.isVisible()) return;
-            shownErrors << guitest::find<QLabel>(&errorDialog, "error")->text();
-            guitest::find<QPushButton>(&errorDialog, "close")->click();
-        });
-        errorAnswerer.start();
     }
     void TearDown() override {
         unsetenv("MORVELLCANOPEN_CHANNEL");
@@ -112,8 +106,8 @@ protected:
     guitest::RecordingNotifier notifier;
     std::unique_ptr<TWin_HWConfig> dialog;
     std::deque<LibraryResult> answers;
-    QStringList openedChannels, shownErrors;
-    QTimer errorAnswerer;
+    QStringList openedChannels;
+    ErrorDialogAnswerer errors{errorDialog};
 };
 
 TEST_F(HwConfigChannel, ShowsWhatEachAdapterOpensAndTheInterfacesPresent) {
@@ -205,7 +199,7 @@ TEST_F(HwConfigChannel, AFailedOpeningRestoresTheFileAndKeepsTheEdit) {
     EXPECT_EQ(channel()->currentText(), "virtual:lab");
     clickOk();
     EXPECT_EQ(openedChannels, QStringList{"virtual:lab"});
-    EXPECT_EQ(shownErrors.size(), 1);
+    EXPECT_EQ(errors.shown.size(), 1);
     EXPECT_EQ(ConfigText(), "# lab bench\nadapter2 = socketcan:can1\n");
     EXPECT_EQ(channel()->currentText(), "virtual:lab");
     clickOk();

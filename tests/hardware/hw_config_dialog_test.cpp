@@ -17,9 +17,10 @@
 #include <set>
 #include <string>
 
-#include "hardware/hw_init_error_dialog.h"
+#include "error_dialog_answerer.h"
 #include "gui/result_text.h"
 #include "gui_support/gui_test_support.h"
+#include "hardware/hw_init_error_dialog.h"
 
 namespace {
 
@@ -75,18 +76,7 @@ const char* const kParameterControls[] = {
 
 class HwConfigDialog : public ::testing::Test {
 protected:
-    void SetUp() override {
-        guitest::clearSettings();
-        // Answers the error dialog whenever the nested event loop of its
-        // exec() shows it.
-        errorAnswerer.setInterval(5);
-        QObject::connect(&errorAnswerer, &QTimer::timeout, [this] {
-            if (!errorDialog.isVisible()) return;
-            shownErrors << guitest::find<QLabel>(&errorDialog, "error")->text();
-            guitest::find<QPushButton>(&errorDialog, "close")->click();
-        });
-        errorAnswerer.start();
-    }
+    void SetUp() override { guitest::clearSettings(); }
 
     TWin_HWConfig& makeDialog() {
         dialog = std::make_unique<TWin_HWConfig>(errorDialog, recorder.opener());
@@ -124,8 +114,7 @@ protected:
     RecordingOpener recorder;
     TWin_HWInitError errorDialog;
     std::unique_ptr<TWin_HWConfig> dialog;
-    QStringList shownErrors;
-    QTimer errorAnswerer;
+    ErrorDialogAnswerer errors{errorDialog};
 };
 
 const StoredValues kDefaultStore = {
@@ -185,7 +174,7 @@ TEST_F(HwConfigDialog, OkHandsTheAdapterItsCodeAndRecordAndStoresTheChoices) {
     expected["hw0_porttype"] = "EPP";
     expected["hw0_baudrate"] = "1Mbps";
     EXPECT_EQ(ReadStore(), expected);
-    EXPECT_TRUE(shownErrors.isEmpty());
+    EXPECT_TRUE(errors.shown.isEmpty());
 }
 
 TEST_F(HwConfigDialog, FailedOpeningShowsTheErrorAndKeepsStoreAndDialog) {
@@ -198,8 +187,8 @@ TEST_F(HwConfigDialog, FailedOpeningShowsTheErrorAndKeepsStoreAndDialog) {
     choose("hw4_baudrate", "1Mbps");
     const StoredValues before = ReadStore();
     clickOk();
-    ASSERT_EQ(shownErrors.size(), 1);
-    EXPECT_EQ(shownErrors[0], ResultText(failure));
+    ASSERT_EQ(errors.shown.size(), 1);
+    EXPECT_EQ(errors.shown[0], ResultText(failure));
     EXPECT_FALSE(errorDialog.isVisible());
     EXPECT_TRUE(d.isVisible());
     EXPECT_FALSE(d.configured());
@@ -207,7 +196,7 @@ TEST_F(HwConfigDialog, FailedOpeningShowsTheErrorAndKeepsStoreAndDialog) {
     EXPECT_EQ(list("hw4_addr")->currentText(), "380");
 
     clickOk();  // a second try that opens stores and closes
-    EXPECT_EQ(shownErrors.size(), 1);
+    EXPECT_EQ(errors.shown.size(), 1);
     EXPECT_TRUE(d.configured());
     EXPECT_FALSE(d.isVisible());
     EXPECT_EQ(ReadStore()["hw4_addr"], "380");

@@ -446,15 +446,29 @@ TEST_F(ManagerEditsTest, APort2TableDisablesTheSelectorAndPagesUntilItEnds) {
         logLines()[0].startsWith("Failed to write bridge forwarding table to the CANopen "
                                  "Manager (0x2012 sub 3): No response"));
 
-    // Port 1 leaves everything enabled; an edit made meanwhile is written afterwards.
+    // Port 1 leaves everything enabled; an edit and a port 2 table chosen
+    // meanwhile are sent afterwards, the same file again as well.
     simCommand("silent 16 none");
     simCommand("silent 16 0x2011 3");
     chooseTable(1, file("t1.txt", "3 4\n"));
     EXPECT_TRUE(window->busy());
     EXPECT_TRUE(find<QTabWidget>(window.get(), "pages")->isEnabled());
+    listen();
+    managertest::SdoDownloadReader downloads(*listener, kManager);
     typeInto("defaulthbtime", "2000");
+    chooseTable(2, file("t.txt", "1 2\n"));
+    ASSERT_TRUE(window->busy()) << "both were chosen while port 1's table was on its way";
     ASSERT_TRUE(idle());
     EXPECT_EQ(managerValue(0x2000, 6), 2000u);
+    std::vector<uint16_t> entries;
+    while (auto seen = downloads.next(std::chrono::milliseconds(2000))) {
+        if (seen->index == 0x2012)
+            EXPECT_EQ(std::string(seen->data.begin(), seen->data.end()), "1 2\n");
+        entries.push_back(seen->index);
+        if (seen->index == 0x2012) break;
+    }
+    ASSERT_FALSE(entries.empty());
+    EXPECT_EQ(entries.back(), 0x2012) << "the port 2 table went after the write";
 }
 
 TEST_F(ManagerEditsTest, ClosingTheWindowDuringAWriteEndsItCleanly) {
